@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace halvane {
+
+// Where a run reads its impulse response and writes its two tables. The disk
+// version is the one users get; tests and the fuzzer keep everything in memory.
+class TableStorage {
+public:
+    virtual ~TableStorage() = default;
+
+    // Reads the whole input into memory. Returns false (with whyNot set) when
+    // the path is not a readable regular file.
+    virtual bool ReadInput(const std::string& path, std::vector<std::byte>& image,
+                           std::string& whyNot) = 0;
+    // Creates the table, or empties an existing file of that name. Returns
+    // nullptr when it cannot be created. The stream is binary: the writers
+    // put CR LF themselves.
+    virtual std::unique_ptr<std::ostream> CreateTable(const std::string& path) = 0;
+    // True when both paths name the same existing file (so writing the
+    // second would destroy the first).
+    virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+};
+
+// The file system.
+class DiskStorage final : public TableStorage {
+public:
+    bool ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot) override;
+    std::unique_ptr<std::ostream> CreateTable(const std::string& path) override;
+    bool SameFile(const std::string& a, const std::string& b) override;
+};
+
+}  // namespace halvane
