@@ -1,1 +1,321 @@
-// (being written)
+#include "analysis/RunAnalysis.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "analysis/DirectionQuantities.h"
+#include "analysis/FrameAccumulator.h"
+#include "analysis/NumberReading.h"
+#include "analysis/TablePaths.h"
+#include "bformat/WavHeader.h"
+#include "report/IntensityTable.h"
+#include "report/NumberFormat.h"
+#include "report/ReferenceTable.h"
+
+namespace halvane {
+namespace {
+
+struct Prompt {
+    const char* text;
+    const char* title;
+    double SharedState::*parameter;
+};
+
+constexpr Prompt kPrompts[] = {
+    {"Number of ms to skip:", "Initial Delay Removal", &SharedState::SkipMs},
+    {"Displayed window in ms:", "Window Length", &SharedState::DisplayWindowMs},
+    {"Averaging window in ms:", "Window Length", &SharedState::AveragingWindowMs},
+    {"Pause after each line in ms:", "Pause Length", &SharedState::PauseMs},
+};
+
+// Window counts and indices are 32-bit signed in the tables' logic; a value
+// outside that range cannot describe a real file.
+constexpr double kInt32Min = -2147483648.0;
+constexpr double kInt32Max = 2147483647.0;
+
+bool FitsInt32(double v) { return v >= kInt32Min && v <= kInt32Max; }
+
+// The parameter checks made right after the prompts, before any file is
+// opened. Returns the warning to show, or nothing when the run may go on.
+std::optional<std::string> CheckParameters(const SharedState& s)
+{
+    if (!(std::isfinite(s.AveragingWindowMs) && s.AveragingWindowMs > 0)) {
+        return std::string("Sorry, the averaging window must be a number of ms above 0!");
+    }
+    if (!(std::isfinite(s.DisplayWindowMs) && s.DisplayWindowMs > 0)) {
+        return std::string("Sorry, the displayed window must be a number of ms above 0!");
+    }
+    if (!std::isfinite(s.SkipMs) || !FitsInt32(s.SkipMs / s.AveragingWindowMs)) {
+        return std::string("Sorry, the number of ms to skip is out of range!");
+    }
+    if (!std::isfinite(s.PauseMs)) return std::string("Sorry, the pause must be a finite number of ms!");
+    return std::nullopt;
+}
+
+// What the two readings of the header must give beyond the two tested fields
+// before any division by them. Returns the warning, or nothing.
+std::optional<std::string> CheckFrameLayout(const WavHeader& header)
+{
+    if (header.BlockAlign <= 0) return std::string("Sorry, this .WAV file gives no valid frame size (BlockAlign)!");
+    if (header.SampleRate <= 0) return std::string("Sorry, this .WAV file gives no valid sample rate!");
+    return std::nullopt;
+}
+
+class Run {
+public:
+    Run(SharedState& state, RunHost& host, TableStorage& storage) : m_s(state), m_host(host), m_storage(storage) {}
+
+    RunReport Execute();
+
+private:
+    bool AskParameters();
+    bool IntensityPass();
+    bool DirectionPass();
+    void DirectionWindow(double windowIndex, const FrameAccumulator& frames, DirectionQuantities& q);
+    bool WindowWait(double timeMs);
+    RunReport Refuse(const std::string& message);
+    RunReport End(RunOutcome outcome);
+    // Yields to the message loop; false once the window is being closed.
+    bool YieldOnce()
+    {
+        m_host.Yield();
+        return !m_host.ShouldQuit();
+    }
+    bool OpenInput();
+
+    SharedState& m_s;
+    RunHost& m_host;
+    TableStorage& m_storage;
+    RunReport m_report;
+    std::string m_irFileName;          // taken once, when the run starts
+    std::vector<std::byte> m_input;    // file 1: the whole input
+    std::unique_ptr<std::ostream> m_table;  // file 2: the table being written
+    WavHeader m_header;
+    double m_samplesPerWindow = 0;
+    double m_firstWindow = 0;
+    std::int64_t m_windowCount = 0;
+    std::int64_t m_displayWindowCount = 0;
+};
+
+RunReport Run::Execute()
+{
+    m_irFileName = m_s.IrFileName;
+    // 1. Defaults, only for parameters that are exactly 0.
+    if (m_s.DisplayWindowMs == 0) m_s.DisplayWindowMs = 1000;
+    if (m_s.AveragingWindowMs == 0) m_s.AveragingWindowMs = 5;
+    if (m_s.PauseMs == 0) m_s.PauseMs = 1;
+    // 2. The four prompts.
+    if (!AskParameters()) return End(RunOutcome::Closed);
+    if (auto problem = CheckParameters(m_s)) return Refuse(*problem);
+
+    // 3. and 4. The display is prepared and the run-control flags cleared.
+    m_host.PrepareDisplay(m_s.SkipMs, m_s.DisplayWindowMs);
+    m_s.Paused = false;
+    m_s.StopRequested = false;
+
+    // 5. to 7. Input as file 1, the intensity table as file 2.
+    if (!OpenInput()) return m_report;
+    const std::string intensityPath = IntensityTableName(m_irFileName);
+    const std::string referencePath = ReferenceTableName(m_irFileName);
+    if (intensityPath == m_irFileName || m_storage.SameFile(intensityPath, m_irFileName) ||
+        m_storage.SameFile(referencePath, m_irFileName)) {
+        return Refuse("Sorry, the tables of this run would overwrite the input file " + m_irFileName + "!");
+    }
+    m_table = m_storage.CreateTable(intensityPath);
+    if (!m_table) return Refuse("Sorry, the table " + intensityPath + " cannot be created!");
+    m_report.intensityTablePath = intensityPath;
+
+    // 8. to 12. Header, window counts, the table's header row.
+    m_header = ReadWavHeader(m_input);
+    m_samplesPerWindow = (static_cast<double>(m_header.SampleRate) * m_s.AveragingWindowMs) / 1000.0;
+    if (auto rejection = TestWavHeader(m_header)) return Refuse(*rejection);
+    if (auto problem = CheckFrameLayout(m_header)) return Refuse(*problem);
+    if (!(m_samplesPerWindow > 0) || !std::isfinite(m_samplesPerWindow)) {
+        return Refuse("Sorry, the averaging window is shorter than the file's resolution allows!");
+    }
+    const std::int64_t frameCount = FrameCount(m_header);
+    if (!YieldOnce()) return End(RunOutcome::Closed);
+    const double windowCount = std::nearbyint(static_cast<double>(frameCount) / m_samplesPerWindow);
+    if (!FitsInt32(windowCount)) return Refuse("Sorry, this file holds more averaging windows than can be counted!");
+    m_windowCount = static_cast<std::int64_t>(windowCount);
+    WriteIntensityHeader(*m_table);
+
+    // 13. Intensity pass.
+    if (!IntensityPass()) return End(RunOutcome::Closed);
+
+    // 14. and 15. Both files closed, the strip's grid drawn.
+    m_table.reset();
+    m_input = {};
+    m_host.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
+
+    // 16. Input again as file 1, the reference table as file 2 with its header row.
+    if (!OpenInput()) return m_report;
+    m_table = m_storage.CreateTable(referencePath);
+    if (!m_table) return Refuse("Sorry, the table " + referencePath + " cannot be created!");
+    m_report.referenceTablePath = referencePath;
+    WriteReferenceHeader(*m_table);
+
+    // 17. to 19. Header again (SamplesPerWindow stays), the direction pass's window count.
+    m_header = ReadWavHeader(m_input);
+    if (auto rejection = TestWavHeader(m_header)) return Refuse(*rejection);
+    if (auto problem = CheckFrameLayout(m_header)) return Refuse(*problem);
+    const std::int64_t secondFrameCount = FrameCount(m_header);
+    if (!YieldOnce()) return End(RunOutcome::Closed);
+    const double displayedFrames =
+        std::nearbyint((m_s.DisplayWindowMs + m_s.SkipMs) / 1000.0 * static_cast<double>(m_header.SampleRate));
+    const double displayWindowCount =
+        std::nearbyint(std::min(static_cast<double>(secondFrameCount), displayedFrames) / m_samplesPerWindow);
+    if (!FitsInt32(displayWindowCount)) {
+        return Refuse("Sorry, the displayed stretch holds more averaging windows than can be counted!");
+    }
+    m_displayWindowCount = static_cast<std::int64_t>(displayWindowCount);
+
+    // 20. and 21. Direction pass, then both files closed and the bar emptied.
+    const bool stopped = DirectionPass();
+    if (m_host.ShouldQuit()) return End(RunOutcome::Closed);
+    return End(stopped ? RunOutcome::Stopped : RunOutcome::Completed);
+}
+
+bool Run::AskParameters()
+{
+    for (const Prompt& prompt : kPrompts) {
+        const std::optional<std::string> answer =
+            m_host.AskText(prompt.text, prompt.title, FormatPromptDefault(m_s.*prompt.parameter));
+        if (m_host.ShouldQuit()) return false;
+        m_s.*prompt.parameter = ReadTypedNumber(answer.value_or(std::string()));
+    }
+    return true;
+}
+
+bool Run::OpenInput()
+{
+    if (m_irFileName.empty()) {
+        m_report = Refuse("Please choose an impulse response file first (button \"...\").");
+        return false;
+    }
+    std::string whyNot;
+    if (!m_storage.ReadInput(m_irFileName, m_input, whyNot)) {
+        m_report = Refuse("Sorry, the file " + m_irFileName + " cannot be opened: " + whyNot + "!");
+        return false;
+    }
+    return true;
+}
+
+bool Run::IntensityPass()
+{
+    m_firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
+    const FrameAccumulator frames(m_input, m_header, m_samplesPerWindow);
+    const double last = static_cast<double>(m_windowCount) - 1;
+    // Windows are summed a batch ahead (independent of one another, so the
+    // rows are the same); rows, bars, progress and yields stay per window.
+    constexpr std::size_t kBatch = 64;
+    std::vector<double> indices;
+    std::vector<WindowSums> sums(kBatch);
+    double windowIndex = m_firstWindow;
+    while (windowIndex <= last) {
+        indices.clear();
+        for (double w = windowIndex; w <= last && indices.size() < kBatch; w += 1) indices.push_back(w);
+        frames.Windows(indices, std::span(sums).first(indices.size()));
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            WriteIntensityRow(*m_table, sums[i]);
+            ++m_report.intensityRows;
+            const LevelPair levels = StripLevels(sums[i]);
+            if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
+                m_host.DrawLevelBars(indices[i], m_s.AveragingWindowMs, levels.energy, levels.intensity);
+            }
+            m_host.SetProgress(static_cast<float>(100.0 * (indices[i] / static_cast<double>(m_windowCount))));
+            if (!YieldOnce()) return false;
+        }
+        windowIndex = indices.back() + 1;
+    }
+    return true;
+}
+
+bool Run::DirectionPass()
+{
+    const FrameAccumulator frames(m_input, m_header, m_samplesPerWindow);
+    const double last = static_cast<double>(m_displayWindowCount) - 1;
+    double windowIndex = m_firstWindow;
+    while (windowIndex <= last) {
+        DirectionQuantities q;
+        DirectionWindow(windowIndex, frames, q);
+        if (!WindowWait(q.TimeMs)) return false;
+        if (q.onMap) m_host.ClearDirection(q.view, m_s.SkipMs, m_s.DisplayWindowMs);
+        m_host.WindowMarker(q.TimeMs, m_s.AveragingWindowMs);
+
+        if (m_s.StopRequested) return true;
+        if (m_s.JumpIndex != 0) windowIndex = static_cast<double>(m_s.JumpIndex) - 1;
+        const double firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
+        m_host.SetProgress(static_cast<float>((windowIndex - firstWindow) / (last - firstWindow) * 100.0));
+        windowIndex += 1;
+    }
+    return false;
+}
+
+void Run::DirectionWindow(double windowIndex, const FrameAccumulator& frames, DirectionQuantities& q)
+{
+    const double timeMs = m_s.AveragingWindowMs * windowIndex;
+    q = ComputeDirection(frames.Window(windowIndex), timeMs);
+    ++m_report.directionWindows;
+    m_host.WindowMarker(timeMs, m_s.AveragingWindowMs);
+    if (!q.hasDirection) return;
+    m_host.ShowDirection(q.view);
+    if (q.writesRow) {
+        WriteReferenceRow(*m_table, q.TimeMs, q.view.Az, q.view.El, q.IDdB, q.Li);
+        ++m_report.referenceRows;
+    }
+}
+
+bool Run::WindowWait(double timeMs)
+{
+    m_s.JumpIndex = 0;
+    if (timeMs > m_s.SkipMs || m_s.PauseMs > 0) {
+        const double start = m_host.ClockMs();
+        if (!YieldOnce()) return false;
+        for (;;) {
+            if (!YieldOnce()) return false;
+            if (m_s.JumpIndex != 0) break;
+            const double elapsed = m_host.ClockMs() - start;
+            if (!(elapsed < m_s.PauseMs || m_s.Paused)) break;
+            // Sleep in the message loop until something happens or the pause is over.
+            m_host.WaitForEvents(m_s.Paused ? -1.0 : m_s.PauseMs - elapsed);
+            if (m_host.ShouldQuit()) return false;
+        }
+    }
+    return YieldOnce();
+}
+
+RunReport Run::Refuse(const std::string& message)
+{
+    // Both files are closed before the message is shown.
+    m_table.reset();
+    m_input = {};
+    m_host.ResetPointer();
+    m_host.ShowWarning(message);
+    m_report.outcome = RunOutcome::Rejected;
+    m_report.message = message;
+    return m_report;
+}
+
+RunReport Run::End(RunOutcome outcome)
+{
+    m_table.reset();
+    m_input = {};
+    m_report.outcome = outcome;
+    if (outcome != RunOutcome::Closed) m_host.SetProgress(0.0f);
+    return m_report;
+}
+
+}  // namespace
+
+RunReport RunAnalysis(SharedState& state, RunHost& host, TableStorage& storage)
+{
+    Run run(state, host, storage);
+    return run.Execute();
+}
+
+}  // namespace halvane

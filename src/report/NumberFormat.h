@@ -11,12 +11,13 @@ namespace halvane {
 // A single-precision sum for the intensity table: at most 7 significant
 // digits, trailing zeros dropped, no decimal point for a whole value, a 0
 // before the point for magnitudes below 1, exponent form (1.234567E-05,
-// 1.5E+07) below 1E-05 and from 1E+07 on (after rounding). Non-finite
-// values are written NaN, Infinity and -Infinity.
+// 1.5E+07) below 1E-04 and from 1E+07 on (after rounding: 0.0001 stays
+// plain, 0.00001 is 1E-05). Non-finite values are written NaN, Infinity and
+// -Infinity.
 std::string FormatSingle(float value);
 
 // A double for the reference table: as FormatSingle with at most 15
-// significant digits, exponent form below 1E-05 and from 1E+15 on.
+// significant digits, exponent form below 1E-04 and from 1E+15 on.
 std::string FormatDouble(double value);
 
 // The general number form used when printing a number on a picture: a blank
