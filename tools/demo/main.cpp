@@ -1,0 +1,116 @@
+// halvane-demo: writes the demo room's impulse response, its list of arrivals and (when built
+// with Qt) its panorama into a folder.
+
+#include "demo/DemoRoom.h"
+#include "wavio/FileImage.h"
+#include "wavio/WavWriter.h"
+
+#ifdef HALVANE_DEMO_PANORAMA
+#include "demo/DemoPanorama.h"
+#include <QBuffer>
+#include <QByteArray>
+#include <QGuiApplication>
+#endif
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: halvane-demo [FOLDER]\n"
+    "Writes the demo impulse response demo-room.wav (AmbiX W, Y, Z, X, SN3D, 48 kHz, 32-bit float,\n"
+    "0.5 s), its arrivals demo-arrivals.csv and the room's panorama demo-panorama.jpg into FOLDER\n"
+    "(default: examples).\n";
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = "examples";
+    if (argc > 2) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    if (argc == 2) {
+        const std::string arg = argv[1];
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (!arg.empty() && arg[0] == '-') {
+            std::cerr << "halvane-demo: unknown option " << arg << "\n" << kUsage;
+            return 2;
+        }
+        folder = arg;
+    }
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (!fs::is_directory(folder)) {
+        std::cerr << "halvane-demo: cannot create the folder " << folder.string() << "\n";
+        return 1;
+    }
+
+    const halvane::demo::DemoRoom room;
+    const auto arrivals = halvane::demo::DemoArrivals(room);
+    const auto samples = halvane::demo::RenderDemoImpulseResponse(room);
+
+    const fs::path wavPath = folder / "demo-room.wav";
+    const std::string wavFailure = halvane::wavio::WriteFileReplacing(wavPath, [&](std::ostream& out) {
+        return halvane::wavio::WriteFloatWav(out, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount,
+                                             samples)
+            .message;
+    });
+    if (!wavFailure.empty()) {
+        std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";
+        return 1;
+    }
+
+    const std::string table = halvane::demo::ArrivalTableText(arrivals);
+    const fs::path tablePath = folder / "demo-arrivals.csv";
+    const std::string tableFailure = halvane::wavio::WriteFileReplacing(tablePath, [&](std::ostream& out) {
+        out << table;
+        return std::string();
+    });
+    if (!tableFailure.empty()) {
+        std::cerr << "halvane-demo: " << tablePath.string() << ": " << tableFailure << "\n";
+        return 1;
+    }
+
+    std::cout << "Wrote " << wavPath.string() << " and " << tablePath.string() << "\n";
+    std::printf("%10s %8s %7s %11s  %s\n", "time (ms)", "Az", "El", "level (dB)", "arrival");
+    for (const auto& a : arrivals)
+        std::printf("%10.2f %8.1f %7.1f %11.1f  %s\n", a.timeMs, a.azimuthDeg, a.elevationDeg, a.levelDb,
+                    a.name.c_str());
+
+#ifdef HALVANE_DEMO_PANORAMA
+    // Painting needs fonts but never a screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
+    const fs::path jpegPath = folder / "demo-panorama.jpg";
+    const QImage panorama = halvane::demo::PaintDemoPanorama(room, arrivals);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!panorama.save(&buffer, "JPG", 90)) {
+        std::cerr << "halvane-demo: Qt cannot write JPEG pictures here (image format plug-in missing?)\n";
+        return 1;
+    }
+    const std::string jpegFailure = halvane::wavio::WriteFileReplacing(jpegPath, [&](std::ostream& out) {
+        out.write(jpeg.constData(), jpeg.size());
+        return std::string();
+    });
+    if (!jpegFailure.empty()) {
+        std::cerr << "halvane-demo: " << jpegPath.string() << ": " << jpegFailure << "\n";
+        return 1;
+    }
+    std::cout << "Wrote " << jpegPath.string() << "\n";
+#else
+    std::cout << "(built without Qt: the panorama was not painted)\n";
+#endif
+    return 0;
+}
