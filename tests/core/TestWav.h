@@ -1,0 +1,120 @@
+#pragma once
+
+// Builds B-format WAV files as bytes inside the tests, in the layouts that
+// real recorders and simulators write.
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace halvane::test {
+
+struct Frame4 {
+    double W = 0, Y = 0, Z = 0, X = 0;
+};
+
+enum class Layout {
+    Canonical44,  // RIFF, fmt (16), data: the data chunk header at byte 37
+    Data97,       // RIFF, fmt (16), fact, PEAK, data: the data chunk header at byte 97
+    NotRiff,      // Data97's bytes with the RIFF id spoilt: read at fixed positions only
+};
+
+inline void PutU16(std::vector<std::byte>& b, std::uint16_t v)
+{
+    b.push_back(std::byte(v & 0xFF));
+    b.push_back(std::byte(v >> 8));
+}
+inline void PutU32(std::vector<std::byte>& b, std::uint32_t v)
+{
+    PutU16(b, static_cast<std::uint16_t>(v & 0xFFFF));
+    PutU16(b, static_cast<std::uint16_t>(v >> 16));
+}
+inline void PutId(std::vector<std::byte>& b, const char* id)
+{
+    for (int i = 0; i < 4; ++i) b.push_back(std::byte(id[i]));
+}
+inline void PutF32(std::vector<std::byte>& b, float v) { PutU32(b, std::bit_cast<std::uint32_t>(v)); }
+
+struct WavSpec {
+    int channels = 4;
+    int bits = 32;            // 16 or 32 (or anything, for rejection tests)
+    int sampleRate = 48000;
+    int blockAlign = -1;      // -1: channels * bits / 8
+    Layout layout = Layout::Data97;
+    std::int64_t dataSizeDelta = 0;  // added to the true data size written in the header
+};
+
+// A file of the given frames. Channels beyond the four of a frame are zero.
+inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const WavSpec& spec = {})
+{
+    const int bytesPerSample = spec.bits / 8;
+    const int blockAlign = spec.blockAlign >= 0 ? spec.blockAlign : spec.channels * bytesPerSample;
+    std::vector<std::byte> data;
+    for (const Frame4& f : frames) {
+        const double values[4] = {f.W, f.Y, f.Z, f.X};
+        std::vector<std::byte> frame;
+        for (int c = 0; c < spec.channels; ++c) {
+            const double v = c < 4 ? values[c] : 0.0;
+            if (spec.bits == 16) PutU16(frame, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
+            else if (spec.bits == 32) PutF32(frame, static_cast<float>(v));
+            else for (int i = 0; i < bytesPerSample; ++i) frame.push_back(std::byte(0));
+        }
+        frame.resize(static_cast<std::size_t>(blockAlign), std::byte(0));
+        data.insert(data.end(), frame.begin(), frame.end());
+    }
+
+    std::vector<std::byte> b;
+    PutId(b, "RIFF");
+    PutU32(b, 0);  // patched below
+    PutId(b, "WAVE");
+    PutId(b, "fmt ");
+    PutU32(b, 16);
+    PutU16(b, spec.bits == 32 ? 3 : 1);
+    PutU16(b, static_cast<std::uint16_t>(spec.channels));
+    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate));
+    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate * blockAlign));
+    PutU16(b, static_cast<std::uint16_t>(blockAlign));
+    PutU16(b, static_cast<std::uint16_t>(spec.bits));
+    if (spec.layout != Layout::Canonical44) {
+        PutId(b, "fact");
+        PutU32(b, 4);
+        PutU32(b, static_cast<std::uint32_t>(frames.size()));
+        PutId(b, "PEAK");
+        PutU32(b, 40);
+        PutU32(b, 1);
+        PutU32(b, 0);
+        for (int c = 0; c < 4; ++c) {
+            PutF32(b, 1.0f);
+            PutU32(b, 0);
+        }
+    }
+    PutId(b, "data");
+    PutU32(b, static_cast<std::uint32_t>(static_cast<std::int64_t>(data.size()) + spec.dataSizeDelta));
+    b.insert(b.end(), data.begin(), data.end());
+    const auto riffSize = static_cast<std::uint32_t>(b.size() - 8);
+    std::memcpy(b.data() + 4, &riffSize, 4);
+    if (spec.layout == Layout::NotRiff) b[0] = std::byte('X');
+    return b;
+}
+
+// n identical frames.
+inline std::vector<Frame4> Repeat(const Frame4& f, std::size_t n) { return std::vector<Frame4>(n, f); }
+
+// A plane wave from (azDeg, elDeg) with AmbiX SN3D gains: W = s, Y = s sin az cos el,
+// Z = s sin el, X = s cos az cos el.
+inline Frame4 PlaneWave(double s, double azDeg, double elDeg)
+{
+    constexpr double kDeg = 3.14159265358979323846 / 180.0;
+    return {s, s * std::sin(azDeg * kDeg) * std::cos(elDeg * kDeg), s * std::sin(elDeg * kDeg),
+            s * std::cos(azDeg * kDeg) * std::cos(elDeg * kDeg)};
+}
+
+inline std::string AsText(const std::vector<std::byte>& bytes)
+{
+    return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace halvane::test

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "BatchOptions.h"
+#include "TestWav.h"
+
+namespace halvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+// Runs the real command with its output (stdout and stderr) captured.
+Result Batch(const std::string& args)
+{
+    Result r;
+    const std::string command = std::string(HALVANE_BATCH) + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+std::string ReadFile(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class BatchCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("halvane-batch-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override
+    {
+        std::error_code ignored;
+        fs::permissions(m_dir, fs::perms::owner_all, ignored);
+        fs::remove_all(m_dir, ignored);
+    }
+    fs::path Write(const std::string& name, const std::vector<std::byte>& bytes)
+    {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+    fs::path m_dir;
+};
+
+TEST_F(BatchCommand, WritesBothTablesNextToEachFile)
+{
+    const auto front = Write("front.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 4801)));
+    test::WavSpec spec16;
+    spec16.bits = 16;
+    spec16.layout = test::Layout::Canonical44;
+    const auto left = Write("left.wav", test::MakeWav(test::Repeat({1000, 1000, 0, 0}, 4801), spec16));
+    const Result r = Batch("--skip 20 --display 50 " + front.string() + " " + left.string());
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("front.wav: 16 windows analysed (10 displayed), 10 reference rows"), std::string::npos)
+        << r.out;
+    const std::string reference = ReadFile(m_dir / "left_ref.csv");
+    EXPECT_TRUE(reference.starts_with("\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n20,90.0000000000003,0,"))
+        << reference;
+    const std::string intensity = ReadFile(m_dir / "front.csv");
+    EXPECT_TRUE(intensity.starts_with("\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n120,60,0,0\r\n120,60,0,0\r\n")) << intensity;
+}
+
+TEST_F(BatchCommand, ExitStatusTellsRefusedFilesAndUsageErrors)
+{
+    const auto good = Write("good.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
+    const auto stereo = Write("stereo.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960), {.channels = 2}));
+    Result r = Batch(good.string() + " " + stereo.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(stereo.string() + ": Sorry, this is not a 4-ch. .WAV file!"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(m_dir / "good_ref.csv"));
+
+    EXPECT_EQ(Batch("--window abc " + good.string()).status, 2);
+    EXPECT_EQ(Batch("--frobnicate " + good.string()).status, 2);
+    EXPECT_EQ(Batch("").status, 2);
+    EXPECT_EQ(Batch((m_dir / "missing.wav").string()).status, 1);
+    r = Batch("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: halvane-batch"), std::string::npos);
+}
+
+TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)
+{
+    if (::geteuid() == 0) {
+        // root writes anywhere; a table path that is a folder cannot be created by anyone.
+        const auto input = Write("blocked.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
+        fs::create_directories(m_dir / "blocked.csv");
+        const Result r = Batch(input.string());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
+        return;
+    }
+    const auto input = Write("ro.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
+    fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
+    const Result r = Batch(input.string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
+}
+
+TEST(BatchOptions, ParsesValuesAsNumbers)
+{
+    BatchOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseBatchOptions({"--skip", "12.5", "--window", "2", "a.wav", "b.wav"}, options, error));
+    EXPECT_EQ(options.skipMs, "12.5");
+    EXPECT_EQ(options.windowMs, "2");
+    EXPECT_EQ(options.displayMs, "1000");
+    EXPECT_EQ(options.files, (std::vector<std::string>{"a.wav", "b.wav"}));
+    BatchOptions bad;
+    EXPECT_FALSE(ParseBatchOptions({"--skip", "12ms", "a.wav"}, bad, error));
+    EXPECT_FALSE(ParseBatchOptions({"--skip"}, bad, error));
+    EXPECT_FALSE(ParseBatchOptions({"--display", "inf", "a.wav"}, bad, error));
+}
+
+}  // namespace
+}  // namespace halvane

@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+#include <locale>
+
+#include "analysis/NumberReading.h"
+#include "analysis/TablePaths.h"
+#include "report/NumberFormat.h"
+
+namespace halvane {
+namespace {
+
+// Runs the body under a comma-decimal locale (C and C++), then restores both.
+class CommaLocale {
+public:
+    CommaLocale()
+    {
+        struct Comma : std::numpunct<char> {
+            char do_decimal_point() const override { return ','; }
+            char do_thousands_sep() const override { return '.'; }
+            std::string do_grouping() const override { return "\3"; }
+        };
+        m_previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
+        for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8", "C.UTF-8"}) {
+            if (std::setlocale(LC_ALL, name) != nullptr) break;
+        }
+    }
+    ~CommaLocale()
+    {
+        std::locale::global(m_previous);
+        std::setlocale(LC_ALL, "C");
+    }
+
+private:
+    std::locale m_previous;
+};
+
+TEST(NumberFormat, SinglePrecisionSumsWithSevenDigits)
+{
+    CommaLocale comma;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const std::pair<float, const char*> rows[] = {
+        {120.0f, "120"},          {60.0f, "60"},           {0.0f, "0"},
+        {-0.0f, "0"},             {-12.345678f, "-12.34568"}, {0.5f, "0.5"},
+        {1234567.0f, "1234567"},  {12345678.0f, "1.234568E+07"}, {1.234567e-5f, "1.234567E-05"},
+        {0.0001f, "0.0001"},      {88.180038f, "88.18004"},  {3.4e38f, "3.4E+38"},
+        {nan, "NaN"},             {inf, "Infinity"},       {-inf, "-Infinity"},
+    };
+    for (const auto& [value, text] : rows) EXPECT_EQ(FormatSingle(value), text) << value;
+}
+
+TEST(NumberFormat, DoublesWithFifteenDigits)
+{
+    CommaLocale comma;
+    EXPECT_EQ(FormatDouble(-3.0102999566398121), "-3.01029995663981");
+    EXPECT_EQ(FormatDouble(17.781512503836436), "17.7815125038364");
+    EXPECT_EQ(FormatDouble(20), "20");
+    EXPECT_EQ(FormatDouble(180), "180");
+    EXPECT_EQ(FormatDouble(0.25), "0.25");
+    EXPECT_EQ(FormatDouble(1e15), "1E+15");
+    EXPECT_EQ(FormatDouble(123456789012345.0), "123456789012345");
+    EXPECT_EQ(FormatDouble(-1.5e-7), "-1.5E-07");
+}
+
+TEST(NumberFormat, ScreenFormsUseTheGivenSeparator)
+{
+    CommaLocale comma;
+    EXPECT_EQ(FormatGeneral(0, ','), " 0");
+    EXPECT_EQ(FormatGeneral(2.5, ','), " 2,5");
+    EXPECT_EQ(FormatGeneral(7.5, '.'), " 7.5");
+    EXPECT_EQ(FormatGeneral(1020, ','), " 1020");
+    EXPECT_EQ(FormatGeneral(-250, ','), "-250");
+    EXPECT_EQ(FormatFixed2(45, '.'), "45.00");
+    EXPECT_EQ(FormatFixed2(-12.5, ','), "-12,50");
+    EXPECT_EQ(FormatFixed2(90.0000000000003, '.'), "90.00");
+    EXPECT_EQ(FormatFixed2(-0.001, '.'), "0.00");
+    EXPECT_EQ(FormatFixed2(1234.567, '.'), "1234.57");
+    EXPECT_EQ(FormatPromptDefault(1000), "1000");
+    EXPECT_EQ(FormatPromptDefault(12.5), "12.5");
+    EXPECT_EQ(FormatPromptDefault(0), "0");
+}
+
+TEST(NumberReading, AnswersAreReadTheSameInEveryLocale)
+{
+    CommaLocale comma;
+    const std::pair<const char*, double> rows[] = {
+        {"12.5 ms", 12.5},   {"1 000", 1000},     {"1,5", 1},        {"letters", 0},
+        {"", 0},             {"  -20 ", -20},     {"+7", 7},         {".5", 0.5},
+        {"1e3", 1000},       {"2D2", 200},        {"1E-2", 0.01},    {"3e", 3},
+        {"3e+", 3},          {"1.2.3", 1.2},      {"\t4\n2", 42},    {"&HFF", 255},
+        {"&hff", 255},       {"&HFFFF", 65535},   {"&O17", 15},      {"&H", 0},
+        {"&Q1", 0},          {"-", 0},            {"1e308", 1e308},
+    };
+    for (const auto& [text, value] : rows) EXPECT_EQ(ReadTypedNumber(text), value) << '"' << text << '"';
+    EXPECT_TRUE(std::isinf(ReadTypedNumber("1e999")));
+    EXPECT_EQ(ReadTypedNumber("1e-999"), 0);
+}
+
+TEST(TablePaths, CharactersAreCountedNotDots)
+{
+    EXPECT_EQ(IntensityTableName("Hall.WAV"), "Hall.csv");
+    EXPECT_EQ(IntensityTableName("hall.wave"), "hall.wcsv");
+    EXPECT_EQ(IntensityTableName("hall"), "hcsv");
+    EXPECT_EQ(IntensityTableName("ab"), "csv");
+    EXPECT_EQ(ReferenceTableName("C:\\ir\\hall.wav"), "C:\\ir\\hall_ref.csv");
+    EXPECT_EQ(ReferenceTableName("/x/a.wav"), "/x/a_ref.csv");
+    EXPECT_EQ(IntensityTableName("/x/a.wav"), "/x/a.csv");
+    // A name ending in a two-byte character is cut by whole characters.
+    EXPECT_EQ(IntensityTableName("raum.wä"), "raumcsv");
+}
+
+}  // namespace
+}  // namespace halvane
