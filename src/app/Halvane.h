@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+#include "analysis/RunAnalysis.h"
+#include "analysis/SharedState.h"
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+namespace halvane {
+
+class DialogService;
+class DrawingSurface;
+class LiveDisplay;
+class QtRunHost;
+class SymbolImage;
+
+// The program's only window: every control at its fixed place, the shared
+// state, and one handler per handled event, each forwarding to the named
+// operation (file choice, the run, the run controls, the background picture,
+// the polar diagram at activation). Closing it ends the program, also in the
+// middle of a run. Controls carry their layout names as object names.
+class Halvane : public QWidget {
+    Q_OBJECT
+
+public:
+    // dialogs: the dialogs to use (tests pass a fake); nullptr for the toolkit's own.
+    explicit Halvane(DialogService* dialogs = nullptr, QWidget* parent = nullptr);
+    ~Halvane() override;
+
+    SharedState& State() { return m_state; }
+    // How the last run ended, and what it wrote.
+    const RunReport& LastRunReport() const { return m_lastReport; }
+    bool RunUnderWay() const { return m_runUnderWay; }
+
+    DrawingSurface& DirectionMap() { return *m_map; }
+    DrawingSurface& PolarView() { return *m_polar; }
+    DrawingSurface& TimeStrip() { return *m_strip; }
+
+public slots:
+    // Command1: choose the impulse response.
+    void ChooseImpulseResponse();
+    // Command2: one whole analysis, inside the click. A click while a run is
+    // under way is ignored.
+    void Process();
+    // A click on the map: a new background picture.
+    void LoadBackground();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLabelsAndLegend();
+    void BuildControls();
+    void SetFocusOrder();
+    QSlider* MakeMeter(const char* name, int x, int minimum, int maximum, int tick, int value);
+
+    SharedState m_state;
+    std::unique_ptr<DialogService> m_ownDialogs;
+    DialogService* m_dialogs = nullptr;
+
+    QLineEdit* m_textBox = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    QPushButton* m_processButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    SymbolImage* m_pauseImage = nullptr;
+    SymbolImage* m_playImage = nullptr;
+    SymbolImage* m_stopImage = nullptr;
+    DrawingSurface* m_map = nullptr;
+    DrawingSurface* m_polar = nullptr;
+    DrawingSurface* m_strip = nullptr;
+    QSlider* m_pgX = nullptr;
+    QSlider* m_pgY = nullptr;
+    QSlider* m_pgZ = nullptr;
+    QSlider* m_idc = nullptr;
+
+    std::unique_ptr<LiveDisplay> m_display;
+    std::unique_ptr<QtRunHost> m_host;
+    RunReport m_lastReport;
+    bool m_runUnderWay = false;
+    bool m_shownOnce = false;
+};
+
+}  // namespace halvane

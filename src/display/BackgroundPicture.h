@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+
+namespace halvane {
+
+// A picture file read for the map's background.
+struct LoadedPicture {
+    QImage picture;     // null when the file could not be read
+    QString whyNot;     // what went wrong, for the message box; empty on success
+};
+
+// Reads a picture file (JPEG, or any format the toolkit reads when a name
+// was typed) at its natural size. A missing, unreadable, damaged or empty
+// file gives a null picture and a message naming the file; it never throws.
+LoadedPicture LoadBackgroundPicture(const QString& path);
+
+}  // namespace halvane
