@@ -164,7 +164,13 @@ void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
         PreparePainter(painter);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.translate(-area.topLeft());
-        const QRectF ellipse(cx - r, cy - r, 2 * r, 2 * r);
+        // Aliased painting puts integer point (i, j) on pixel (i, j), whose
+        // centre is at (i + 0.5, j + 0.5) in the scale's continuous pixels;
+        // the outline runs half a pixel inside the radius, so a circle
+        // spanning the whole area lights its first and last columns.
+        const double outlineRadius = std::max(r - 0.5, 0.0);
+        const QRectF ellipse(cx - 0.5 - outlineRadius, cy - 0.5 - outlineRadius, 2 * outlineRadius,
+                             2 * outlineRadius);
         if (m_solidFill) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(m_fillColour);

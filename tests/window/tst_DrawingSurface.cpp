@@ -225,6 +225,24 @@ void DrawingSurfaceTest::circleOutlineIsCombinedOnceWithThePixels() {
     }
     QVERIFY(sawOutline);
     QCOMPARE(Pixel(*polar, 112, 113), 0xff0000ffu);
+    // The interior never leaks past the outline, across or down.
+    for (int line = 80; line <= 140; line += 5) {
+        int first = -1, last = -1, firstDown = -1, lastDown = -1;
+        for (int i = 0; i < 224; ++i) {
+            if ((image.pixel(i, line) & 0xffffff) != 0) {
+                first = first < 0 ? i : first;
+                last = i;
+            }
+            if ((image.pixel(line, i) & 0xffffff) != 0) {
+                firstDown = firstDown < 0 ? i : firstDown;
+                lastDown = i;
+            }
+        }
+        QCOMPARE(image.pixel(first, line) | 0xff000000u, 0xffffff00u);
+        QCOMPARE(image.pixel(last, line) | 0xff000000u, 0xffffff00u);
+        QCOMPARE(image.pixel(line, firstDown) | 0xff000000u, 0xffffff00u);
+        QCOMPARE(image.pixel(line, lastDown) | 0xff000000u, 0xffffff00u);
+    }
 }
 
 void DrawingSurfaceTest::clearKeepsTheBackgroundPicture() {
