@@ -24,9 +24,7 @@ public:
         if (fileAnswers.empty()) {
             return std::nullopt;
         }
-        auto answer = fileAnswers.front();
-        fileAnswers.pop_front();
-        return answer;
+        return Next(fileAnswers);
     }
 
     std::optional<QString> AskText(const QString& prompt, const QString& title,
@@ -35,12 +33,20 @@ public:
         if (textAnswers.empty()) {
             return defaultAnswer;
         }
-        auto answer = textAnswers.front();
-        textAnswers.pop_front();
-        return answer;
+        return Next(textAnswers);
     }
 
     void ShowWarning(const QString& message) override { warnings.push_back(message); }
+
+    static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+        const bool accepted = answers.front().has_value();
+        const QString text = answers.front().value_or(QString());
+        answers.pop_front();
+        if (!accepted) {
+            return std::nullopt;
+        }
+        return text;
+    }
 
     std::deque<std::optional<QString>> fileAnswers;
     std::deque<std::optional<QString>> textAnswers;
