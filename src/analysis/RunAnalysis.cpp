@@ -1,5 +1,6 @@
 #include "analysis/RunAnalysis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -56,6 +57,29 @@ std::optional<std::string> CheckParameters(const SharedState& s)
     return std::nullopt;
 }
 
+// A header can claim far more data than the file holds (a DataSize of 2 GB on
+// a file of 200 bytes), and a sample rate of 1 or a skip far below 0 can
+// multiply the windows of a pass to billions. Each such window reads only
+// zeros, but still costs a table row and a step of the display, so the run
+// would write gigabytes of zero rows for hours. A real file never needs more
+// windows than it has bytes (a frame takes at least 8 bytes and a window at
+// least one frame), so a pass may have that many, and at least
+// kWindowsAlwaysAllowed so that small files keep sub-sample windows and
+// negative skips.
+constexpr double kWindowsAlwaysAllowed = 65536.0;
+
+// The windows firstWindow, firstWindow + 1, ... up to lastWindow of a pass
+// over a file image of imageBytes. Returns the warning, or nothing.
+std::optional<std::string> CheckPassLength(double firstWindow, double lastWindow, std::size_t imageBytes)
+{
+    if (!(lastWindow >= firstWindow)) return std::nullopt;
+    const double windows = std::floor(lastWindow - firstWindow) + 1.0;
+    if (windows <= std::max(static_cast<double>(imageBytes), kWindowsAlwaysAllowed)) return std::nullopt;
+    return "Sorry, this run would need " + std::to_string(static_cast<std::int64_t>(windows)) +
+           " averaging windows for a file of " + std::to_string(imageBytes) +
+           " bytes; check the averaging window, the number of ms to skip and the file's data size!";
+}
+
 // What the two readings of the header must give beyond the two tested fields
 // before any division by them. Returns the warning, or nothing.
 std::optional<std::string> CheckFrameLayout(const WavHeader& header)
@@ -86,6 +110,8 @@ private:
         return !m_host.ShouldQuit();
     }
     bool OpenInput();
+    bool CreateTable(const std::string& path);
+    bool CloseTable();
 
     SharedState& m_s;
     RunHost& m_host;
@@ -94,6 +120,7 @@ private:
     std::string m_irFileName;          // taken once, when the run starts
     std::vector<std::byte> m_input;    // file 1: the whole input
     std::unique_ptr<std::ostream> m_table;  // file 2: the table being written
+    std::string m_tablePath;                // file 2's name
     WavHeader m_header;
     double m_samplesPerWindow = 0;
     double m_firstWindow = 0;
@@ -125,8 +152,7 @@ RunReport Run::Execute()
         m_storage.SameFile(referencePath, m_irFileName)) {
         return Refuse("Sorry, the tables of this run would overwrite the input file " + m_irFileName + "!");
     }
-    m_table = m_storage.CreateTable(intensityPath);
-    if (!m_table) return Refuse("Sorry, the table " + intensityPath + " cannot be created!");
+    if (!CreateTable(intensityPath)) return Refuse("Sorry, the table " + intensityPath + " cannot be created!");
     m_report.intensityTablePath = intensityPath;
 
     // 8. to 12. Header, window counts, the table's header row.
@@ -142,20 +168,22 @@ RunReport Run::Execute()
     const double windowCount = std::nearbyint(static_cast<double>(frameCount) / m_samplesPerWindow);
     if (!FitsInt32(windowCount)) return Refuse("Sorry, this file holds more averaging windows than can be counted!");
     m_windowCount = static_cast<std::int64_t>(windowCount);
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_input.size())) {
+        return Refuse(*problem);
+    }
     WriteIntensityHeader(*m_table);
 
     // 13. Intensity pass.
     if (!IntensityPass()) return End(RunOutcome::Closed);
 
     // 14. and 15. Both files closed, the strip's grid drawn.
-    m_table.reset();
+    if (!CloseTable()) return Refuse("Sorry, the table " + intensityPath + " could not be written completely!");
     m_input = {};
     m_host.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
 
     // 16. Input again as file 1, the reference table as file 2 with its header row.
     if (!OpenInput()) return m_report;
-    m_table = m_storage.CreateTable(referencePath);
-    if (!m_table) return Refuse("Sorry, the table " + referencePath + " cannot be created!");
+    if (!CreateTable(referencePath)) return Refuse("Sorry, the table " + referencePath + " cannot be created!");
     m_report.referenceTablePath = referencePath;
     WriteReferenceHeader(*m_table);
 
@@ -173,6 +201,9 @@ RunReport Run::Execute()
         return Refuse("Sorry, the displayed stretch holds more averaging windows than can be counted!");
     }
     m_displayWindowCount = static_cast<std::int64_t>(displayWindowCount);
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, displayWindowCount - 1, m_input.size())) {
+        return Refuse(*problem);
+    }
 
     // 20. and 21. Direction pass, then both files closed and the bar emptied.
     const bool stopped = DirectionPass();
@@ -205,6 +236,25 @@ bool Run::OpenInput()
     return true;
 }
 
+bool Run::CreateTable(const std::string& path)
+{
+    m_table = m_storage.CreateTable(path);
+    m_tablePath = path;
+    return m_table != nullptr;
+}
+
+// A table whose bytes did not all reach the file (a full disk, a medium
+// removed during the run) must not pass for a complete one: the stream is
+// flushed and its state looked at before it is let go.
+bool Run::CloseTable()
+{
+    if (!m_table) return true;
+    m_table->flush();
+    const bool written = !m_table->fail();
+    m_table.reset();
+    return written;
+}
+
 bool Run::IntensityPass()
 {
     m_firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
@@ -223,6 +273,7 @@ bool Run::IntensityPass()
         for (std::size_t i = 0; i < indices.size(); ++i) {
             WriteIntensityRow(*m_table, sums[i]);
             ++m_report.intensityRows;
+            m_host.IntensityWindowSummed(indices[i], sums[i]);
             const LevelPair levels = StripLevels(sums[i]);
             if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
                 m_host.DrawLevelBars(indices[i], m_s.AveragingWindowMs, levels.energy, levels.intensity);
@@ -303,8 +354,11 @@ RunReport Run::Refuse(const std::string& message)
 
 RunReport Run::End(RunOutcome outcome)
 {
-    m_table.reset();
+    const bool written = CloseTable();
     m_input = {};
+    if (!written && outcome != RunOutcome::Closed) {
+        return Refuse("Sorry, the table " + m_tablePath + " could not be written completely!");
+    }
     m_report.outcome = outcome;
     if (outcome != RunOutcome::Closed) m_host.SetProgress(0.0f);
     return m_report;

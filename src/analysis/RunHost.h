@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "analysis/FrameAccumulator.h"
+
 namespace halvane {
 
 // What one window of the direction pass hands to the display. All angles in
@@ -67,6 +69,14 @@ public:
     virtual void ShowDirection(const DirectionView& view) = 0;
     // Removes what ShowDirection drew for a window with MapRadius > 0 and redraws the map scale.
     virtual void ClearDirection(const DirectionView& view, double skipMs, double displayWindowMs) = 0;
+
+    // Every window of the intensity pass with its sums, right after its row is
+    // written; for hosts that keep a summary of the run (the window does not).
+    virtual void IntensityWindowSummed(double windowIndex, const WindowSums& sums)
+    {
+        (void)windowIndex;
+        (void)sums;
+    }
 };
 
 }  // namespace halvane

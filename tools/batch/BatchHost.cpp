@@ -14,4 +14,15 @@ void BatchHost::WaitForEvents(double maxMs)
     if (maxMs > 0) m_clockMs += maxMs;
 }
 
+void BatchHost::IntensityWindowSummed(double windowIndex, const WindowSums& sums)
+{
+    if (m_keepSummary) m_intensityWindows.push_back({windowIndex, sums});
+}
+
+void BatchHost::ShowDirection(const DirectionView& view)
+{
+    // The marker of a window is drawn just before its direction is shown.
+    if (m_keepSummary) m_directionWindows.push_back({m_lastMarkerMs, view});
+}
+
 }  // namespace halvane

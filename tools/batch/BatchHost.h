@@ -28,17 +28,36 @@ public:
     void PrepareDisplay(double, double) override {}
     void DrawLevelBars(double, double, double, double) override {}
     void DrawStripGrid(double, double) override {}
-    void WindowMarker(double, double) override {}
-    void ShowDirection(const DirectionView&) override {}
     void ClearDirection(const DirectionView&, double, double) override {}
 
+    void IntensityWindowSummed(double windowIndex, const WindowSums& sums) override;
+    void WindowMarker(double timeMs, double) override { m_lastMarkerMs = timeMs; }
+    void ShowDirection(const DirectionView& view) override;
+
     const std::vector<std::string>& Warnings() const { return m_warnings; }
+
+    // A summary of the run, kept only when asked for (before the run).
+    struct SummedWindow {
+        double windowIndex = 0;
+        WindowSums sums;
+    };
+    struct ShownWindow {
+        double timeMs = 0;
+        DirectionView view;
+    };
+    void KeepSummary() { m_keepSummary = true; }
+    const std::vector<SummedWindow>& IntensityWindows() const { return m_intensityWindows; }
+    const std::vector<ShownWindow>& DirectionWindows() const { return m_directionWindows; }
 
 private:
     std::vector<std::string> m_answers;
     std::size_t m_nextAnswer = 0;
     std::vector<std::string> m_warnings;
     double m_clockMs = 0;
+    bool m_keepSummary = false;
+    double m_lastMarkerMs = 0;
+    std::vector<SummedWindow> m_intensityWindows;
+    std::vector<ShownWindow> m_directionWindows;
 };
 
 }  // namespace halvane

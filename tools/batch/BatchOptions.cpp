@@ -20,19 +20,33 @@ const char* const kBatchUsage =
     "  --window MS    length of one averaging window in ms (default 5)\n"
     "  --help         this text\n"
     "\n"
+    "With one FILE only:\n"
+    "  --reflections OUT.csv  also list the direct sound and the reflections: every\n"
+    "                 window whose energy is a local maximum no more than --floor dB\n"
+    "                 below the direct sound (the first window within 20 dB of the\n"
+    "                 loudest), with time, delay, extra path length, level re the\n"
+    "                 direct sound, azimuth, elevation, I/D ratio and diffuseness\n"
+    "  --floor DB     lowest reflection level re the direct sound (default 40)\n"
+    "  --temperature C  air temperature for the path lengths (default: 343 m/s)\n"
+    "\n"
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
     "failed, 2 for a usage error.\n";
 
 namespace {
 
-bool IsWholeNumber(const std::string& text)
+bool ReadWholeNumber(const std::string& text, double& value)
 {
-    double value = 0;
     const char* begin = text.data();
     const char* end = begin + text.size();
     if (begin != end && *begin == '+') ++begin;
     const auto result = std::from_chars(begin, end, value);
     return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+bool IsWholeNumber(const std::string& text)
+{
+    double value = 0;
+    return ReadWholeNumber(text, value);
 }
 
 }  // namespace
@@ -44,6 +58,28 @@ bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
         std::string* target = nullptr;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--reflections" || arg == "--floor" || arg == "--temperature") {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            const std::string& value = args[++i];
+            double number = 0;
+            if (arg == "--reflections") {
+                options.reflectionsPath = value;
+            } else if (!ReadWholeNumber(value, number)) {
+                error = arg + " needs a number, not \"" + value + "\"";
+                return false;
+            } else if (arg == "--floor") {
+                options.floorDb = number;
+            } else if (number <= -273.15) {
+                error = "--temperature must lie above absolute zero (-273.15)";
+                return false;
+            } else {
+                options.temperatureC = number;
+            }
             continue;
         }
         if (arg == "--skip") target = &options.skipMs;
@@ -72,6 +108,10 @@ bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
     }
     if (!options.help && options.files.empty()) {
         error = "no FILE given";
+        return false;
+    }
+    if (!options.reflectionsPath.empty() && options.files.size() != 1) {
+        error = "--reflections takes exactly one FILE";
         return false;
     }
     return true;

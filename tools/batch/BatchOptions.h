@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -7,12 +8,16 @@ namespace halvane {
 
 // The command line of halvane-batch:
 //   halvane-batch [--skip MS] [--display MS] [--window MS] FILE...
+//   halvane-batch [...] --reflections OUT.csv [--floor DB] [--temperature C] FILE
 struct BatchOptions {
     std::string skipMs = "0";        // the answers as typed, read by the run like a typed answer
     std::string displayMs = "1000";
     std::string windowMs = "5";
     std::vector<std::string> files;
     bool help = false;
+    std::string reflectionsPath;     // --reflections: the reflection list of the one FILE
+    double floorDb = 40;             // --floor: how far below the direct sound a reflection may lie
+    std::optional<double> temperatureC;  // --temperature: air temperature for the speed of sound
 };
 
 // Parses argv (without the program name). Returns false with error set for an
