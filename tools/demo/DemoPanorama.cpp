@@ -8,17 +8,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace halvane::demo {
 namespace {
 
 constexpr double kPanelM = 2.0;  // wall panels and floor boards drawn every 2 m
 constexpr double kGridStepDeg = 30.0;
-
-struct SurfaceLook {
-    Surface surface;
-    QColor colour;
-};
 
 QColor BaseColour(Surface surface)
 {
@@ -85,8 +81,8 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
             const double azDeg = AzimuthAtPx(xPx + 0.5);
             PixelHit& hit = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + xPx];
             hit.surface = SurfaceInDirection(room, azDeg, elDeg, &hit.distanceM);
-            const double az = azDeg * M_PI / 180.0;
-            const double el = elDeg * M_PI / 180.0;
+            const double az = azDeg * std::numbers::pi / 180.0;
+            const double el = elDeg * std::numbers::pi / 180.0;
             const double x = room.microphone.xM + hit.distanceM * std::cos(el) * std::cos(az);
             const double y = room.microphone.yM + hit.distanceM * std::cos(el) * std::sin(az);
             const double z = room.microphone.zM + hit.distanceM * std::sin(el);

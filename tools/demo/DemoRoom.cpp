@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 
 namespace halvane::demo {
@@ -174,7 +175,7 @@ Surface SurfaceInDirection(const DemoRoom& room, double azimuthDeg, double eleva
     const Surface towardsLow[3] = {Surface::BackWall, Surface::RightWall, Surface::Floor};
 
     Surface nearest = Surface::None;
-    double nearestM = INFINITY;
+    double nearestM = std::numeric_limits<double>::infinity();
     for (int axis = 0; axis < 3; ++axis) {
         if (d[axis] == 0.0) continue;
         const double planeM = d[axis] > 0 ? extent[axis] : 0.0;
