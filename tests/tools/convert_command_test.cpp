@@ -123,6 +123,36 @@ TEST(ConvertCommand, UnreadableInputFailsWithAMessageAndWritesNothing)
     EXPECT_EQ(folder.exitStatus, 1);
 }
 
+TEST(ConvertCommand, AnUnwritableOutputFailsAndLeavesNothingBehind)
+{
+    ScratchFolder scratch("convert-unwritable");
+    const auto in = scratch.Path() / "in.wav";
+    WriteBytes(in, FumaFile(0));
+    const auto out = scratch.Path() / "no-such-folder" / "out.wav";
+    const auto run = Convert({in.string(), out.string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find("cannot be created"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(scratch.Path() / "no-such-folder"));
+}
+
+TEST(ConvertCommand, HintsAtFumaForFilesMarkedAsBFormat)
+{
+    ScratchFolder scratch("convert-amb");
+    std::string fmt = ExtensibleFmtBody(kTagPcm, 4, 48000, 16, 16);
+    fmt.replace(fmt.size() - 14, 14, std::string("\x00\x00\x21\x07\xD3\x11\x86\x44\xC8\xC1\xCA\x00\x00\x00", 14));
+    const auto frames = InConvention(PlaneWaveAmbix(0, 0, {0.5, -0.25, 0.125}), Convention::FumaFuma);
+    const auto in = scratch.Path() / "hall.amb";
+    WriteBytes(in, RiffFile(Chunk("fmt ", fmt) + Chunk("data", EncodeSamples(Encoding::Pcm16, frames))));
+    const auto plain = Convert({in.string(), (scratch.Path() / "a.wav").string()}, scratch.Path());
+    EXPECT_EQ(plain.exitStatus, 0);
+    EXPECT_NE(plain.err.find("--order fuma --norm fuma"), std::string::npos) << plain.err;
+    const auto told = Convert({in.string(), (scratch.Path() / "b.wav").string(), "--order", "fuma", "--norm", "fuma"},
+                              scratch.Path());
+    EXPECT_EQ(told.exitStatus, 0);
+    EXPECT_EQ(told.err, "");
+    EXPECT_NE(told.out.find("Az 0.0, El 0.0"), std::string::npos) << told.out;
+}
+
 TEST(ConvertCommand, UsageErrorsExitWithTwo)
 {
     ScratchFolder scratch("convert-usage");

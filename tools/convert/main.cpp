@@ -7,6 +7,7 @@
 #include "wavio/WavReader.h"
 #include "wavio/WavWriter.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <optional>
@@ -134,8 +135,10 @@ int main(int argc, char** argv)
               << outName << ": AmbiX (W, Y, Z, X), SN3D, 32-bit float\n";
 
     if (const auto direct = convert::EstimateDirectSound(converted, audio.format.sampleRateHz)) {
-        std::cout << "direct sound: " << direct->startMs << " ms, Az " << direct->direction.azimuthDeg << ", El "
-                  << direct->direction.elevationDeg << " degrees\n";
+        char line[128];
+        std::snprintf(line, sizeof line, "direct sound: window at %.1f ms, Az %.1f, El %.1f degrees\n", direct->startMs,
+                      direct->direction.azimuthDeg, direct->direction.elevationDeg);
+        std::cout << line;
         for (const std::string& warning : convert::ConventionSlipWarnings(*direct))
             std::cerr << "halvane-convert: warning: " << warning << "\n";
     } else {
