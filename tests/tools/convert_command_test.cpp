@@ -81,6 +81,14 @@ TEST(ConvertCommand, RefusesToWriteOverItsInput)
         {"through ..", (scratch.Path() / "sub" / ".." / "ir.wav").string()},
         {"hard link", (scratch.Path() / "linked.wav").string()},
     };
+    // The temporary file beside OUT must not be the input either.
+    const auto partialNamed = scratch.Path() / "out.wav.partial";
+    WriteBytes(partialNamed, original);
+    const auto run = Convert({partialNamed.string(), (scratch.Path() / "out.wav").string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(Slurp(partialNamed), original);
+    EXPECT_TRUE(fs::exists(scratch.Path() / "out.wav"));
+
     for (const auto& [name, outName] : sameFile) {
         SCOPED_TRACE(name);
         const auto run = Convert({in.string(), outName}, scratch.Path());

@@ -151,19 +151,6 @@ TEST(ConvertConventions, OnlyFourChannelAudioIsConverted)
     EXPECT_TRUE(convert::ToAmbixSn3d(stereo, ChannelOrder::Ambix, Normalisation::Sn3d).empty());
 }
 
-TEST(ConvertConventions, ParsesExactlyTheDocumentedNames)
-{
-    EXPECT_EQ(convert::ParseChannelOrder("ambix"), ChannelOrder::Ambix);
-    EXPECT_EQ(convert::ParseChannelOrder("fuma"), ChannelOrder::Fuma);
-    EXPECT_EQ(convert::ParseNormalisation("sn3d"), Normalisation::Sn3d);
-    EXPECT_EQ(convert::ParseNormalisation("n3d"), Normalisation::N3d);
-    EXPECT_EQ(convert::ParseNormalisation("fuma"), Normalisation::Fuma);
-    for (const char* bad : {"", "AmbiX", "acn", "sn3d "}) {
-        EXPECT_FALSE(convert::ParseChannelOrder(bad)) << bad;
-        EXPECT_FALSE(convert::ParseNormalisation(bad)) << bad;
-    }
-}
-
 // Interleaved W, Y, Z, X at 48 kHz: silence, then a plane wave pulse in the window starting
 // at pulseMs, then an echo from elsewhere 12 dB down.
 std::vector<float> PulseFile(double azimuthDeg, double elevationDeg, double pulseMs)

@@ -55,8 +55,16 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 std::string WriteFileReplacing(const std::filesystem::path& path,
                                const std::function<std::string(std::ostream&)>& writer)
 {
+    // A name that is not taken, so the temporary file never truncates an existing one
+    // (the input itself could be called OUT.partial).
+    std::error_code error;
     std::filesystem::path partial = path;
     partial += ".partial";
+    for (int attempt = 1; std::filesystem::exists(std::filesystem::symlink_status(partial, error)); ++attempt) {
+        if (attempt > 1000) return "cannot be created: no free temporary name beside it";
+        partial = path;
+        partial += ".partial" + std::to_string(attempt);
+    }
     std::string failure;
     {
         std::ofstream out(partial, std::ios::binary | std::ios::trunc);
@@ -65,7 +73,6 @@ std::string WriteFileReplacing(const std::filesystem::path& path,
         out.close();
         if (failure.empty() && !out) failure = "writing failed (disk full?)";
     }
-    std::error_code error;
     if (failure.empty()) {
         std::filesystem::rename(partial, path, error);
         if (error) failure = "cannot be put in place: " + error.message();

@@ -24,7 +24,7 @@ FileImage ReadFileImage(const std::filesystem::path& path);
 /// or, when both exist, the same file reached through another name (links, "..").
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-/// Writes a file through writer into a temporary file beside path and renames it into place
+/// Writes a file through writer into a temporary file beside path (a name not yet taken) and renames it into place
 /// only when writer reports success and the stream is intact, so a failure never leaves a
 /// half-written file under the final name (nor removes a file that was there before).
 /// writer returns an empty string on success, otherwise the reason it failed.
