@@ -28,6 +28,11 @@ const char* const kBatchUsage =
     "                 direct sound, azimuth, elevation, I/D ratio and diffuseness\n"
     "  --floor DB     lowest reflection level re the direct sound (default 40)\n"
     "  --temperature C  air temperature for the path lengths (default: 343 m/s)\n"
+    "  --png OUT.png  also draw a summary picture: the map with every strongly\n"
+    "                 directional window of the displayed stretch as a circle\n"
+    "                 coloured by its time, and the time strip below it\n"
+    "  --background PANORAMA.jpg  a 960 x 480 equirectangular picture of the room\n"
+    "                 behind the summary's map (default: the map's placeholder)\n"
     "\n"
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
     "failed, 2 for a usage error.\n";
@@ -58,6 +63,14 @@ bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
         std::string* target = nullptr;
         if (arg == "--help" || arg == "-h") {
             options.help = true;
+            continue;
+        }
+        if (arg == "--png" || arg == "--background") {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a file name";
+                return false;
+            }
+            (arg == "--png" ? options.pngPath : options.backgroundPath) = args[++i];
             continue;
         }
         if (arg == "--reflections" || arg == "--floor" || arg == "--temperature") {
@@ -110,8 +123,12 @@ bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& optio
         error = "no FILE given";
         return false;
     }
-    if (!options.reflectionsPath.empty() && options.files.size() != 1) {
-        error = "--reflections takes exactly one FILE";
+    if ((!options.reflectionsPath.empty() || !options.pngPath.empty()) && options.files.size() != 1) {
+        error = "--reflections and --png take exactly one FILE";
+        return false;
+    }
+    if (!options.backgroundPath.empty() && options.pngPath.empty()) {
+        error = "--background goes with --png";
         return false;
     }
     return true;

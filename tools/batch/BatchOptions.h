@@ -9,6 +9,7 @@ namespace halvane {
 // The command line of halvane-batch:
 //   halvane-batch [--skip MS] [--display MS] [--window MS] FILE...
 //   halvane-batch [...] --reflections OUT.csv [--floor DB] [--temperature C] FILE
+//   halvane-batch [...] --png OUT.png [--background PANORAMA.jpg] FILE
 struct BatchOptions {
     std::string skipMs = "0";        // the answers as typed, read by the run like a typed answer
     std::string displayMs = "1000";
@@ -18,6 +19,8 @@ struct BatchOptions {
     std::string reflectionsPath;     // --reflections: the reflection list of the one FILE
     double floorDb = 40;             // --floor: how far below the direct sound a reflection may lie
     std::optional<double> temperatureC;  // --temperature: air temperature for the speed of sound
+    std::string pngPath;             // --png: the summary picture of the one FILE
+    std::string backgroundPath;      // --background: a JPEG panorama behind the summary's map
 };
 
 // Parses argv (without the program name). Returns false with error set for an

@@ -1,5 +1,6 @@
 // halvane-batch: the analysis of the window, for many files at once.
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,19 @@
 #include "analysis/RunAnalysis.h"
 #include "analysis/TablePaths.h"
 
+#ifdef HALVANE_WITH_SUMMARY
+#include <QApplication>
+#include <QImageWriter>
+
+#include "SummaryPicture.h"
+#include "display/BackgroundPicture.h"
+#endif
+
 namespace {
 
 using namespace halvane;
+
+bool ClashesWithRun(DiskStorage& storage, const std::string& path, const std::string& file);
 
 // Writes the reflection list of a run that was analysed; false (with a
 // message on stderr) when the list cannot be written.
@@ -19,8 +30,7 @@ bool WriteReflections(const BatchOptions& options, const std::string& file, cons
                       const BatchHost& host, DiskStorage& storage)
 {
     const std::string& path = options.reflectionsPath;
-    if (storage.SameFile(path, file) || path == file || path == IntensityTableName(file) ||
-        path == ReferenceTableName(file)) {
+    if (ClashesWithRun(storage, path, file)) {
         std::cerr << file << ": the reflection list " << path << " would overwrite the input or a table\n";
         return false;
     }
@@ -43,6 +53,48 @@ bool WriteReflections(const BatchOptions& options, const std::string& file, cons
     return true;
 }
 
+// True when an output path would replace the input or one of its tables.
+bool ClashesWithRun(DiskStorage& storage, const std::string& path, const std::string& file)
+{
+    return path == file || storage.SameFile(path, file) || path == IntensityTableName(file) ||
+           path == ReferenceTableName(file);
+}
+
+#ifdef HALVANE_WITH_SUMMARY
+// Draws the summary picture of an analysed run; false (with a message on
+// stderr) when the background cannot be read or the picture not written.
+bool WriteSummaryPicture(const BatchOptions& options, const std::string& file, const SharedState& state,
+                         const BatchHost& host, DiskStorage& storage)
+{
+    if (ClashesWithRun(storage, options.pngPath, file)) {
+        std::cerr << file << ": the picture " << options.pngPath << " would overwrite the input or a table\n";
+        return false;
+    }
+    SummaryInput input;
+    input.skipMs = state.SkipMs;
+    input.displayWindowMs = state.DisplayWindowMs;
+    input.averagingWindowMs = state.AveragingWindowMs;
+    for (const auto& w : host.IntensityWindows()) input.intensityWindows.push_back({w.windowIndex, w.sums});
+    for (const auto& w : host.DirectionWindows()) input.directionWindows.push_back({w.timeMs, w.view});
+    if (!options.backgroundPath.empty()) {
+        const LoadedPicture background = LoadBackgroundPicture(QString::fromStdString(options.backgroundPath));
+        if (background.picture.isNull()) {
+            std::cerr << file << ": " << background.whyNot.toStdString() << "\n";
+            return false;
+        }
+        input.background = background.picture;
+    }
+    QImageWriter writer(QString::fromStdString(options.pngPath), "png");
+    if (!writer.write(RenderSummary(input))) {
+        std::cerr << file << ": the picture " << options.pngPath
+                  << " cannot be written: " << writer.errorString().toStdString() << "\n";
+        return false;
+    }
+    std::cout << file << ": summary picture " << options.pngPath << "\n";
+    return true;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -58,6 +110,20 @@ int main(int argc, char** argv)
         std::cout << kBatchUsage;
         return 0;
     }
+#ifdef HALVANE_WITH_SUMMARY
+    // The picture surfaces are widgets: they need an application object,
+    // which needs no screen on the offscreen platform.
+    std::unique_ptr<QApplication> application;
+    if (!options.pngPath.empty()) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QApplication>(argc, argv);
+    }
+#else
+    if (!options.pngPath.empty()) {
+        std::cerr << "halvane-batch: this build has no window, so it cannot draw pictures (--png)\n";
+        return 2;
+    }
+#endif
 
     int status = 0;
     DiskStorage storage;
@@ -66,7 +132,7 @@ int main(int argc, char** argv)
         state.IrFileName = file;
         // The pause is answered with 0: a batch run never waits.
         BatchHost host({options.skipMs, options.displayMs, options.windowMs, "0"});
-        if (!options.reflectionsPath.empty()) host.KeepSummary();
+        if (!options.reflectionsPath.empty() || !options.pngPath.empty()) host.KeepSummary();
         const RunReport report = RunAnalysis(state, host, storage);
         if (report.outcome == RunOutcome::Rejected) {
             std::cerr << file << ": " << report.message << "\n";
@@ -77,6 +143,9 @@ int main(int argc, char** argv)
                   << " displayed), " << report.referenceRows << " reference rows; tables "
                   << report.intensityTablePath << " and " << report.referenceTablePath << "\n";
         if (!options.reflectionsPath.empty() && !WriteReflections(options, file, state, host, storage)) status = 1;
+#ifdef HALVANE_WITH_SUMMARY
+        if (!options.pngPath.empty() && !WriteSummaryPicture(options, file, state, host, storage)) status = 1;
+#endif
     }
     return status;
 }

@@ -1,0 +1,135 @@
+#include "SummaryPicture.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+
+#include "analysis/DirectionQuantities.h"
+#include "display/DrawingSurface.h"
+#include "display/LiveDisplay.h"
+#include "display/PictureBoxes.h"
+#include "report/NumberFormat.h"
+
+namespace halvane {
+namespace {
+
+// Stops of the ramp, equally spaced, from a perceptually uniform colour map
+// (violet - blue - teal - green - yellow); linear interpolation between them.
+constexpr std::array<std::array<int, 3>, 9> kRampStops = {{
+    {68, 1, 84},
+    {71, 44, 122},
+    {59, 81, 139},
+    {44, 113, 142},
+    {33, 144, 141},
+    {39, 173, 129},
+    {92, 200, 99},
+    {170, 220, 50},
+    {253, 231, 37},
+}};
+
+}  // namespace
+
+QColor TimeRampColour(double fraction)
+{
+    if (!(fraction > 0)) fraction = 0;  // also not-a-number
+    if (fraction > 1) fraction = 1;
+    const double position = fraction * (kRampStops.size() - 1);
+    const auto lower = static_cast<std::size_t>(std::floor(position));
+    const std::size_t upper = std::min(lower + 1, kRampStops.size() - 1);
+    const double t = position - static_cast<double>(lower);
+    auto mix = [&](int channel) {
+        return static_cast<int>(std::nearbyint(kRampStops[lower][channel] * (1 - t) + kRampStops[upper][channel] * t));
+    };
+    return QColor(mix(0), mix(1), mix(2));
+}
+
+bool QualifiesForSummary(const DirectionView& view)
+{
+    return view.IntensityMagnitude > 0 && view.MapRadius > 0 && TenLog10(view.IntensityMagnitude / view.De) >= -6;
+}
+
+QImage RenderSummary(const SummaryInput& input)
+{
+    // Without a parent the surfaces are ours to delete.
+    const std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
+    const std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
+    const std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
+    if (!input.background.isNull()) {
+        map->SetBackgroundPicture(input.background);
+        map->Clear();  // shows the new picture
+    }
+
+    // The strip and the map scale exactly as a run draws them.
+    LiveDisplay display(*strip, *map, *polar, DisplayControls{}, input.decimalSeparator);
+    display.PrepareDisplay(input.skipMs, input.displayWindowMs);
+    for (const auto& w : input.intensityWindows) {
+        const LevelPair levels = StripLevels(w.sums);
+        if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
+            display.DrawLevelBars(w.windowIndex, input.averagingWindowMs, levels.energy, levels.intensity);
+        }
+    }
+    display.DrawStripGrid(input.skipMs, input.displayWindowMs);
+
+    // The circles, latest first so that the early, strong arrivals lie on top.
+    map->SetPenMode(PenMode::Copy);
+    map->SetSolidFill(true);
+    map->SetLineWidth(1);
+    std::vector<SummaryInput::MapWindow> shown;
+    for (const auto& w : input.directionWindows) {
+        if (QualifiesForSummary(w.view)) shown.push_back(w);
+    }
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const auto& a, const auto& b) { return a.timeMs > b.timeMs; });
+    // The ramp spans the circles' own times, so that early arrivals a few ms
+    // apart get colours that tell them apart.
+    double firstMs = input.skipMs;
+    double spanMs = input.displayWindowMs;
+    if (!shown.empty()) {
+        firstMs = shown.back().timeMs;
+        spanMs = std::max(shown.front().timeMs - firstMs, input.averagingWindowMs);
+    }
+    const QColor cross(255, 0, 0);
+    for (const auto& w : shown) {
+        const QColor colour = TimeRampColour((w.timeMs - firstMs) / spanMs);
+        const auto az = static_cast<float>(w.view.Az);
+        const auto el = static_cast<float>(w.view.El);
+        const auto radius = static_cast<float>(w.view.MapRadius);
+        map->SetFillColour(colour);
+        map->Circle(az, el, radius, colour.darker(160));
+        if (w.view.Az > 180 - w.view.MapRadius) map->Circle(az - 360.0f, el, radius, colour.darker(160));
+        map->Line(az - 5.0f, el, az + 5.0f, el, cross);
+        map->Line(az, el - 5.0f, az, el + 5.0f, cross);
+    }
+
+    QImage picture(kSummaryWidthPx, kSummaryHeightPx, QImage::Format_RGB32);
+    picture.fill(QColor(240, 240, 240));
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, map->Image());
+    const int stripTop = kSummaryMapHeightPx + kSummaryGapPx;
+    painter.drawImage(0, stripTop, strip->Image());
+
+    // The legend: the ramp across the circles' times, with five times in ms.
+    const int legendTop = stripTop + kSummaryStripHeightPx + kSummaryGapPx;
+    const int rampLeft = 60;
+    const int rampWidth = kSummaryWidthPx - 2 * rampLeft;
+    for (int x = 0; x < rampWidth; ++x) {
+        painter.setPen(TimeRampColour(static_cast<double>(x) / (rampWidth - 1)));
+        painter.drawLine(rampLeft + x, legendTop, rampLeft + x, legendTop + 12);
+    }
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(0, legendTop, rampLeft - 6, 14), Qt::AlignRight | Qt::AlignVCenter, "ms");
+    for (int i = 0; i <= 4; ++i) {
+        const double ms = firstMs + spanMs * i / 4;
+        const int x = rampLeft + rampWidth * i / 4;
+        painter.drawLine(x, legendTop + 12, x, legendTop + 16);
+        const QString text = QString::fromStdString(FormatGeneral(ms, input.decimalSeparator)).trimmed();
+        painter.drawText(QRect(x - 60, legendTop + 16, 120, 18), Qt::AlignHCenter | Qt::AlignTop, text);
+    }
+    painter.end();
+    return picture;
+}
+
+}  // namespace halvane
