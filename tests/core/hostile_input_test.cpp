@@ -1,0 +1,360 @@
+// Inputs that lie: headers whose sizes, rates and frame strides promise far
+// more than the file holds, parameters that multiply the windows of a pass,
+// and tables that cannot be written to the end. Each hostile header is
+// written here byte by byte. A run over any of them must finish quickly,
+// refuse with one "Sorry, ..." warning where the work would explode, and
+// never pass an incomplete table off as complete.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "FakeHost.h"
+#include "TestWav.h"
+#include "analysis/RunAnalysis.h"
+#include "bformat/WavHeader.h"
+
+namespace halvane {
+namespace {
+
+using test::FakeHost;
+using test::MemoryStorage;
+using test::PutId;
+using test::PutU16;
+using test::PutU32;
+
+const std::string kInput = "/rooms/hall.wav";
+const std::string kIntensity = "/rooms/hall.csv";
+const std::string kReference = "/rooms/hall_ref.csv";
+
+// A run over a hostile header is allowed this much wall time, sanitizer
+// builds included; the unguarded cases took minutes to hours.
+constexpr double kMaxSecondsPerRun = 5.0;
+
+// The canonical 44-byte header (data chunk header at byte 37) with every
+// field as given, followed by sampleBytes bytes of a ramp. The defaults make
+// a 200-byte 16-bit file that tells the truth.
+struct HostileHeader {
+    std::uint32_t fmtSize = 16;
+    std::uint16_t channels = 4;
+    std::uint32_t sampleRate = 48000;
+    std::uint16_t blockAlign = 8;
+    std::uint16_t bits = 16;
+    std::int64_t dataSize = -1;  // -1: the sample bytes actually present
+    std::size_t sampleBytes = 156;
+    bool noBytesAtAll = false;   // a zero-length file instead
+
+    std::vector<std::byte> Bytes() const
+    {
+        std::vector<std::byte> b;
+        if (noBytesAtAll) return b;
+        PutId(b, "RIFF");
+        PutU32(b, static_cast<std::uint32_t>(36 + sampleBytes));
+        PutId(b, "WAVE");
+        PutId(b, "fmt ");
+        PutU32(b, fmtSize);
+        PutU16(b, bits == 32 ? 3 : 1);
+        PutU16(b, channels);
+        PutU32(b, sampleRate);
+        PutU32(b, sampleRate * blockAlign);
+        PutU16(b, blockAlign);
+        PutU16(b, bits);
+        PutId(b, "data");
+        PutU32(b, static_cast<std::uint32_t>(dataSize >= 0 ? dataSize : static_cast<std::int64_t>(sampleBytes)));
+        for (std::size_t i = 0; i < sampleBytes; ++i) b.push_back(std::byte(i * 37 + 11));
+        return b;
+    }
+};
+
+struct Outcome {
+    RunReport report;
+    std::vector<std::string> warnings;
+    std::string intensityTable;
+    bool referenceTableCreated = false;
+    double seconds = 0;
+};
+
+Outcome RunOn(const std::vector<std::byte>& input, std::vector<std::optional<std::string>> answers)
+{
+    SharedState state;
+    state.IrFileName = kInput;
+    FakeHost host;
+    host.answers = std::move(answers);
+    MemoryStorage storage;
+    storage.inputs[kInput] = input;
+    const auto start = std::chrono::steady_clock::now();
+    Outcome out;
+    out.report = RunAnalysis(state, host, storage);
+    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    out.warnings = host.warnings;
+    out.intensityTable = storage.Table(kIntensity);
+    out.referenceTableCreated = storage.HasTable(kReference);
+    return out;
+}
+
+const char* const kDefaultAnswers[] = {"0", "1000", "5", "0"};
+const char* const kTooManyWindows = "Sorry, this run would need ";
+
+TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
+{
+    struct Row {
+        const char* name;
+        HostileHeader header;
+        std::vector<std::optional<std::string>> answers;  // empty: the defaults 0, 1000, 5, 0
+        const char* warningStart;                         // nullptr: the run completes
+        std::int64_t intensityRows;                       // when it completes
+    };
+    const Row rows[] = {
+        {"DataSize 2 GB on a 200-byte 16-bit file: 1 118 481 windows", {.dataSize = 0x7FFFFFFF}, {},
+         "Sorry, this run would need 1118481 averaging windows for a file of 200 bytes; check the averaging "
+         "window, the number of ms to skip and the file's data size!",
+         0},
+        {"DataSize 2 GB on a 200-byte 32-bit file: 559 240 windows",
+         {.blockAlign = 16, .bits = 32, .dataSize = 0x7FFFFFFF}, {}, kTooManyWindows, 0},
+        {"DataSize 2 GB with 1 s windows: 5592 rows of zeros past the end are kept", {.dataSize = 0x7FFFFFFF},
+         {"0", "1000", "1000", "0"}, nullptr, 5592},
+        {"DataSize 0xFFFFFFFF (an unfinished recording) reads as -1: no window", {.dataSize = 0xFFFFFFFF}, {},
+         nullptr, 0},
+        {"BlockAlign 1: overlapping 16-bit frames, one window", {.blockAlign = 1}, {}, nullptr, 1},
+        {"BlockAlign 1 with DataSize 2 GB: 8 947 848 windows", {.blockAlign = 1, .dataSize = 0x7FFFFFFF}, {},
+         kTooManyWindows, 0},
+        {"BlockAlign 32767 with DataSize 2 GB: frames 32 KB apart", {.blockAlign = 32767, .dataSize = 0x7FFFFFFF},
+         {}, nullptr, 273},
+        {"BlockAlign 65535 reads as -1", {.blockAlign = 65535, .dataSize = 0x7FFFFFFF}, {},
+         "Sorry, this .WAV file gives no valid frame size (BlockAlign)!", 0},
+        {"sample rate 1: 0.005 frames per window, 3600 rows of zeros", {.sampleRate = 1}, {}, nullptr, 3600},
+        {"sample rate 1 with DataSize 10 MB: 250 million windows", {.sampleRate = 1, .dataSize = 10000000}, {},
+         kTooManyWindows, 0},
+        {"sample rate 2147483647 with DataSize 2 GB: 25 windows of 10.7 M frames",
+         {.sampleRate = 2147483647, .dataSize = 0x7FFFFFFF}, {}, nullptr, 25},
+        {"sample rate 0x80000000 reads as negative", {.sampleRate = 0x80000000u}, {},
+         "Sorry, this .WAV file gives no valid sample rate!", 0},
+        {"half a frame per window: 36 rows of zeros", {.sampleRate = 1000}, {"0", "1000", "0.5", "0"}, nullptr, 36},
+        {"a window longer than the file: no row", {}, {"0", "1000", "1000", "0"}, nullptr, 0},
+        {"a skip of -1000 s: 200 000 windows before the file", {}, {"-1000000", "1000", "5", "0"}, kTooManyWindows,
+         0},
+        {"a skip of -100 s: 20 000 rows of zeros before the file", {}, {"-100000", "1000", "5", "0"}, nullptr, 20000},
+        {"a zero-length file", {.noBytesAtAll = true}, {}, kNotFourChannelsMessage, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto answers = row.answers;
+        if (answers.empty()) answers.assign(std::begin(kDefaultAnswers), std::end(kDefaultAnswers));
+        const Outcome out = RunOn(row.header.Bytes(), answers);
+        EXPECT_LT(out.seconds, kMaxSecondsPerRun);
+        if (row.warningStart != nullptr) {
+            EXPECT_EQ(out.report.outcome, RunOutcome::Rejected);
+            EXPECT_EQ(out.warnings.size(), 1u);
+            EXPECT_EQ(out.warnings.empty() ? "" : out.warnings[0].substr(0, std::string(row.warningStart).size()),
+                      row.warningStart);
+            EXPECT_EQ(out.intensityTable, "");  // created and left empty, as for a rejected header
+            EXPECT_FALSE(out.referenceTableCreated);
+            continue;
+        }
+        EXPECT_EQ(out.report.outcome, RunOutcome::Completed) << (out.warnings.empty() ? "" : out.warnings[0]);
+        EXPECT_TRUE(out.warnings.empty());
+        EXPECT_EQ(out.report.intensityRows, row.intensityRows);
+        const auto lines = std::count(out.intensityTable.begin(), out.intensityTable.end(), '\n');
+        EXPECT_EQ(lines, row.intensityRows + 1);
+    }
+}
+
+TEST(HostileInput, RowsPastTheEndOfALyingFileAreZeros)
+{
+    // 20 frames of a plane wave, a header claiming 2 GB, 1 s windows: the
+    // first row holds the 19 frames that exist (offsets 1 to 19), every later
+    // row reads only past the end.
+    const std::vector<test::Frame4> frames(20, {100, 0, 0, 100});
+    auto bytes = test::MakeWav(frames, {.bits = 16, .layout = test::Layout::Canonical44});
+    const std::uint32_t claimed = 0x7FFFFFFF;
+    for (int i = 0; i < 4; ++i) bytes[40 + static_cast<std::size_t>(i)] = std::byte((claimed >> (8 * i)) & 0xFF);
+    const Outcome out = RunOn(bytes, {"0", "1000", "1000", "0"});
+    ASSERT_EQ(out.report.outcome, RunOutcome::Completed);
+    const std::string header = "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n";
+    ASSERT_TRUE(out.intensityTable.starts_with(header + "380000,190000,0,0\r\n0,0,0,0\r\n"))
+        << out.intensityTable.substr(0, 80);
+    EXPECT_TRUE(out.intensityTable.ends_with("\r\n0,0,0,0\r\n"));
+}
+
+TEST(HostileInput, ChunkListsThatLieAreWalkedWithoutReadingOutsideTheFile)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::byte> bytes;
+        bool walked;           // fmt and data found by the walk
+        std::int64_t dataStart;
+    };
+    // A chunk header: id and size.
+    const auto chunk = [](const char* id, std::uint32_t size) {
+        std::vector<std::byte> b;
+        PutId(b, id);
+        PutU32(b, size);
+        return b;
+    };
+    const auto join = [](std::initializer_list<std::vector<std::byte>> parts) {
+        std::vector<std::byte> b;
+        for (const auto& p : parts) b.insert(b.end(), p.begin(), p.end());
+        return b;
+    };
+    const std::vector<std::byte> riff = join({chunk("RIFF", 0xFFFFFFFF), {std::byte('W'), std::byte('A'),
+                                                                           std::byte('V'), std::byte('E')}});
+    const auto fmtBody = [] {
+        std::vector<std::byte> b;
+        PutU16(b, 1);
+        PutU16(b, 4);
+        PutU32(b, 48000);
+        PutU32(b, 384000);
+        PutU16(b, 8);
+        PutU16(b, 16);
+        return b;
+    }();
+    std::vector<std::byte> manyEmpty = riff;
+    const std::vector<std::byte> empty = chunk("junk", 0);
+    for (int i = 0; i < 10000; ++i) manyEmpty.insert(manyEmpty.end(), empty.begin(), empty.end());
+    manyEmpty = join({manyEmpty, chunk("fmt ", 16), fmtBody, chunk("data", 8), std::vector<std::byte>(8)});
+
+    const Row rows[] = {
+        {"fmt claims 4 GB: the walk ends, fixed positions",
+         join({riff, chunk("fmt ", 0xFFFFFFFF), fmtBody, chunk("data", 8), std::vector<std::byte>(8)}), false, 105},
+        {"a chunk claims 4 GB before data: fixed positions",
+         join({riff, chunk("fmt ", 16), fmtBody, chunk("LIST", 0xFFFFFFFE), chunk("data", 8)}), false, 105},
+        {"data claims 4 GB and comes first: the walk cannot reach fmt",
+         join({riff, chunk("data", 0xFFFFFFFF), chunk("fmt ", 16), fmtBody}), false, 105},
+        {"an odd chunk size at the very end", join({riff, chunk("fmt ", 16), fmtBody, chunk("data", 3)}), true, 45},
+        {"ten thousand empty chunks before fmt", manyEmpty, true, 12 + 80000 + 24 + 8 + 1},
+        {"the file ends inside the fmt chunk", join({riff, chunk("fmt ", 16)}), false, 105},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const WavHeader h = ReadWavHeader(row.bytes);
+        EXPECT_EQ(h.ChunkListWalked, row.walked);
+        EXPECT_EQ(h.DataStart, row.dataStart);
+        const Outcome out = RunOn(row.bytes, {"0", "1000", "5", "0"});
+        EXPECT_LT(out.seconds, kMaxSecondsPerRun);
+        EXPECT_NE(out.report.outcome, RunOutcome::Closed);
+    }
+}
+
+// A table stream that takes capacity bytes and then fails, like a disk that
+// fills up during the run.
+class FillingDisk : public std::streambuf {
+public:
+    explicit FillingDisk(std::size_t capacity) : m_capacity(capacity) {}
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        if (m_used >= m_capacity) return traits_type::eof();
+        ++m_used;
+        return c;
+    }
+    std::streamsize xsputn(const char*, std::streamsize n) override
+    {
+        const auto room = static_cast<std::streamsize>(m_capacity - m_used);
+        const std::streamsize taken = std::min(n, room);
+        m_used += static_cast<std::size_t>(taken);
+        return taken;
+    }
+
+private:
+    std::size_t m_capacity;
+    std::size_t m_used = 0;
+};
+
+class FillingStorage : public MemoryStorage {
+public:
+    std::string fullTable;      // the table that runs out of space
+    std::size_t capacity = 0;
+
+    std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
+    {
+        if (path != fullTable) return MemoryStorage::CreateTable(path);
+        tables[path] = std::make_shared<std::ostringstream>();  // it exists, as on a disk
+        return std::make_unique<Stream>(capacity);
+    }
+
+private:
+    class Stream : public std::ostream {
+    public:
+        explicit Stream(std::size_t capacity) : std::ostream(nullptr), m_disk(capacity) { rdbuf(&m_disk); }
+
+    private:
+        FillingDisk m_disk;
+    };
+};
+
+TEST(HostileInput, ATableThatRunsOutOfSpaceIsReportedNotPassedOffAsComplete)
+{
+    struct Row {
+        const char* name;
+        std::string table;
+        std::size_t capacity;
+        std::int64_t intensityRows;  // rows the run believed it wrote
+    };
+    const Row rows[] = {
+        {"the intensity table fills the disk after 100 bytes", kIntensity, 100, 200},
+        {"the reference table fills the disk after its header", kReference, 52, 200},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SharedState state;
+        state.IrFileName = kInput;
+        FakeHost host;
+        host.answers = {"0", "1000", "5", "0"};
+        FillingStorage storage;
+        storage.fullTable = row.table;
+        storage.capacity = row.capacity;
+        test::WavSpec spec;
+        spec.bits = 16;
+        storage.inputs[kInput] = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), spec);
+        const RunReport report = RunAnalysis(state, host, storage);
+        EXPECT_EQ(report.outcome, RunOutcome::Rejected);
+        EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the table " + row.table +
+                                                          " could not be written completely!"});
+        EXPECT_EQ(report.intensityRows, row.intensityRows);
+        if (row.table == kIntensity) { EXPECT_FALSE(storage.HasTable(kReference)); }
+    }
+}
+
+TEST(HostileInput, ATableOnAFullDeviceFailsTheRun)
+{
+    // The intensity table is a link to /dev/full, where every write fails
+    // with "no space left on device", as on a full disk.
+    namespace fs = std::filesystem;
+    ASSERT_TRUE(fs::exists("/dev/full")) << "this test needs Linux's /dev/full";
+    const fs::path dir = fs::temp_directory_path() /
+                         ("halvane-hostile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                          "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(dir);
+    const fs::path input = dir / "room.wav";
+    {
+        test::WavSpec spec;
+        spec.bits = 16;
+        const auto bytes = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), spec);
+        std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
+    }
+    fs::create_symlink("/dev/full", dir / "room.csv");
+    SharedState state;
+    state.IrFileName = input.string();
+    FakeHost host;
+    host.answers = {"0", "1000", "5", "0"};
+    DiskStorage storage;
+    const RunReport report = RunAnalysis(state, host, storage);
+    EXPECT_EQ(report.outcome, RunOutcome::Rejected);
+    EXPECT_EQ(host.warnings,
+              std::vector<std::string>{"Sorry, the table " + (dir / "room.csv").string() +
+                                       " could not be written completely!"});
+    EXPECT_FALSE(fs::exists(dir / "room_ref.csv"));
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace halvane
