@@ -30,13 +30,6 @@ QPainter::CompositionMode SolidModeFor(PenMode mode) {
     return QPainter::CompositionMode_Source;
 }
 
-// For a figure first rendered into a transparent mask: the transparent
-// pixels must leave the surface alone, which OR and XOR with zero do, and
-// which copy does as "source over".
-QPainter::CompositionMode MaskModeFor(PenMode mode) {
-    return mode == PenMode::Copy ? QPainter::CompositionMode_SourceOver : SolidModeFor(mode);
-}
-
 void PreparePainter(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -63,6 +56,7 @@ DrawingSurface::DrawingSurface(QSize boxSize, QColor backColour, QWidget* parent
     setFocusPolicy(Qt::StrongFocus);
     m_scale.AreaWidthPx = m_image.width();
     m_scale.AreaHeightPx = m_image.height();
+    ComposeClearedImage();
     PaintBackground();
 }
 
@@ -99,7 +93,9 @@ void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour)
     } else {
         painter.drawLine(*c1, *r1, *c2, *r2);
     }
-    Changed();
+    const int reach = m_lineWidthPx + 1;
+    Changed(QRect(QPoint(std::min(*c1, *c2), std::min(*r1, *r2)), QPoint(std::max(*c1, *c2), std::max(*r1, *r2)))
+                .adjusted(-reach, -reach, reach, reach));
 }
 
 void DrawingSurface::Box(float x1, float y1, float x2, float y2, QColor colour) {
@@ -119,11 +115,12 @@ void DrawingSurface::FillPixels(int left, int top, int right, int bottom, QColor
     if (visible.isEmpty()) {
         return;
     }
-    QPainter painter(&m_image);
-    PreparePainter(painter);
-    painter.setCompositionMode(SolidModeFor(m_penMode));
-    painter.fillRect(visible, colour.toRgb());
-    Changed();
+    const QRgb pen = colour.toRgb().rgb() & 0x00ffffffu;
+    for (int y = visible.top(); y <= visible.bottom(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(y)) + visible.left();
+        CombineSpan(row, visible.width(), pen);
+    }
+    Changed(visible);
 }
 
 void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
@@ -181,18 +178,57 @@ void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
         painter.drawEllipse(ellipse);
     }
 
-    QPainter painter(&m_image);
-    PreparePainter(painter);
-    painter.setCompositionMode(MaskModeFor(m_penMode));
-    painter.drawImage(area.topLeft(), mask);
-    Changed();
+    CombineMask(mask, area.topLeft());
+    Changed(area);
+}
+
+// Boxes and circles are combined with the drawing here, pixel by pixel, in
+// the same three ways as the composition modes of lines: the toolkit hands
+// larger fills and image blends to a thread pool, whose hand-over costs more
+// than the whole figure.
+void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const {
+    switch (m_penMode) {
+    case PenMode::Copy:
+        std::fill(pixels, pixels + count, 0xff000000u | pen);
+        break;
+    case PenMode::Merge:
+        std::for_each(pixels, pixels + count, [pen](QRgb& pixel) { pixel |= pen; });
+        break;
+    case PenMode::Xor:
+        std::for_each(pixels, pixels + count, [pen](QRgb& pixel) { pixel ^= pen; });
+        break;
+    }
+}
+
+void DrawingSurface::CombineMask(const QImage& mask, QPoint at) {
+    const int width = mask.width();
+    const int height = mask.height();
+    for (int y = 0; y < height; ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
+        auto* target = reinterpret_cast<QRgb*>(m_image.scanLine(at.y() + y)) + at.x();
+        // Runs of one opaque colour (the interior, an outline stretch) at a time.
+        int x = 0;
+        while (x < width) {
+            if (qAlpha(source[x]) == 0) {
+                ++x;
+                continue;
+            }
+            const QRgb colour = source[x];
+            int end = x + 1;
+            while (end < width && source[end] == colour) {
+                ++end;
+            }
+            CombineSpan(target + x, end - x, colour & 0x00ffffffu);
+            x = end;
+        }
+    }
 }
 
 void DrawingSurface::Clear() {
     PaintBackground();
     m_currentX = 0;
     m_currentY = 0;
-    Changed();
+    Changed(m_image.rect());
 }
 
 void DrawingSurface::SetCurrentPosition(float x, float y) {
@@ -212,7 +248,7 @@ void DrawingSurface::Print(const QString& text) {
         painter.setFont(textFont);
         painter.setPen(m_foreColour);
         painter.drawText(QPoint(*column, *row + metrics.ascent()), text);
-        Changed();
+        Changed(QRect(*column, *row, metrics.horizontalAdvance(text) + 2, metrics.height() + 2));
     }
     m_currentX = static_cast<float>(m_scale.Left);
     m_currentY = static_cast<float>(m_currentY + metrics.height() * m_scale.Height / m_scale.AreaHeightPx);
@@ -220,25 +256,37 @@ void DrawingSurface::Print(const QString& text) {
 
 void DrawingSurface::SetBackgroundPicture(const QImage& picture) {
     m_background = picture.convertToFormat(QImage::Format_RGB32);
+    ComposeClearedImage();
 }
 
-void DrawingSurface::PaintBackground() {
-    m_image.fill(m_backColour);
+void DrawingSurface::ComposeClearedImage() {
+    m_cleared = QImage(m_image.size(), QImage::Format_RGB32);
+    m_cleared.fill(m_backColour);
     if (!m_background.isNull()) {
-        QPainter painter(&m_image);
+        QPainter painter(&m_cleared);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.drawImage(0, 0, m_background);
     }
 }
 
-void DrawingSurface::Changed() {
-    update();
+void DrawingSurface::PaintBackground() {
+    // One copy of the prepared picture; the image detaches on the next drawing.
+    m_image = m_cleared;
 }
 
-void DrawingSurface::paintEvent(QPaintEvent* /*event*/) {
+void DrawingSurface::Changed(const QRect& areaRect) {
+    update(areaRect.translated(BorderPx, BorderPx));
+}
+
+void DrawingSurface::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    qDrawWinPanel(&painter, rect(), palette(), true);
-    painter.drawImage(BorderPx, BorderPx, m_image);
+    const QRect areaOnWidget(BorderPx, BorderPx, m_image.width(), m_image.height());
+    if (!areaOnWidget.contains(event->rect())) {
+        qDrawWinPanel(&painter, rect(), palette(), true);
+    }
+    // Only the part that needs repainting is copied.
+    const QRect dirty = event->rect().intersected(areaOnWidget);
+    painter.drawImage(dirty.topLeft(), m_image, dirty.translated(-BorderPx, -BorderPx));
 }
 
 void DrawingSurface::mousePressEvent(QMouseEvent* event) {

@@ -99,13 +99,21 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void ComposeClearedImage();
+    // Combines count pixels with the pen colour (alpha ignored) in the pen mode.
+    void CombineSpan(QRgb* pixels, int count, QRgb pen) const;
+    // Combines the opaque pixels of a figure's mask with the drawing at `at`
+    // in the pen mode; transparent mask pixels leave the drawing alone.
+    void CombineMask(const QImage& mask, QPoint at);
     void PaintBackground();
     // Fills the pixel rectangle [left..right] x [top..bottom] in the pen mode.
     void FillPixels(int left, int top, int right, int bottom, QColor colour);
-    void Changed();
+    // Schedules a repaint of a rectangle of the drawing area.
+    void Changed(const QRect& areaRect);
 
     QImage m_image;
     QImage m_background;
+    QImage m_cleared;  // back colour and background picture: what Clear shows
     QColor m_backColour;
     UserScale m_scale;
     PenMode m_penMode = PenMode::Copy;

@@ -97,7 +97,11 @@ void LiveDisplay::ShowDirection(const DirectionView& view) {
     if (m_controls.textBox != nullptr) {
         const std::string text = "Azimuth:" + FormatFixed2(view.Az, m_decimalSeparator) +
                                  " - Elevation:" + FormatFixed2(view.El, m_decimalSeparator);
-        m_controls.textBox->setText(QString::fromStdString(text));
+        const QString shown = QString::fromStdString(text);
+        // Consecutive windows often read the same; repainting the box costs more than comparing.
+        if (m_controls.textBox->text() != shown) {
+            m_controls.textBox->setText(shown);
+        }
     }
 
     if (view.MapRadius > 0) {
