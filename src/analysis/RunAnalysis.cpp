@@ -66,7 +66,7 @@ std::optional<std::string> CheckParameters(const SharedState& s)
 // least one frame), so a pass may have that many, and at least
 // kWindowsAlwaysAllowed so that small files keep sub-sample windows and
 // negative skips.
-constexpr double kWindowsAlwaysAllowed = 65536.0;
+constexpr double kWindowsAlwaysAllowed = 4096.0;
 
 // The windows firstWindow, firstWindow + 1, ... up to lastWindow of a pass
 // over a file image of imageBytes. Returns the warning, or nothing.

@@ -117,8 +117,10 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
          0},
         {"DataSize 2 GB on a 200-byte 32-bit file: 559 240 windows",
          {.blockAlign = 16, .bits = 32, .dataSize = 0x7FFFFFFF}, {}, kTooManyWindows, 0},
-        {"DataSize 2 GB with 1 s windows: 5592 rows of zeros past the end are kept", {.dataSize = 0x7FFFFFFF},
-         {"0", "1000", "1000", "0"}, nullptr, 5592},
+        {"DataSize 2 GB with 2 s windows: 2796 rows of zeros past the end are kept", {.dataSize = 0x7FFFFFFF},
+         {"0", "1000", "2000", "0"}, nullptr, 2796},
+        {"DataSize 2 GB with 1 s windows: 5592 windows for 200 bytes", {.dataSize = 0x7FFFFFFF},
+         {"0", "1000", "1000", "0"}, kTooManyWindows, 0},
         {"DataSize 0xFFFFFFFF (an unfinished recording) reads as -1: no window", {.dataSize = 0xFFFFFFFF}, {},
          nullptr, 0},
         {"BlockAlign 1: overlapping 16-bit frames, one window", {.blockAlign = 1}, {}, nullptr, 1},
@@ -139,7 +141,8 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
         {"a window longer than the file: no row", {}, {"0", "1000", "1000", "0"}, nullptr, 0},
         {"a skip of -1000 s: 200 000 windows before the file", {}, {"-1000000", "1000", "5", "0"}, kTooManyWindows,
          0},
-        {"a skip of -100 s: 20 000 rows of zeros before the file", {}, {"-100000", "1000", "5", "0"}, nullptr, 20000},
+        {"a skip of -20 s: 4000 rows of zeros before the file", {}, {"-20000", "1000", "5", "0"}, nullptr, 4000},
+        {"a skip of -21 s: 4200 windows for 200 bytes", {}, {"-21000", "1000", "5", "0"}, kTooManyWindows, 0},
         {"a zero-length file", {.noBytesAtAll = true}, {}, kNotFourChannelsMessage, 0},
     };
     for (const Row& row : rows) {
@@ -167,15 +170,16 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
 
 TEST(HostileInput, RowsPastTheEndOfALyingFileAreZeros)
 {
-    // 20 frames of a plane wave, a header claiming 2 GB, 1 s windows: the
+    // 20 frames of a plane wave, a header claiming 2 GB, 2 s windows: the
     // first row holds the 19 frames that exist (offsets 1 to 19), every later
     // row reads only past the end.
     const std::vector<test::Frame4> frames(20, {100, 0, 0, 100});
     auto bytes = test::MakeWav(frames, {.bits = 16, .layout = test::Layout::Canonical44});
     const std::uint32_t claimed = 0x7FFFFFFF;
     for (int i = 0; i < 4; ++i) bytes[40 + static_cast<std::size_t>(i)] = std::byte((claimed >> (8 * i)) & 0xFF);
-    const Outcome out = RunOn(bytes, {"0", "1000", "1000", "0"});
+    const Outcome out = RunOn(bytes, {"0", "1000", "2000", "0"});
     ASSERT_EQ(out.report.outcome, RunOutcome::Completed);
+    EXPECT_EQ(out.report.intensityRows, 2796);
     const std::string header = "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n";
     ASSERT_TRUE(out.intensityTable.starts_with(header + "380000,190000,0,0\r\n0,0,0,0\r\n"))
         << out.intensityTable.substr(0, 80);

@@ -1,0 +1,28 @@
+#pragma once
+
+// Whole analysis runs over arbitrary bytes, for the fuzzer and for the
+// replay test that runs the seed corpus in every build.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace halvane::fuzz {
+
+// Runs the analysis twice over bytes as the input file, with small fixed
+// answers (1 ms windows from 0 ms, and 0.7 ms windows from -2.5 ms so that
+// window starts are fractional and begin before the file): the header
+// reading and test, the chunk walk, both passes and both tables, all in
+// memory. Checks what every run must keep, whatever the input: a refusal
+// is one "Sorry, ..." warning; a finished run wrote exactly the rows it
+// reports, each a complete CR LF line; no pass ran more windows than the
+// file allows. Returns the broken promise, or an empty text. Crashes,
+// undefined behaviour and leaks are left to the sanitizers.
+std::string RunOnBytes(std::span<const std::uint8_t> bytes);
+
+// Reads text as a typed prompt answer and checks the reading is a number
+// (never not-a-number), whatever the text. Returns the broken promise, or an
+// empty text.
+std::string ReadAnswer(std::span<const std::uint8_t> bytes);
+
+}  // namespace halvane::fuzz
