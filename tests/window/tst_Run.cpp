@@ -108,26 +108,28 @@ struct WindowRig {
         return window.findChild<T*>(QString::fromLatin1(name));
     }
 
-    // Calls action once, at the first direction-pass window shown.
+    // Once the first direction-pass window is shown, action runs in the
+    // run's next yield to the event loop, as a user's click would.
     void AtFirstDirectionWindow(std::function<void()> action) {
         auto done = std::make_shared<bool>(false);
         QObject::connect(Control<QLineEdit>("TextBox1"), &QLineEdit::textChanged, &window,
-                         [done, action](const QString& text) {
+                         [this, done, action](const QString& text) {
                              if (!*done && text.startsWith(QStringLiteral("Azimuth:"))) {
                                  *done = true;
-                                 action();
+                                 QTimer::singleShot(0, &window, action);
                              }
                          });
     }
 
-    // Calls action once, when the intensity pass's progress reaches percent.
+    // Once the intensity pass's progress reaches percent, action runs in the
+    // run's next yield.
     void AtIntensityProgress(int percent, std::function<void()> action) {
         auto done = std::make_shared<bool>(false);
         QObject::connect(Control<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, &window,
-                         [done, action, percent](int value) {
+                         [this, done, action, percent](int value) {
                              if (!*done && value >= percent) {
                                  *done = true;
-                                 action();
+                                 QTimer::singleShot(0, &window, action);
                              }
                          });
     }
@@ -344,10 +346,17 @@ void RunTest::jumpWhilePausedComputesTheChosenWindowNext() {
             const int column = *strip.Scale().ColumnOf(201);
             QTest::mousePress(&strip, Qt::LeftButton, {}, QPoint(column + DrawingSurface::BorderPx, 20));
             QTest::mouseRelease(&strip, Qt::LeftButton, {}, QPoint(column + DrawingSurface::BorderPx, 20));
-            QTimer::singleShot(60, &rig.window, [&] {
-                markerAfterJump = MarkerColumns(strip);
-                rig.Click("Image3");
+            // Once the marker has left window 0 the run is waiting on the
+            // window it jumped to, still paused; then resume.
+            auto* poll = new QTimer(&rig.window);
+            connect(poll, &QTimer::timeout, &rig.window, [&, poll] {
+                if (MarkerColumns(strip).first != 0) {
+                    poll->stop();
+                    markerAfterJump = MarkerColumns(strip);
+                    rig.Click("Image3");
+                }
             });
+            poll->start(10);
         });
     });
     rig.ArmWatchdog();
