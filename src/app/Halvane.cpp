@@ -67,13 +67,13 @@ constexpr LabelPlace Labels[] = {
 };
 
 // The dialog font of every control: a plain sans-serif about 11 px high,
-// narrowed so that the scale marks at the right edge ("-10 dB" from x 1176)
-// stay inside the 1209 px client area.
+// narrowed so that the scale marks stay clear of the next meter ("+ 1" from
+// x 1016 before PgY at 1032) and inside the client area ("-10 dB" from 1176).
 QFont DialogFont() {
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
-    font.setStretch(82);
+    font.setStretch(75);
     return font;
 }
 

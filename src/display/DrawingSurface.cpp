@@ -18,7 +18,7 @@ namespace {
 // they cover the whole drawing area.
 constexpr double FarOffPx = 1e7;
 
-QPainter::CompositionMode SolidModeFor(PenMode mode) {
+QPainter::CompositionMode LineModeFor(PenMode mode) {
     switch (mode) {
     case PenMode::Merge:
         return QPainter::RasterOp_SourceOrDestination;
@@ -86,7 +86,7 @@ void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour)
     }
     QPainter painter(&m_image);
     PreparePainter(painter);
-    painter.setCompositionMode(SolidModeFor(m_penMode));
+    painter.setCompositionMode(LineModeFor(m_penMode));
     painter.setPen(FigurePen(colour.toRgb(), m_lineWidthPx));
     if (*c1 == *c2 && *r1 == *r2) {
         painter.drawPoint(*c1, *r1);
