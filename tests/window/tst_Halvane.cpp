@@ -16,7 +16,9 @@
 #include "RunControls.h"
 #include "SymbolImage.h"
 #include "display/DrawingSurface.h"
+#include "display/PictureBoxes.h"
 #include "display/PlaceholderPicture.h"
+#include "display/StaticDiagrams.h"
 
 using namespace halvane;
 using halvane::test::FakeDialogs;
@@ -52,6 +54,7 @@ private slots:
     void unreadableBackgroundKeepsThePreviousOne();
     void cancelledBackgroundKeepsTheMapAsItIs();
     void otherClicksDoNothing();
+    void polarDiagramPresentAfterTheFirstActivation();
 
     void jumpIndexAtThePointer_data();
     void jumpIndexAtThePointer();
@@ -436,6 +439,18 @@ void HalvaneWindowTest::otherClicksDoNothing() {
     QCOMPARE(window.PolarView().Image(), polar);
     QCOMPARE(window.State().JumpIndex, 0);
     QCOMPARE(window.windowTitle(), QStringLiteral("Halvane AMBIX version"));
+}
+
+void HalvaneWindowTest::polarDiagramPresentAfterTheFirstActivation() {
+    FakeDialogs dialogs;
+    Halvane window(&dialogs);
+    QCOMPARE(window.PolarView().Image().pixel(0, 113), 0xffffffffu);  // nothing before the window shows
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    std::unique_ptr<DrawingSurface> expected(CreatePolarView(nullptr));
+    expected->setFont(window.PolarView().font());
+    DrawPolarDiagram(*expected);
+    QCOMPARE(window.PolarView().Image(), expected->Image());
 }
 
 void HalvaneWindowTest::jumpIndexAtThePointer_data() {

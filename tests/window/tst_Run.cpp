@@ -199,6 +199,7 @@ private slots:
     void closingWhilePausedEndsTheRunAtOnce();
     void secondProcessClickDuringARunIsIgnored();
     void choosingAnotherFileDuringARunKeepsReadingTheFirst();
+    void loadingABackgroundDuringARun();
     void rejectedFileShowsOneWarning();
 };
 
@@ -472,6 +473,29 @@ void RunTest::choosingAnotherFileDuringARunKeepsReadingTheFirst() {
     QCOMPARE(QString::fromStdString(rig.window.State().IrFileName), other);
     QCOMPARE(rig.window.LastRunReport().outcome, RunOutcome::Completed);
     QCOMPARE(rig.folder.Read().reference, BatchTables(wav, "0", "300", "5").reference);
+}
+
+void RunTest::loadingABackgroundDuringARun() {
+    QTemporaryDir pictures;
+    QImage panorama(960, 480, QImage::Format_RGB32);
+    panorama.fill(qRgb(0, 0, 0));
+    const QString path = pictures.filePath(QStringLiteral("room.jpg"));
+    QVERIFY(panorama.save(path, "JPG", 100));
+    WindowRig rig(PlaneWaveFile());
+    rig.AtFirstDirectionWindow([&] {
+        rig.dialogs.fileAnswers.push_back(path);
+        rig.window.LoadBackground();
+    });
+    rig.Process({"0", "300", "5", "0"});
+    QCOMPARE(rig.window.LastRunReport().outcome, RunOutcome::Completed);
+    // The run went on over the new picture; its last clearing redrew the scale.
+    std::unique_ptr<DrawingSurface> expected(CreateDirectionMap(nullptr));
+    expected->setFont(rig.window.DirectionMap().font());
+    expected->SetBackgroundPicture(QImage(path));
+    expected->Clear();
+    expected->SetPenMode(PenMode::Merge);
+    DrawMapScale(*expected, 0, 300, '.');
+    QCOMPARE(rig.window.DirectionMap().Image(), expected->Image());
 }
 
 void RunTest::rejectedFileShowsOneWarning() {
