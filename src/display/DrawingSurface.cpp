@@ -99,10 +99,10 @@ void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour)
 }
 
 void DrawingSurface::Box(float x1, float y1, float x2, float y2, QColor colour) {
-    const auto c1 = m_scale.ColumnOf(x1);
-    const auto r1 = m_scale.RowOf(y1);
-    const auto c2 = m_scale.ColumnOf(x2);
-    const auto r2 = m_scale.RowOf(y2);
+    const auto c1 = m_scale.ClampedColumnOf(x1);
+    const auto r1 = m_scale.ClampedRowOf(y1);
+    const auto c2 = m_scale.ClampedColumnOf(x2);
+    const auto r2 = m_scale.ClampedRowOf(y2);
     if (!c1 || !r1 || !c2 || !r2) {
         return;
     }

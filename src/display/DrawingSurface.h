@@ -64,7 +64,8 @@ public:
     // A line from one point to the other, both end pixels included.
     void Line(float x1, float y1, float x2, float y2, QColor colour);
     void Line(float x1, float y1, float x2, float y2) { Line(x1, y1, x2, y2, m_foreColour); }
-    // A solid rectangle spanning the pixels of both corners.
+    // A solid rectangle spanning the pixels of both corners; corners far off
+    // the area (even infinite) still give the part that lies on it.
     void Box(float x1, float y1, float x2, float y2, QColor colour);
     // A circle about (x, y); radius in horizontal user units, so it stays
     // round whatever the vertical scale. Interior per the fill settings.

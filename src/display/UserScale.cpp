@@ -28,6 +28,19 @@ std::optional<int> PixelIndex(double px, int areaPx) {
     return static_cast<int>(std::floor(px));
 }
 
+std::optional<int> ClampedPixelIndex(double px, int areaPx) {
+    if (std::isnan(px)) {
+        return std::nullopt;
+    }
+    if (px < -1) {
+        return -1;
+    }
+    if (px > areaPx) {
+        return areaPx;
+    }
+    return PixelIndex(px, areaPx);
+}
+
 }  // namespace
 
 double UserScale::ToPixelX(double x) const {
@@ -44,6 +57,14 @@ std::optional<int> UserScale::ColumnOf(double x) const {
 
 std::optional<int> UserScale::RowOf(double y) const {
     return PixelIndex(ToPixelY(y), AreaHeightPx);
+}
+
+std::optional<int> UserScale::ClampedColumnOf(double x) const {
+    return ClampedPixelIndex(ToPixelX(x), AreaWidthPx);
+}
+
+std::optional<int> UserScale::ClampedRowOf(double y) const {
+    return ClampedPixelIndex(ToPixelY(y), AreaHeightPx);
 }
 
 double UserScale::ToUserX(double px) const {

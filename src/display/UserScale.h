@@ -31,6 +31,12 @@ struct UserScale {
     std::optional<int> ColumnOf(double x) const;
     std::optional<int> RowOf(double y) const;
 
+    // As ColumnOf and RowOf, but a far-off or infinite position is pulled in
+    // to just outside the area (-1 or the area's size), which keeps the
+    // visible part of an axis-aligned box. Nothing for not-a-number.
+    std::optional<int> ClampedColumnOf(double x) const;
+    std::optional<int> ClampedRowOf(double y) const;
+
     // The user x at the left edge of pixel column px (where a mouse press in
     // that column is reported). Not finite when the area has no width.
     double ToUserX(double px) const;

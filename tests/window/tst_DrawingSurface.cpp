@@ -47,6 +47,7 @@ private slots:
     void stripLevelsStayAtTheEdgesWhateverTheTimeScale();
     void pressPositionReadsBackInUserUnits();
     void zeroWidthScaleDrawsNothing();
+    void boxWithFarOffCornersKeepsItsVisiblePart();
 
     void boxAndLineInEachPenMode_data();
     void boxAndLineInEachPenMode();
@@ -158,6 +159,22 @@ void DrawingSurfaceTest::zeroWidthScaleDrawsNothing() {
     strip->Box(0, 0, 5, 80, Qt::blue);
     strip->Line(0, 60, 10, 60, Qt::gray);
     strip->Circle(0, 60, 3, Qt::black);
+    QCOMPARE(strip->Image(), before);
+}
+
+void DrawingSurfaceTest::boxWithFarOffCornersKeepsItsVisiblePart() {
+    // A stretch of a nanosecond: the bar of the window under it reaches
+    // billions of pixels to either side, and a level far above the top.
+    std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
+    strip->SetHorizontalScale(1000, 1e-6f);
+    strip->Box(0, 0, 5000, 1e30f, QColor(0, 0, 255));
+    QCOMPARE(Pixel(*strip, 0, 0), qRgb(0, 0, 255));
+    QCOMPARE(Pixel(*strip, 956, 180), qRgb(0, 0, 255));
+    strip->Box(-INFINITY, 50, INFINITY, -INFINITY, QColor(48, 32, 32));
+    QCOMPARE(Pixel(*strip, 500, 170), qRgb(48, 32, 32));
+    QCOMPARE(Pixel(*strip, 500, 10), qRgb(0, 0, 255));
+    const QImage before = strip->Image();
+    strip->Box(NAN, 50, 10, 60, Qt::red);
     QCOMPARE(strip->Image(), before);
 }
 
