@@ -75,7 +75,8 @@ inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const W
     PutU16(b, spec.bits == 32 ? 3 : 1);
     PutU16(b, static_cast<std::uint16_t>(spec.channels));
     PutU32(b, static_cast<std::uint32_t>(spec.sampleRate));
-    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate * blockAlign));
+    // Unsigned: a hostile rate times BlockAlign 65535 overflows an int.
+    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate) * static_cast<std::uint32_t>(blockAlign));
     PutU16(b, static_cast<std::uint16_t>(blockAlign));
     PutU16(b, static_cast<std::uint16_t>(spec.bits));
     if (spec.layout != Layout::Canonical44) {
