@@ -9,16 +9,21 @@
 
 namespace halvane::fuzz {
 
-// Runs the analysis twice over bytes as the input file, with small fixed
-// answers (1 ms windows from 0 ms, and 0.7 ms windows from -2.5 ms so that
-// window starts are fractional and begin before the file): the header
-// reading and test, the chunk walk, both passes and both tables, all in
-// memory. Checks what every run must keep, whatever the input: a refusal
-// is one "Sorry, ..." warning; a finished run wrote exactly the rows it
-// reports, each a complete CR LF line; no pass ran more windows than the
-// file allows. Returns the broken promise, or an empty text. Crashes,
-// undefined behaviour and leaks are left to the sanitizers.
-std::string RunOnBytes(std::span<const std::uint8_t> bytes);
+// The fixed answers to the four prompts of a fuzzed run.
+enum class Answers {
+    WholeWindowsFromZero,           // skip 0, display 20 ms, 1 ms windows
+    FractionalWindowsBeforeTheFile, // skip -2.5 ms, display 10 ms, 0.7 ms windows
+};
+
+// Runs the analysis over bytes as the input file with the batch host and
+// the given answers: the header reading and test, the chunk walk, both
+// passes and both tables, all in memory. Checks what every run must keep,
+// whatever the input: a refusal is one "Sorry, ..." warning; a finished run
+// wrote exactly the rows it reports, each a complete CR LF line; no pass ran
+// more windows than the file allows. Returns the broken promise, or an
+// empty text. Crashes, undefined behaviour and leaks are left to the
+// sanitizers.
+std::string RunOnBytes(std::span<const std::uint8_t> bytes, Answers answers);
 
 // Reads text as a typed prompt answer and checks the reading is a number
 // (never not-a-number), whatever the text. Returns the broken promise, or an
