@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <qdrawutil.h>
 
 #include <algorithm>
@@ -57,7 +58,7 @@ DrawingSurface::DrawingSurface(QSize boxSize, QColor backColour, QWidget* parent
     m_scale.AreaWidthPx = m_image.width();
     m_scale.AreaHeightPx = m_image.height();
     ComposeClearedImage();
-    PaintBackground();
+    RestoreBackground(m_image.rect());
 }
 
 void DrawingSurface::SetScale(double left, double top, double width, double height) {
@@ -225,10 +226,17 @@ void DrawingSurface::CombineMask(const QImage& mask, QPoint at) {
 }
 
 void DrawingSurface::Clear() {
-    PaintBackground();
+    // Only what was drawn since the last clearing is restored and repainted,
+    // unless the background itself changed.
+    const QRegion dirty = m_backgroundChanged ? QRegion(m_image.rect()) : m_drawnSinceClear;
+    for (const QRect& rect : dirty) {
+        RestoreBackground(rect);
+    }
+    m_backgroundChanged = false;
+    m_drawnSinceClear = QRegion();
     m_currentX = 0;
     m_currentY = 0;
-    Changed(m_image.rect());
+    update(dirty.translated(BorderPx, BorderPx));
 }
 
 void DrawingSurface::SetCurrentPosition(float x, float y) {
@@ -248,7 +256,8 @@ void DrawingSurface::Print(const QString& text) {
         painter.setFont(textFont);
         painter.setPen(m_foreColour);
         painter.drawText(QPoint(*column, *row + metrics.ascent()), text);
-        Changed(QRect(*column, *row, metrics.horizontalAdvance(text) + 2, metrics.height() + 2));
+        // Glyphs may overhang their advance by a pixel or two on either side.
+        Changed(QRect(*column, *row, metrics.horizontalAdvance(text), metrics.height()).adjusted(-4, -4, 4, 4));
     }
     m_currentX = static_cast<float>(m_scale.Left);
     m_currentY = static_cast<float>(m_currentY + metrics.height() * m_scale.Height / m_scale.AreaHeightPx);
@@ -256,6 +265,7 @@ void DrawingSurface::Print(const QString& text) {
 
 void DrawingSurface::SetBackgroundPicture(const QImage& picture) {
     m_background = picture.convertToFormat(QImage::Format_RGB32);
+    m_backgroundChanged = true;
     ComposeClearedImage();
 }
 
@@ -269,13 +279,19 @@ void DrawingSurface::ComposeClearedImage() {
     }
 }
 
-void DrawingSurface::PaintBackground() {
-    // One copy of the prepared picture; the image detaches on the next drawing.
-    m_image = m_cleared;
+void DrawingSurface::RestoreBackground(const QRect& areaRect) {
+    const QRect rect = areaRect.intersected(m_image.rect());
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        const auto* source = reinterpret_cast<const QRgb*>(m_cleared.constScanLine(y)) + rect.left();
+        auto* target = reinterpret_cast<QRgb*>(m_image.scanLine(y)) + rect.left();
+        std::copy_n(source, rect.width(), target);
+    }
 }
 
 void DrawingSurface::Changed(const QRect& areaRect) {
-    update(areaRect.translated(BorderPx, BorderPx));
+    const QRect onArea = areaRect.intersected(m_image.rect());
+    m_drawnSinceClear |= onArea;
+    update(onArea.translated(BorderPx, BorderPx));
 }
 
 void DrawingSurface::paintEvent(QPaintEvent* event) {

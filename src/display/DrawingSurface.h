@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRegion>
 #include <QString>
 #include <QWidget>
 
@@ -106,7 +107,8 @@ private:
     // Combines the opaque pixels of a figure's mask with the drawing at `at`
     // in the pen mode; transparent mask pixels leave the drawing alone.
     void CombineMask(const QImage& mask, QPoint at);
-    void PaintBackground();
+    // Copies the back colour and background picture over a part of the drawing.
+    void RestoreBackground(const QRect& areaRect);
     // Fills the pixel rectangle [left..right] x [top..bottom] in the pen mode.
     void FillPixels(int left, int top, int right, int bottom, QColor colour);
     // Schedules a repaint of a rectangle of the drawing area.
@@ -115,6 +117,8 @@ private:
     QImage m_image;
     QImage m_background;
     QImage m_cleared;  // back colour and background picture: what Clear shows
+    QRegion m_drawnSinceClear;        // area pixels changed since the last Clear
+    bool m_backgroundChanged = false;  // the next Clear repaints the whole area
     QColor m_backColour;
     UserScale m_scale;
     PenMode m_penMode = PenMode::Copy;

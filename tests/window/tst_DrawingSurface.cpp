@@ -265,13 +265,31 @@ void DrawingSurfaceTest::circleOutlineIsCombinedOnceWithThePixels() {
 void DrawingSurfaceTest::clearKeepsTheBackgroundPicture() {
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     const QImage placeholderOnly = map->Image();
-    map->SetSolidFill(true);
-    map->Circle(0, 0, 30, Qt::red);
-    map->SetCurrentPosition(100, 50);
-    map->Print(QStringLiteral("1000"));
-    map->Clear();
-    QCOMPARE(map->Image(), placeholderOnly);
+    // Every kind of figure, in every pen mode, some partly off the area.
+    for (const PenMode mode : {PenMode::Copy, PenMode::Merge, PenMode::Xor}) {
+        map->SetPenMode(mode);
+        map->SetSolidFill(true);
+        map->SetLineWidth(mode == PenMode::Copy ? 1 : 5);
+        map->Circle(0, 0, 30, Qt::red);
+        map->Circle(178, 88, 20, Qt::yellow);
+        map->Line(-170, -80, 170, 85, Qt::green);
+        map->Box(-100, 10, -200, 40, Qt::blue);
+        map->SetCurrentPosition(100, 50);
+        map->Print(QStringLiteral("1000 jgy,Wq"));
+        map->SetCurrentPosition(-178, -84);
+        map->Print(QStringLiteral("Wj"));
+        map->Clear();
+        QCOMPARE(map->Image(), placeholderOnly);
+    }
     QCOMPARE(map->CurrentX(), 0.0f);
+    // What the widget shows is the image.
+    map->show();
+    map->Circle(20, 20, 10, Qt::red);
+    QCoreApplication::processEvents();
+    map->Clear();
+    map->Box(0, 0, 30, 30, Qt::white);
+    const QImage shown = map->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shown.copy(DrawingSurface::BorderPx, DrawingSurface::BorderPx, 957, 477), map->Image());
 }
 
 void DrawingSurfaceTest::backgroundPictureIsClippedAtTheTopLeft() {
