@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "FakeHost.h"
 #include "TestWav.h"
 #include "analysis/RunAnalysis.h"
@@ -36,6 +38,17 @@ const std::string kReference = "/rooms/hall_ref.csv";
 // A run over a hostile header is allowed this much wall time, sanitizer
 // builds included; the unguarded cases took minutes to hours.
 constexpr double kMaxSecondsPerRun = 5.0;
+
+// And this much growth of the process's peak memory: far below the claimed
+// sizes (up to 2 GB), far above what a run over 200 bytes needs.
+constexpr long kMaxPeakGrowthKb = 64 * 1024;
+
+long PeakMemoryKb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 // The canonical 44-byte header (data chunk header at byte 37) with every
 // field as given, followed by sampleBytes bytes of a ramp. The defaults make
@@ -149,8 +162,10 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
         SCOPED_TRACE(row.name);
         auto answers = row.answers;
         if (answers.empty()) answers.assign(std::begin(kDefaultAnswers), std::end(kDefaultAnswers));
+        const long peakBeforeKb = PeakMemoryKb();
         const Outcome out = RunOn(row.header.Bytes(), answers);
         EXPECT_LT(out.seconds, kMaxSecondsPerRun);
+        EXPECT_LT(PeakMemoryKb() - peakBeforeKb, kMaxPeakGrowthKb);
         if (row.warningStart != nullptr) {
             EXPECT_EQ(out.report.outcome, RunOutcome::Rejected);
             EXPECT_EQ(out.warnings.size(), 1u);
