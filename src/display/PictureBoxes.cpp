@@ -1,5 +1,6 @@
 #include "display/PictureBoxes.h"
 
+#include <QFont>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -8,8 +9,31 @@
 
 namespace halvane {
 
+namespace {
+
+// The printed numbers and letters: a plain sans-serif at its natural width.
+// Pictures print without anti-aliasing (so the XOR pen and repeated
+// printing act on whole pixels), and narrowed hinted digits lose their
+// shape there (a 0 reads as a D). Set on the box itself, so that a window's
+// own font does not reach it.
+QFont PictureTextFont() {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    font.setStretch(QFont::Unstretched);
+    return font;
+}
+
+DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent) {
+    auto* box = new DrawingSurface(size, backColour, parent);
+    box->setFont(PictureTextFont());
+    return box;
+}
+
+}  // namespace
+
 DrawingSurface* CreateDirectionMap(QWidget* parent) {
-    auto* map = new DrawingSurface(QSize(961, 481), QGuiApplication::palette().color(QPalette::Button), parent);
+    auto* map = MakeBox(QSize(961, 481), QGuiApplication::palette().color(QPalette::Button), parent);
     map->SetScale(180, 90, -360, -180);
     map->SetBackgroundPicture(MakePlaceholderPicture());
     map->Clear();
@@ -17,13 +41,13 @@ DrawingSurface* CreateDirectionMap(QWidget* parent) {
 }
 
 DrawingSurface* CreatePolarView(QWidget* parent) {
-    auto* polar = new DrawingSurface(QSize(228, 230), Qt::white, parent);
+    auto* polar = MakeBox(QSize(228, 230), Qt::white, parent);
     polar->SetScale(-1, 1, 2, -2);
     return polar;
 }
 
 DrawingSurface* CreateTimeStrip(QWidget* parent) {
-    auto* strip = new DrawingSurface(QSize(961, 185), Qt::white, parent);
+    auto* strip = MakeBox(QSize(961, 185), Qt::white, parent);
     // Until a run sets the horizontal part, a stretch of 1000 ms from 0.
     strip->SetScale(0, 100, 1000, -60);
     return strip;
