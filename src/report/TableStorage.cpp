@@ -3,9 +3,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <system_error>
 
 namespace halvane {
+namespace {
+
+// A RIFF file cannot be longer than its 32-bit size field describes (4 GiB
+// and the 8 bytes before it). A longer file is no .WAV file, and reading it
+// whole could take all the memory there is.
+constexpr std::uintmax_t kLargestWavBytes = 0x100000008;
+
+}  // namespace
 
 bool DiskStorage::ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot)
 {
@@ -26,22 +35,29 @@ bool DiskStorage::ReadInput(const std::string& path, std::vector<std::byte>& ima
     // beforehand: the file may change between the two.
     constexpr std::size_t kBlock = 1 << 20;
     const auto expected = std::filesystem::file_size(path, error);
-    if (!error) image.reserve(static_cast<std::size_t>(expected) + kBlock);
+    const char* problem = nullptr;
+    if (!error && expected > kLargestWavBytes) problem = "it is larger than a .WAV file can be (4 GB)";
     std::size_t used = 0;
-    for (;;) {
-        image.resize(used + kBlock);
-        const std::size_t got = std::fread(image.data() + used, 1, kBlock, file);
-        used += got;
-        if (got < kBlock) break;
+    try {
+        if (!error && problem == nullptr) image.reserve(static_cast<std::size_t>(expected) + kBlock);
+        while (problem == nullptr) {
+            image.resize(used + kBlock);
+            const std::size_t got = std::fread(image.data() + used, 1, kBlock, file);
+            used += got;
+            if (got < kBlock) break;
+            if (used > kLargestWavBytes) problem = "it is larger than a .WAV file can be (4 GB)";
+        }
+    } catch (const std::bad_alloc&) {
+        problem = "there is not enough memory to read it";
     }
-    const bool failed = std::ferror(file) != 0;
+    if (problem == nullptr && std::ferror(file) != 0) problem = "it cannot be read";
     std::fclose(file);
-    image.resize(used);
-    if (failed) {
-        whyNot = "it cannot be read";
-        image.clear();
+    if (problem != nullptr) {
+        whyNot = problem;
+        image = {};
         return false;
     }
+    image.resize(used);
     return true;
 }
 

@@ -375,5 +375,32 @@ TEST(HostileInput, ATableOnAFullDeviceFailsTheRun)
     fs::remove_all(dir);
 }
 
+TEST(HostileInput, AFileLongerThanAnyWavIsRefusedBeforeItIsRead)
+{
+    // A 5 GB file (sparse: it takes no disk space) cannot be a RIFF file;
+    // reading it whole would take 5 GB of memory, or fail with an exception.
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() /
+                         ("halvane-hostile-long-" +
+                          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(dir);
+    const fs::path input = dir / "room.wav";
+    std::ofstream(input, std::ios::binary).put('R');
+    fs::resize_file(input, std::uintmax_t{5} << 30);
+    SharedState state;
+    state.IrFileName = input.string();
+    FakeHost host;
+    host.answers = {"0", "1000", "5", "0"};
+    DiskStorage storage;
+    const long peakBeforeKb = PeakMemoryKb();
+    const RunReport report = RunAnalysis(state, host, storage);
+    EXPECT_LT(PeakMemoryKb() - peakBeforeKb, kMaxPeakGrowthKb);
+    EXPECT_EQ(report.outcome, RunOutcome::Rejected);
+    EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the file " + input.string() +
+                                                      " cannot be opened: it is larger than a .WAV file can be (4 GB)!"});
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no table
+    fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace halvane
