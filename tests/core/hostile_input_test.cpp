@@ -150,6 +150,8 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
          {.sampleRate = 2147483647, .dataSize = 0x7FFFFFFF}, {}, nullptr, 25},
         {"sample rate 0x80000000 reads as negative", {.sampleRate = 0x80000000u}, {},
          "Sorry, this .WAV file gives no valid sample rate!", 0},
+        {"half a frame per window in a 20 000-byte file: 4988 windows, as many as its bytes allow",
+         {.sampleRate = 100, .sampleBytes = 19956}, {}, nullptr, 4988},
         {"half a frame per window: 36 rows of zeros", {.sampleRate = 1000}, {"0", "1000", "0.5", "0"}, nullptr, 36},
         {"a window longer than the file: no row", {}, {"0", "1000", "1000", "0"}, nullptr, 0},
         {"a skip of -1000 s: 200 000 windows before the file", {}, {"-1000000", "1000", "5", "0"}, kTooManyWindows,
