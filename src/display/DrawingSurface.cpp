@@ -14,11 +14,6 @@ namespace halvane {
 
 namespace {
 
-// Circles whose centre or radius lies this many pixels away are beyond what
-// the rasteriser's fixed-point arithmetic covers; they are not drawn unless
-// they cover the whole drawing area.
-constexpr double FarOffPx = 1e7;
-
 QPainter::CompositionMode LineModeFor(PenMode mode) {
     switch (mode) {
     case PenMode::Merge:
@@ -131,62 +126,67 @@ void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
     if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(r) || r < 0) {
         return;
     }
-    const double reach = r + m_lineWidthPx + 1;
-    const QRectF bounds(cx - reach, cy - reach, 2 * reach, 2 * reach);
-    if (!bounds.intersects(QRectF(m_image.rect()))) {
-        return;
-    }
-    const QRect area = bounds.toAlignedRect().intersected(m_image.rect());
-    if (area.isEmpty()) {
-        return;
-    }
+    // A pixel belongs to the circle by the distance d of its centre from the
+    // circle's centre: outline for r - lineWidth < d <= r, interior below.
+    // Each row is two spans, so every pixel is combined exactly once and
+    // only the visible rows cost anything, however large the circle.
+    const double innerRadius = r - m_lineWidthPx;
+    const int width = m_image.width();
+    const int height = m_image.height();
+    const int firstRow = static_cast<int>(std::clamp(std::floor(cy - r), 0.0, static_cast<double>(height)));
+    const int lastRow = static_cast<int>(std::clamp(std::ceil(cy + r), -1.0, static_cast<double>(height - 1)));
+    const QRgb outlinePen = outline.toRgb().rgb() & 0x00ffffffu;
+    const QRgb fillPen = m_fillColour.rgb() & 0x00ffffffu;
 
-    // The figure goes into a transparent mask first, outline over interior,
-    // so that each pixel is combined with the surface exactly once: an
-    // outline pixel carries the outline colour alone, whatever the pen mode.
-    QImage mask(area.size(), QImage::Format_ARGB32_Premultiplied);
-    mask.fill(Qt::transparent);
-    const double farthestCornerPx =
-        std::hypot(std::max(cx, m_image.width() - cx), std::max(cy, m_image.height() - cy));
-    if (r > farthestCornerPx + m_lineWidthPx + 1) {
-        // The area lies wholly inside the circle: only the interior shows.
-        if (!m_solidFill) {
-            return;
+    // The columns whose centres lie within halfWidth of cx, clipped to the area.
+    auto span = [cx, width](double halfWidth) {
+        const double first = std::ceil(cx - halfWidth - 0.5);
+        const double last = std::floor(cx + halfWidth - 0.5);
+        return std::pair<int, int>(static_cast<int>(std::clamp(first, -1.0, static_cast<double>(width))),
+                                   static_cast<int>(std::clamp(last, -1.0, static_cast<double>(width))));
+    };
+    auto combine = [this, width](QRgb* row, int first, int last, QRgb pen) {
+        first = std::max(first, 0);
+        last = std::min(last, width - 1);
+        if (first <= last) {
+            CombineSpan(row + first, last - first + 1, pen);
         }
-        mask.fill(m_fillColour);
-    } else {
-        if (std::fabs(cx) > FarOffPx || std::fabs(cy) > FarOffPx || r > FarOffPx) {
-            return;
-        }
-        QPainter painter(&mask);
-        PreparePainter(painter);
-        painter.setCompositionMode(QPainter::CompositionMode_Source);
-        painter.translate(-area.topLeft());
-        // Aliased painting puts integer point (i, j) on pixel (i, j), whose
-        // centre is at (i + 0.5, j + 0.5) in the scale's continuous pixels;
-        // the outline runs half a pixel inside the radius, so a circle
-        // spanning the whole area lights its first and last columns.
-        const double outlineRadius = std::max(r - 0.5, 0.0);
-        const QRectF ellipse(cx - 0.5 - outlineRadius, cy - 0.5 - outlineRadius, 2 * outlineRadius,
-                             2 * outlineRadius);
-        if (m_solidFill) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(m_fillColour);
-            painter.drawEllipse(ellipse);
-        }
-        painter.setPen(FigurePen(outline.toRgb(), m_lineWidthPx));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(ellipse);
-    }
+    };
 
-    CombineMask(mask, area.topLeft());
-    Changed(area);
+    QRect changed;
+    for (int y = firstRow; y <= lastRow; ++y) {
+        const double dy = (y + 0.5) - cy;
+        const double outerSquare = r * r - dy * dy;
+        if (outerSquare < 0) {
+            continue;
+        }
+        const auto [outerFirst, outerLast] = span(std::sqrt(outerSquare));
+        if (outerFirst > outerLast) {
+            continue;
+        }
+        auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(y));
+        const double innerSquare = innerRadius > 0 ? innerRadius * innerRadius - dy * dy : -1;
+        if (innerSquare < 0) {
+            combine(row, outerFirst, outerLast, outlinePen);
+        } else {
+            const auto [innerFirst, innerLast] = span(std::sqrt(innerSquare));
+            combine(row, outerFirst, innerFirst - 1, outlinePen);
+            if (m_solidFill) {
+                combine(row, innerFirst, innerLast, fillPen);
+            }
+            combine(row, innerLast + 1, outerLast, outlinePen);
+        }
+        changed |= QRect(QPoint(outerFirst, y), QPoint(outerLast, y)).intersected(m_image.rect());
+    }
+    if (!changed.isEmpty()) {
+        Changed(changed);
+    }
 }
 
-// Boxes and circles are combined with the drawing here, pixel by pixel, in
-// the same three ways as the composition modes of lines: the toolkit hands
-// larger fills and image blends to a thread pool, whose hand-over costs more
-// than the whole figure.
+// Boxes and circles are combined with the drawing here, span by span, in the
+// same three ways as the composition modes of lines: the toolkit hands larger
+// fills and image blends to a thread pool, whose hand-over costs more than
+// the whole figure.
 void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const {
     switch (m_penMode) {
     case PenMode::Copy:
@@ -198,30 +198,6 @@ void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const {
     case PenMode::Xor:
         std::for_each(pixels, pixels + count, [pen](QRgb& pixel) { pixel ^= pen; });
         break;
-    }
-}
-
-void DrawingSurface::CombineMask(const QImage& mask, QPoint at) {
-    const int width = mask.width();
-    const int height = mask.height();
-    for (int y = 0; y < height; ++y) {
-        const auto* source = reinterpret_cast<const QRgb*>(mask.constScanLine(y));
-        auto* target = reinterpret_cast<QRgb*>(m_image.scanLine(at.y() + y)) + at.x();
-        // Runs of one opaque colour (the interior, an outline stretch) at a time.
-        int x = 0;
-        while (x < width) {
-            if (qAlpha(source[x]) == 0) {
-                ++x;
-                continue;
-            }
-            const QRgb colour = source[x];
-            int end = x + 1;
-            while (end < width && source[end] == colour) {
-                ++end;
-            }
-            CombineSpan(target + x, end - x, colour & 0x00ffffffu);
-            x = end;
-        }
     }
 }
 

@@ -104,9 +104,6 @@ private:
     void ComposeClearedImage();
     // Combines count pixels with the pen colour (alpha ignored) in the pen mode.
     void CombineSpan(QRgb* pixels, int count, QRgb pen) const;
-    // Combines the opaque pixels of a figure's mask with the drawing at `at`
-    // in the pen mode; transparent mask pixels leave the drawing alone.
-    void CombineMask(const QImage& mask, QPoint at);
     // Copies the back colour and background picture over a part of the drawing.
     void RestoreBackground(const QRect& areaRect);
     // Fills the pixel rectangle [left..right] x [top..bottom] in the pen mode.

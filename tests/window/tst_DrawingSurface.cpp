@@ -59,6 +59,7 @@ private slots:
 
     void unitCircleOnThePolarViewReachesEveryEdge();
     void circleRadiusIsInHorizontalUnits();
+    void circlesFarLargerThanTheArea();
     void printPlacesTheTextAndMovesToTheNextLine();
 
     void placeholderGridLinesAtTheStatedPlaces();
@@ -357,6 +358,30 @@ void DrawingSurfaceTest::circleRadiusIsInHorizontalUnits() {
     const double diameterPx = 20 * 957.0 / 360.0;
     QVERIFY2(std::abs((right - left + 1) - diameterPx) <= 2, qPrintable(QString::number(right - left + 1)));
     QVERIFY2(std::abs((bottom - top + 1) - diameterPx) <= 2, qPrintable(QString::number(bottom - top + 1)));
+}
+
+void DrawingSurfaceTest::circlesFarLargerThanTheArea() {
+    std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
+    polar->SetSolidFill(true);
+    polar->SetFillColour(QColor(1, 2, 3));
+    // The area lies inside: all interior, the outline far outside.
+    polar->Circle(0, 0, 1e30f, Qt::red);
+    QCOMPARE(Pixel(*polar, 0, 0), qRgb(1, 2, 3));
+    QCOMPARE(Pixel(*polar, 223, 225), qRgb(1, 2, 3));
+    // Centred 1000 units (112 000 px) to the right, its edge at column 202.
+    polar->SetFillColour(QColor(9, 9, 9));
+    polar->Circle(1000, 0, 999.2f, Qt::red);
+    QCOMPARE(Pixel(*polar, 202, 113), qRgb(255, 0, 0));
+    QCOMPARE(Pixel(*polar, 201, 113), qRgb(1, 2, 3));
+    QCOMPARE(Pixel(*polar, 210, 113), qRgb(9, 9, 9));
+    // Hollow: nothing of a circle around the whole area shows.
+    polar->SetSolidFill(false);
+    const QImage before = polar->Image();
+    polar->Circle(0, 0, 1e30f, Qt::red);
+    polar->Circle(0, 0, INFINITY, Qt::red);
+    polar->Circle(NAN, 0, 1, Qt::red);
+    polar->Circle(0, 0, -1, Qt::red);
+    QCOMPARE(polar->Image(), before);
 }
 
 void DrawingSurfaceTest::printPlacesTheTextAndMovesToTheNextLine() {
