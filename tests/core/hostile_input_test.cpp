@@ -17,6 +17,7 @@
 
 #include <sys/resource.h>
 
+#include "BatchHost.h"
 #include "FakeHost.h"
 #include "TestWav.h"
 #include "analysis/RunAnalysis.h"
@@ -402,6 +403,52 @@ TEST(HostileInput, AFileLongerThanAnyWavIsRefusedBeforeItIsRead)
                                                       " cannot be opened: it is larger than a .WAV file can be (4 GB)!"});
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no table
     fs::remove_all(dir);
+}
+
+// Found by fuzzing the typed answers: skip "-0", display "8", averaging
+// window ".1 -1" (0.1 ms) and pause "011e-1" (1.1 ms). With the batch
+// command's simulated clock, the rest of a pause after rounding (about
+// 6e-15 ms) no longer moved a clock standing at some 90 ms, and the wait
+// after a window never ended.
+TEST(HostileInput, APauseOnTheBatchClockEndsHoweverItRounds)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::string> answers;
+    };
+    const Row rows[] = {
+        {"the fuzzer's answers", {"-0", "8", ".1 -1", "\t011e-1"}},
+        {"a pause of 1.1 ms after each 0.1 ms window", {"0", "100", "0.1", "1.1"}},
+        {"a pause of 1e-300 ms", {"0", "100", "0.1", "1e-300"}},
+        {"a pause of 1e307 ms: the clock reaches infinity", {"0", "100", "1", "1e307"}},
+    };
+    test::WavSpec spec;
+    spec.bits = 16;
+    const auto input = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), spec);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SharedState state;
+        state.IrFileName = kInput;
+        BatchHost host(row.answers);
+        MemoryStorage storage;
+        storage.inputs[kInput] = input;
+        const auto start = std::chrono::steady_clock::now();
+        const RunReport report = RunAnalysis(state, host, storage);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), kMaxSecondsPerRun);
+        EXPECT_EQ(report.outcome, RunOutcome::Completed);
+        EXPECT_GT(report.directionWindows, 0);
+    }
+    // Every wait of some length moves the clock on, wherever it stands.
+    for (const double clockMs : {0.0, 88.00000000000001, 1e6, 1e15}) {
+        for (const double waitMs : {1.1, 5.7e-15, 1e-300}) {
+            SCOPED_TRACE(std::to_string(clockMs) + " ms, waiting " + std::to_string(waitMs) + " ms");
+            BatchHost host({});
+            host.WaitForEvents(clockMs);
+            const double before = host.ClockMs();
+            host.WaitForEvents(waitMs);
+            EXPECT_GT(host.ClockMs(), before);
+        }
+    }
 }
 
 }  // namespace
