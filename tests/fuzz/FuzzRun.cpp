@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BatchHost.h"
+#include "FuzzSeeds.h"
 #include "analysis/NumberReading.h"
 #include "analysis/RunAnalysis.h"
 
@@ -175,6 +176,29 @@ std::string RunOnBytes(std::span<const std::uint8_t> bytes, Answers answers)
 {
     if (answers == Answers::WholeWindowsFromZero) return RunOnce(bytes, {"0", "20", "1", "0"});
     return RunOnce(bytes, {"-2.5", "10", "0.7", "0"});
+}
+
+std::string RunWithAnswers(std::span<const std::uint8_t> text)
+{
+    static const std::vector<std::uint8_t> file = [] {
+        for (auto& seed : SeedCorpus()) {
+            if (seed.name == "data-at-37-16bit.wav") return seed.bytes;
+        }
+        return std::vector<std::uint8_t>{};
+    }();
+    std::vector<std::string> answers(1);
+    for (const std::uint8_t c : text) {
+        if (c != '\n') answers.back().push_back(static_cast<char>(c));
+        else if (answers.size() < 4) answers.emplace_back();
+        else break;
+    }
+    std::string broken = RunOnce(file, answers);
+    if (!broken.empty()) {
+        std::string typed;
+        for (const auto& a : answers) typed += "[" + a + "]";
+        broken += " with the answers " + typed;
+    }
+    return broken;
 }
 
 std::string ReadAnswer(std::span<const std::uint8_t> bytes)

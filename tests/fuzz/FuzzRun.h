@@ -25,6 +25,12 @@ enum class Answers {
 // sanitizers.
 std::string RunOnBytes(std::span<const std::uint8_t> bytes, Answers answers);
 
+// Runs the analysis over a fixed valid file (16-bit, 200 frames, 48 kHz)
+// with text as the typed answers to the four prompts, one line each (lines
+// past the fourth are ignored, missing ones take the prompt's default).
+// Checks the same promises as RunOnBytes.
+std::string RunWithAnswers(std::span<const std::uint8_t> text);
+
 // Reads text as a typed prompt answer and checks the reading is a number
 // (never not-a-number), whatever the text. Returns the broken promise, or an
 // empty text.

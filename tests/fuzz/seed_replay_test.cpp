@@ -40,6 +40,31 @@ TEST(FuzzSeeds, WholeSeedsReachBothPassesInEveryLayout)
     EXPECT_EQ(whole, 8);
 }
 
+TEST(FuzzAnswers, HostileAnswersKeepTheRunsPromises)
+{
+    struct Row {
+        const char* name;
+        const char* answers;  // skip, display, averaging window and pause, one per line
+    };
+    const Row rows[] = {
+        {"no answer at all: the defaults", ""},
+        {"a window of a thousandth of a frame", "0\n1000\n0.00002\n0"},
+        {"a window of 1e-300 ms", "0\n1000\n1e-300\n0"},
+        {"a window of 1e300 ms", "0\n1000\n1e300\n0"},
+        {"skip and display that overflow together", "1e308\n1e308\n1e300\n0"},
+        {"a skip of -1e6 ms", "-1e6\n1000\n5\n0"},
+        {"a skip just below the first window", "-0.0001\n1000\n5\n0"},
+        {"a display of 1e-300 ms", "0\n1e-300\n5\n0"},
+        {"hexadecimal and octal answers", "&HFF\n&O777\n&H1\n&H0"},
+        {"a pause of -1e308 ms", "0\n20\n1\n-1e308"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string_view text(row.answers);
+        EXPECT_EQ(RunWithAnswers({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}), "");
+    }
+}
+
 TEST(FuzzAnswers, TypedAnswersNeverReadAsNotANumber)
 {
     for (const char* text : {"", "&H", "&HFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF"
