@@ -69,7 +69,8 @@ public:
     // the area (even infinite) still give the part that lies on it.
     void Box(float x1, float y1, float x2, float y2, QColor colour);
     // A circle about (x, y); radius in horizontal user units, so it stays
-    // round whatever the vertical scale. Interior per the fill settings.
+    // round whatever the vertical scale. The outline is the line width thick,
+    // just inside the radius; the interior follows the fill settings.
     void Circle(float x, float y, float radius, QColor outline);
     void Circle(float x, float y, float radius) { Circle(x, y, radius, m_foreColour); }
     // Removes every drawing; the background picture stays.
