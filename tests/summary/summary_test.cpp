@@ -110,6 +110,9 @@ TEST(SummaryPicture, ARunWithoutDirectionsStillShowsItsStrip)
 
 int main(int argc, char** argv)
 {
+    // The summary is drawn offscreen; no display is needed, also when the
+    // tests are listed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
