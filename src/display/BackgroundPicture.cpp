@@ -1,14 +1,72 @@
 #include "display/BackgroundPicture.h"
 
+#include <QFile>
 #include <QImageReader>
+
+#include <span>
 
 namespace halvane {
 
 namespace {
 
-// A panorama is 960 x 480; anything beyond this many pixels is refused
-// before decoding rather than risking memory on a hostile header.
+// A panorama is 960 x 480, but a picture is decoded whole (4 bytes a pixel)
+// before the map shows its top-left part. Beyond this many pixels (256 MB,
+// the toolkit's own default limit) it is refused from its header, before any
+// decoding, so that a huge or lying picture can neither exhaust the memory
+// nor hold the window for seconds.
 constexpr qint64 MaxPicturePixels = 64LL * 1024 * 1024;
+
+// True when the JPEG data reach their end-of-image marker. Segments are
+// skipped by their lengths (a thumbnail inside one has its own end marker);
+// in the entropy-coded data every 0xFF is followed by a stuffed 0x00 or a
+// restart marker, so the next other marker ends the scan. Bytes after the
+// end marker (a video appended by a phone) do not matter.
+bool JpegReachesItsEnd(std::span<const uchar> bytes) {
+    if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
+        return false;
+    }
+    std::size_t position = 2;
+    while (position + 1 < bytes.size()) {
+        if (bytes[position] != 0xFF) {
+            ++position;  // entropy-coded data
+            continue;
+        }
+        const uchar marker = bytes[position + 1];
+        if (marker == 0xD9) {
+            return true;
+        }
+        const bool standalone =
+            marker == 0xFF || marker == 0x00 || marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7);
+        if (standalone) {
+            position += marker == 0xFF ? 1 : 2;
+            continue;
+        }
+        if (position + 3 >= bytes.size()) {
+            return false;
+        }
+        const std::size_t length = (static_cast<std::size_t>(bytes[position + 2]) << 8) | bytes[position + 3];
+        if (length < 2) {
+            return false;
+        }
+        position += 2 + length;
+    }
+    return false;
+}
+
+// A JPEG cut short (an interrupted copy or download) still decodes, the
+// missing rows filled with grey, and the toolkit only warns on the console:
+// the grey part would pass for the picture. Such a file is refused.
+bool JpegFileIsComplete(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    if (const uchar* mapped = file.map(0, file.size())) {
+        return JpegReachesItsEnd({mapped, static_cast<std::size_t>(file.size())});
+    }
+    const QByteArray bytes = file.readAll();
+    return JpegReachesItsEnd({reinterpret_cast<const uchar*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+}
 
 }  // namespace
 
@@ -18,7 +76,16 @@ LoadedPicture LoadBackgroundPicture(const QString& path) {
     reader.setAutoTransform(false);
     const QSize size = reader.size();
     if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > MaxPicturePixels) {
-        return {QImage(), QStringLiteral("The picture %1 is too large to be shown.").arg(path)};
+        return {QImage(), QStringLiteral("The picture %1 is %2 x %3 pixels, too large to be shown "
+                                         "(at most 64 megapixels; the map shows 960 x 480).")
+                              .arg(path)
+                              .arg(size.width())
+                              .arg(size.height())};
+    }
+    if (reader.format() == "jpeg" && !JpegFileIsComplete(path)) {
+        return {QImage(), QStringLiteral("The picture %1 is incomplete: its data end before the end of the "
+                                         "picture (it may have been cut short while being copied).")
+                              .arg(path)};
     }
     QImage picture = reader.read();
     if (picture.isNull()) {

@@ -14,6 +14,8 @@ struct LoadedPicture {
 // Reads a picture file (JPEG, or any format the toolkit reads when a name
 // was typed) at its natural size. A missing, unreadable, damaged or empty
 // file gives a null picture and a message naming the file; it never throws.
+// A picture above 64 megapixels and a JPEG that ends before its end-of-image
+// marker are refused from their bytes, before decoding.
 LoadedPicture LoadBackgroundPicture(const QString& path);
 
 }  // namespace halvane
