@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -256,6 +257,15 @@ void Halvane::closeEvent(QCloseEvent* event) {
     // program ends once the run has returned.
     m_host->RequestQuit();
     event->accept();
+    // A dialog still open over the window (a prompt, a message box, a file
+    // dialog) would hold the run, and the program, until someone answered it
+    // with the window already gone: it is dismissed as if cancelled, and the
+    // run ends as soon as the dialog returns.
+    for (QDialog* dialog : findChildren<QDialog*>()) {
+        if (dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
     if (!m_runUnderWay) {
         QCoreApplication::quit();
     }
