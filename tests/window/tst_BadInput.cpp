@@ -292,6 +292,11 @@ const struct {
          QDir().mkdir(c.Path("room_ref.csv"));
          c.Refused(NoTable.arg(c.Path("room_ref.csv")));
      }},
+    {"name with letters beyond ASCII: runs",
+     [](BadInput& c) {
+         c.chosen = WriteFile(c.dir.filePath(QStringLiteral("Saal-H\u00f6he \u00e9t\u00e9.wav")), PlaneWaveFile());
+         c.outcome = RunOutcome::Completed;
+     }},
     {"skip 1e308", [](BadInput& c) { c.Answer(Skip, "1e308", "Sorry, the number of ms to skip is out of range!"); }},
     {"skip negative: windows before the file read silence", [](BadInput& c) { c.Answer(Skip, "-20"); }},
     {"skip &HFFFF: past the end, header rows only", [](BadInput& c) { c.Answer(Skip, "&HFFFF"); }},
@@ -482,6 +487,7 @@ void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable() {
         if (info.isFile() && table != c.chosen) {
             QVERIFY2(CompleteLines(ReadAll(table)), qPrintable(table));
         }
+        QVERIFY2(c.picture || c.outcome != RunOutcome::Completed || info.isFile(), qPrintable(table));
     }
 
     // The window is ready for the next run.
