@@ -369,6 +369,7 @@ int ProcessUntilTheProgramEnds(Halvane& window) {
 
 enum class Moment {
     IntensityPass,
+    BetweenPasses,
     DirectionPass,
     Paused,
     FirstPrompt,
@@ -510,6 +511,7 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables_data() {
     QTest::addColumn<Moment>("moment");
     QTest::addColumn<RunOutcome>("outcome");
     QTest::newRow("during the intensity pass") << Moment::IntensityPass << RunOutcome::Closed;
+    QTest::newRow("between the passes") << Moment::BetweenPasses << RunOutcome::Closed;
     QTest::newRow("during the direction pass") << Moment::DirectionPass << RunOutcome::Closed;
     QTest::newRow("while paused") << Moment::Paused << RunOutcome::Closed;
     QTest::newRow("while the first prompt is open") << Moment::FirstPrompt << RunOutcome::Closed;
@@ -592,6 +594,17 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
             }
         });
     }
+    // The run's first yield once the reference table exists is the one
+    // before the direction pass.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+        if (QFile::exists(ReferenceTableOf(input))) {
+            close();
+        }
+    });
+    if (moment == Moment::BetweenPasses) {
+        poll.start(0);
+    }
     dialogs.whileOpen = [&](HookedDialogs::Kind kind) {
         const bool now = (moment == Moment::FirstPrompt && kind == HookedDialogs::Kind::Prompt &&
                           dialogs.fake.prompts.size() == 1) ||
@@ -656,6 +669,11 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
     case Moment::IntensityPass:
         QVERIFY(report.intensityRows > 0 && report.intensityRows < 60);
         QVERIFY(!QFile::exists(ReferenceTableOf(input)));
+        break;
+    case Moment::BetweenPasses:
+        QCOMPARE(intensity, BatchTables().intensity);
+        QCOMPARE(reference.count('\n'), 1);
+        QCOMPARE(report.directionWindows, 0);
         break;
     case Moment::DirectionPass:
     case Moment::Paused:
