@@ -160,7 +160,10 @@ RunReport Run::Execute()
     m_samplesPerWindow = (static_cast<double>(m_header.SampleRate) * m_s.AveragingWindowMs) / 1000.0;
     if (auto rejection = TestWavHeader(m_header)) return Refuse(*rejection);
     if (auto problem = CheckFrameLayout(m_header)) return Refuse(*problem);
-    if (!(m_samplesPerWindow > 0) || !std::isfinite(m_samplesPerWindow)) {
+    if (!std::isfinite(m_samplesPerWindow)) {
+        return Refuse("Sorry, the averaging window is too long for this file's sample rate!");
+    }
+    if (!(m_samplesPerWindow > 0)) {
         return Refuse("Sorry, the averaging window is shorter than the file's resolution allows!");
     }
     const std::int64_t frameCount = FrameCount(m_header);

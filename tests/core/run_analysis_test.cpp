@@ -198,6 +198,16 @@ TEST(RunAnalysis, HeadersThatGiveNoFrameSizeOrRateAreRefused)
     }
 }
 
+TEST(RunAnalysis, AnAveragingWindowBeyondTheSampleRangeIsCalledTooLong)
+{
+    // 1e308 ms at 48 kHz: SamplesPerWindow overflows to infinity once the header is read.
+    Fixture f;
+    EXPECT_EQ(f.Run({"0", "1000", "1e308", "0"}).outcome, RunOutcome::Rejected);
+    ASSERT_EQ(f.host.warnings.size(), 1u);
+    EXPECT_EQ(f.host.warnings[0], "Sorry, the averaging window is too long for this file's sample rate!");
+    EXPECT_EQ(f.storage.Table(kIntensity), "");
+}
+
 TEST(RunAnalysis, ATableThatCannotBeCreatedEndsTheRunWithAMessage)
 {
     Fixture f;
