@@ -29,9 +29,9 @@ std::vector<std::byte> SyntheticFile(int bits, double seconds)
         const double gain = (bits == 16 ? 30000.0 : 1.0) * std::exp(-static_cast<double>(i) / 48000.0);
         samples[i] = {gain * next(), gain * next(), gain * next(), gain * next()};
     }
-    test::WavSpec spec;
-    spec.bits = bits;
-    return test::MakeWav(samples, spec);
+    test::WavFormat format;
+    format.bits = bits;
+    return test::MakeWav(samples, format);
 }
 
 void Accumulate(benchmark::State& state, int bits)

@@ -38,7 +38,7 @@ inline void PutId(std::vector<std::byte>& b, const char* id)
 }
 inline void PutF32(std::vector<std::byte>& b, float v) { PutU32(b, std::bit_cast<std::uint32_t>(v)); }
 
-struct WavSpec {
+struct WavFormat {
     int channels = 4;
     int bits = 32;            // 16 or 32 (or anything, for rejection tests)
     int sampleRate = 48000;
@@ -48,18 +48,18 @@ struct WavSpec {
 };
 
 // A file of the given frames. Channels beyond the four of a frame are zero.
-inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const WavSpec& spec = {})
+inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const WavFormat& format = {})
 {
-    const int bytesPerSample = spec.bits / 8;
-    const int blockAlign = spec.blockAlign >= 0 ? spec.blockAlign : spec.channels * bytesPerSample;
+    const int bytesPerSample = format.bits / 8;
+    const int blockAlign = format.blockAlign >= 0 ? format.blockAlign : format.channels * bytesPerSample;
     std::vector<std::byte> data;
     for (const Frame4& f : frames) {
         const double values[4] = {f.W, f.Y, f.Z, f.X};
         std::vector<std::byte> frame;
-        for (int c = 0; c < spec.channels; ++c) {
+        for (int c = 0; c < format.channels; ++c) {
             const double v = c < 4 ? values[c] : 0.0;
-            if (spec.bits == 16) PutU16(frame, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
-            else if (spec.bits == 32) PutF32(frame, static_cast<float>(v));
+            if (format.bits == 16) PutU16(frame, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
+            else if (format.bits == 32) PutF32(frame, static_cast<float>(v));
             else for (int i = 0; i < bytesPerSample; ++i) frame.push_back(std::byte(0));
         }
         frame.resize(static_cast<std::size_t>(blockAlign), std::byte(0));
@@ -72,14 +72,14 @@ inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const W
     PutId(b, "WAVE");
     PutId(b, "fmt ");
     PutU32(b, 16);
-    PutU16(b, spec.bits == 32 ? 3 : 1);
-    PutU16(b, static_cast<std::uint16_t>(spec.channels));
-    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate));
+    PutU16(b, format.bits == 32 ? 3 : 1);
+    PutU16(b, static_cast<std::uint16_t>(format.channels));
+    PutU32(b, static_cast<std::uint32_t>(format.sampleRate));
     // Unsigned: a hostile rate times BlockAlign 65535 overflows an int.
-    PutU32(b, static_cast<std::uint32_t>(spec.sampleRate) * static_cast<std::uint32_t>(blockAlign));
+    PutU32(b, static_cast<std::uint32_t>(format.sampleRate) * static_cast<std::uint32_t>(blockAlign));
     PutU16(b, static_cast<std::uint16_t>(blockAlign));
-    PutU16(b, static_cast<std::uint16_t>(spec.bits));
-    if (spec.layout != Layout::Canonical44) {
+    PutU16(b, static_cast<std::uint16_t>(format.bits));
+    if (format.layout != Layout::Canonical44) {
         PutId(b, "fact");
         PutU32(b, 4);
         PutU32(b, static_cast<std::uint32_t>(frames.size()));
@@ -93,11 +93,11 @@ inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const W
         }
     }
     PutId(b, "data");
-    PutU32(b, static_cast<std::uint32_t>(static_cast<std::int64_t>(data.size()) + spec.dataSizeDelta));
+    PutU32(b, static_cast<std::uint32_t>(static_cast<std::int64_t>(data.size()) + format.dataSizeDelta));
     b.insert(b.end(), data.begin(), data.end());
     const auto riffSize = static_cast<std::uint32_t>(b.size() - 8);
     std::memcpy(b.data() + 4, &riffSize, 4);
-    if (spec.layout == Layout::NotRiff) b[0] = std::byte('X');
+    if (format.layout == Layout::NotRiff) b[0] = std::byte('X');
     return b;
 }
 

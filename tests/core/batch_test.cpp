@@ -68,10 +68,10 @@ protected:
 TEST_F(BatchCommand, WritesBothTablesNextToEachFile)
 {
     const auto front = Write("front.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 4801)));
-    test::WavSpec spec16;
-    spec16.bits = 16;
-    spec16.layout = test::Layout::Canonical44;
-    const auto left = Write("left.wav", test::MakeWav(test::Repeat({1000, 1000, 0, 0}, 4801), spec16));
+    test::WavFormat format16;
+    format16.bits = 16;
+    format16.layout = test::Layout::Canonical44;
+    const auto left = Write("left.wav", test::MakeWav(test::Repeat({1000, 1000, 0, 0}, 4801), format16));
     const Result r = Batch("--skip 20 --display 50 " + front.string() + " " + left.string());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("front.wav: 16 windows analysed (10 displayed), 10 reference rows"), std::string::npos)

@@ -12,7 +12,7 @@ namespace {
 
 using test::Frame4;
 using test::MakeWav;
-using test::WavSpec;
+using test::WavFormat;
 
 // The sums of one window by the plain reading of every frame: the reference
 // the fast paths must equal bit for bit.
@@ -75,9 +75,9 @@ TEST(FrameAccumulator, SumsOfKnownWindows)
     }
     {
         SCOPED_TRACE("16-bit full-scale negative samples do not overflow");
-        WavSpec spec;
-        spec.bits = 16;
-        const auto bytes = MakeWav(test::Repeat({-32768, -32768, -32768, -32768}, 500), spec);
+        WavFormat format;
+        format.bits = 16;
+        const auto bytes = MakeWav(test::Repeat({-32768, -32768, -32768, -32768}, 500), format);
         const FrameAccumulator acc(bytes, ReadWavHeader(bytes), 240);
         const WindowSums s = acc.Window(0);
         EXPECT_EQ(s.De16, 4294967296LL * 240);
@@ -87,9 +87,9 @@ TEST(FrameAccumulator, SumsOfKnownWindows)
     }
     {
         SCOPED_TRACE("16-bit W = 200, X = -100: negative Ix, exact");
-        WavSpec spec;
-        spec.bits = 16;
-        const auto bytes = MakeWav(test::Repeat({200, 0, 0, -100}, 500), spec);
+        WavFormat format;
+        format.bits = 16;
+        const auto bytes = MakeWav(test::Repeat({200, 0, 0, -100}, 500), format);
         const WindowSums s = FrameAccumulator(bytes, ReadWavHeader(bytes), 240).Window(0);
         EXPECT_EQ(s.Ix16, -20000 * 240);
         EXPECT_EQ(s.De16, 50000 * 240);
@@ -130,10 +130,10 @@ TEST(FrameAccumulator, FastPathsEqualTheFrameByFrameReading)
             if (row.bits == 32) f = {uniform(rng), uniform(rng), uniform(rng), uniform(rng)};
             else f = {double(int16(rng)), double(int16(rng)), double(int16(rng)), double(int16(rng))};
         }
-        WavSpec spec;
-        spec.bits = row.bits;
-        spec.blockAlign = row.blockAlign;
-        const auto bytes = MakeWav(frames, spec);
+        WavFormat format;
+        format.bits = row.bits;
+        format.blockAlign = row.blockAlign;
+        const auto bytes = MakeWav(frames, format);
         const WavHeader h = ReadWavHeader(bytes);
         const FrameAccumulator acc(bytes, h, row.spw);
         // Windows up to and past the end of the file, as the rounded window count allows.

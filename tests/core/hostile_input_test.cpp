@@ -333,9 +333,9 @@ TEST(HostileInput, ATableThatRunsOutOfSpaceIsReportedNotPassedOffAsComplete)
         FillingStorage storage;
         storage.fullTable = row.table;
         storage.capacity = row.capacity;
-        test::WavSpec spec;
-        spec.bits = 16;
-        storage.inputs[kInput] = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), spec);
+        test::WavFormat format;
+        format.bits = 16;
+        storage.inputs[kInput] = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), format);
         const RunReport report = RunAnalysis(state, host, storage);
         EXPECT_EQ(report.outcome, RunOutcome::Rejected);
         EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the table " + row.table +
@@ -357,9 +357,9 @@ TEST(HostileInput, ATableOnAFullDeviceFailsTheRun)
     fs::create_directories(dir);
     const fs::path input = dir / "room.wav";
     {
-        test::WavSpec spec;
-        spec.bits = 16;
-        const auto bytes = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), spec);
+        test::WavFormat format;
+        format.bits = 16;
+        const auto bytes = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), format);
         std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                      static_cast<std::streamsize>(bytes.size()));
     }
@@ -422,9 +422,9 @@ TEST(HostileInput, APauseOnTheBatchClockEndsHoweverItRounds)
         {"a pause of 1e-300 ms", {"0", "100", "0.1", "1e-300"}},
         {"a pause of 1e307 ms: the clock reaches infinity", {"0", "100", "1", "1e307"}},
     };
-    test::WavSpec spec;
-    spec.bits = 16;
-    const auto input = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), spec);
+    test::WavFormat format;
+    format.bits = 16;
+    const auto input = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), format);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         SharedState state;

@@ -67,9 +67,9 @@ TEST(Reflections, DelaysPathsLevelsAndTheFloor)
     burst(2, 1.0, 0);
     burst(6, std::sqrt(0.1), 90);
     burst(9, std::sqrt(1e-5), -90);
-    test::WavSpec spec;
-    spec.sampleRate = 1000;
-    const auto wav = test::MakeWav(frames, spec);
+    test::WavFormat format;
+    format.sampleRate = 1000;
+    const auto wav = test::MakeWav(frames, format);
 
     const std::vector<Reflection> found = ReflectionsOf(wav);
     ASSERT_EQ(found.size(), 2u);

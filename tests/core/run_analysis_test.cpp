@@ -16,7 +16,7 @@ using test::FakeHost;
 using test::Frame4;
 using test::MakeWav;
 using test::MemoryStorage;
-using test::WavSpec;
+using test::WavFormat;
 
 const std::string kInput = "/rooms/hall.wav";
 const std::string kIntensity = "/rooms/hall.csv";
@@ -26,9 +26,9 @@ const std::string kReference = "/rooms/hall_ref.csv";
 // by the frame count, 200 windows of 5 ms. A plane wave from the front.
 std::vector<std::byte> SecondOf16Bit()
 {
-    WavSpec spec;
-    spec.bits = 16;
-    return MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), spec);
+    WavFormat format;
+    format.bits = 16;
+    return MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), format);
 }
 
 struct Fixture {
@@ -119,10 +119,10 @@ TEST(RunAnalysis, RejectedHeadersShowOneMessageAndLeaveAnEmptyIntensityTable)
     for (const Row& row : {Row{"stereo", 2, 16, kNotFourChannelsMessage},
                            Row{"24-bit", 4, 24, kNotSixteenOrThirtyTwoBitsMessage}}) {
         SCOPED_TRACE(row.name);
-        WavSpec spec;
-        spec.channels = row.channels;
-        spec.bits = row.bits;
-        Fixture f(MakeWav(test::Repeat({1, 0, 0, 1}, 100), spec));
+        WavFormat format;
+        format.channels = row.channels;
+        format.bits = row.bits;
+        Fixture f(MakeWav(test::Repeat({1, 0, 0, 1}, 100), format));
         const RunReport report = f.Run({});
         EXPECT_EQ(report.outcome, RunOutcome::Rejected);
         EXPECT_EQ(f.host.warnings, std::vector<std::string>{row.message});
@@ -187,11 +187,11 @@ TEST(RunAnalysis, HeadersThatGiveNoFrameSizeOrRateAreRefused)
                                                  std::tuple{"BlockAlign 65535 (negative)", 65535, 48000},
                                                  std::tuple{"sample rate 0", 8, 0}}) {
         SCOPED_TRACE(name);
-        WavSpec spec;
-        spec.bits = 16;
-        spec.blockAlign = blockAlign;
-        spec.sampleRate = rate;
-        Fixture f(MakeWav(test::Repeat({1, 0, 0, 1}, 100), spec));
+        WavFormat format;
+        format.bits = 16;
+        format.blockAlign = blockAlign;
+        format.sampleRate = rate;
+        Fixture f(MakeWav(test::Repeat({1, 0, 0, 1}, 100), format));
         EXPECT_EQ(f.Run({}).outcome, RunOutcome::Rejected);
         EXPECT_EQ(f.host.warnings.size(), 1u);
         EXPECT_FALSE(f.storage.HasTable(kReference));

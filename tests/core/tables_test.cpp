@@ -12,7 +12,7 @@ namespace halvane {
 namespace {
 
 using test::MakeWav;
-using test::WavSpec;
+using test::WavFormat;
 
 // Both tables of a whole run, byte for byte: quoting, commas, CR LF after
 // every line, '.' decimals, no blanks.
@@ -32,10 +32,10 @@ TEST(Tables, SixteenBitRunByteForByte)
 {
     // 1 kHz and 5 ms windows: 5 frames each; 25 frames give a frame count of
     // 24 and 5 windows, the last reading one frame past the end as zeros.
-    WavSpec spec;
-    spec.bits = 16;
-    spec.sampleRate = 1000;
-    const auto [intensity, reference] = TablesOf(MakeWav(test::Repeat({100, 0, 0, 100}, 25), spec));
+    WavFormat format;
+    format.bits = 16;
+    format.sampleRate = 1000;
+    const auto [intensity, reference] = TablesOf(MakeWav(test::Repeat({100, 0, 0, 100}, 25), format));
     EXPECT_EQ(intensity,
               "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n"
               "100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n"
@@ -52,9 +52,9 @@ TEST(Tables, SixteenBitRunByteForByte)
 TEST(Tables, ThirtyTwoBitRunByteForByte)
 {
     // 26 frames: a frame count of 25.5, rounded to the even 26, and 5 whole windows.
-    WavSpec spec;
-    spec.sampleRate = 1000;
-    const auto [intensity, reference] = TablesOf(MakeWav(test::Repeat({0.7, 0.21, -0.11, 0.33}, 26), spec));
+    WavFormat format;
+    format.sampleRate = 1000;
+    const auto [intensity, reference] = TablesOf(MakeWav(test::Repeat({0.7, 0.21, -0.11, 0.33}, 26), format));
     std::string expectedIntensity = "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n";
     std::string expectedReference = "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n";
     for (int window = 0; window < 5; ++window) {

@@ -9,7 +9,7 @@ namespace {
 using test::Frame4;
 using test::Layout;
 using test::MakeWav;
-using test::WavSpec;
+using test::WavFormat;
 
 TEST(ReadWavHeader, FindsFormatAndDataInEveryLayout)
 {
@@ -24,9 +24,9 @@ TEST(ReadWavHeader, FindsFormatAndDataInEveryLayout)
                            Row{"canonical 44-byte header", Layout::Canonical44, 45, true},
                            Row{"no RIFF frame: fixed positions", Layout::NotRiff, 105, false}}) {
         SCOPED_TRACE(row.name);
-        WavSpec spec;
-        spec.layout = row.layout;
-        const auto bytes = MakeWav(frames, spec);
+        WavFormat format;
+        format.layout = row.layout;
+        const auto bytes = MakeWav(frames, format);
         const WavHeader h = ReadWavHeader(bytes);
         EXPECT_EQ(h.Channels, 4);
         EXPECT_EQ(h.SampleRate, 48000);
@@ -148,9 +148,9 @@ TEST(FramePosition, FractionalWindowStartsRoundOnceToWholeFrames)
 
 TEST(ReadFrame, DecodesInTheAmbixOrderAndZerosOutsideTheImage)
 {
-    WavSpec spec16;
-    spec16.bits = 16;
-    const auto bytes16 = MakeWav({{-32768, 32767, -1, 2}}, spec16);
+    WavFormat format16;
+    format16.bits = 16;
+    const auto bytes16 = MakeWav({{-32768, 32767, -1, 2}}, format16);
     const WavHeader h16 = ReadWavHeader(bytes16);
     const Frame f = ReadFrame(bytes16, h16.DataStart, 16);
     EXPECT_EQ(f.W, -32768);

@@ -69,8 +69,8 @@ std::vector<Seed> SeedCorpus()
     std::vector<Seed> seeds;
     for (const int bits : {16, 32}) {
         const auto frames = Arrivals(bits == 16 ? 20000.0 : 0.6);
-        test::WavSpec spec;
-        spec.bits = bits;
+        test::WavFormat format;
+        format.bits = bits;
         const std::string width = bits == 16 ? "16bit" : "32bit";
         struct {
             const char* name;
