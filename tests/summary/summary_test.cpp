@@ -29,13 +29,7 @@ SummaryInput DemoRunSummary(const char* displayMs)
     test::MemoryStorage storage;
     storage.inputs[state.IrFileName] = test::MakeWav(frames);
     EXPECT_EQ(RunAnalysis(state, host, storage).outcome, RunOutcome::Completed);
-    SummaryInput input;
-    input.skipMs = state.SkipMs;
-    input.displayWindowMs = state.DisplayWindowMs;
-    input.averagingWindowMs = state.AveragingWindowMs;
-    for (const auto& w : host.IntensityWindows()) input.intensityWindows.push_back({w.windowIndex, w.sums});
-    for (const auto& w : host.DirectionWindows()) input.directionWindows.push_back({w.timeMs, w.view});
-    return input;
+    return SummaryOfRun(state, host);
 }
 
 // How far a colour lies from the nearest colour of the time ramp.

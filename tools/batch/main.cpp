@@ -70,12 +70,7 @@ bool WriteSummaryPicture(const BatchOptions& options, const std::string& file, c
         std::cerr << file << ": the picture " << options.pngPath << " would overwrite the input or a table\n";
         return false;
     }
-    SummaryInput input;
-    input.skipMs = state.SkipMs;
-    input.displayWindowMs = state.DisplayWindowMs;
-    input.averagingWindowMs = state.AveragingWindowMs;
-    for (const auto& w : host.IntensityWindows()) input.intensityWindows.push_back({w.windowIndex, w.sums});
-    for (const auto& w : host.DirectionWindows()) input.directionWindows.push_back({w.timeMs, w.view});
+    SummaryInput input = SummaryOfRun(state, host);
     if (!options.backgroundPath.empty()) {
         const LoadedPicture background = LoadBackgroundPicture(QString::fromStdString(options.backgroundPath));
         if (background.picture.isNull()) {

@@ -32,6 +32,17 @@ constexpr std::array<std::array<int, 3>, 9> kRampStops = {{
 
 }  // namespace
 
+SummaryInput SummaryOfRun(const SharedState& state, const BatchHost& host)
+{
+    SummaryInput input;
+    input.skipMs = state.SkipMs;
+    input.displayWindowMs = state.DisplayWindowMs;
+    input.averagingWindowMs = state.AveragingWindowMs;
+    for (const auto& w : host.IntensityWindows()) input.intensityWindows.push_back({w.windowIndex, w.sums});
+    for (const auto& w : host.DirectionWindows()) input.directionWindows.push_back({w.timeMs, w.view});
+    return input;
+}
+
 QColor TimeRampColour(double fraction)
 {
     if (!(fraction > 0)) fraction = 0;  // also not-a-number

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "analysis/FrameAccumulator.h"
+#include "BatchHost.h"
 #include "analysis/RunHost.h"
+#include "analysis/SharedState.h"
 
 namespace halvane {
 
@@ -28,6 +30,10 @@ struct SummaryInput {
     QImage background;                          // null: the map's placeholder picture
     char decimalSeparator = '.';
 };
+
+// The summary of a batch run that kept its summary (BatchHost::KeepSummary),
+// with the parameters the run used; no background picture.
+SummaryInput SummaryOfRun(const SharedState& state, const BatchHost& host);
 
 // A colour of a perceptually uniform ramp from dark violet (0) through teal
 // to yellow (1); fractions outside [0, 1] take the nearer end.
