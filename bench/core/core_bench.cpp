@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <sstream>
 
-#include "BatchHost.h"
-#include "TestWav.h"
+#include "analysis/ScriptedDialogue.h"
+#include "support/TestWav.h"
 #include "analysis/FrameAccumulator.h"
 #include "analysis/RunAnalysis.h"
 
@@ -56,13 +56,12 @@ BENCHMARK(BM_Accumulate16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Accumulate32)->Unit(benchmark::kMillisecond);
 
 // The input from memory, the tables into memory: the run's own cost.
-class MemoryRunStorage final : public TableStorage {
+class MemoryRunStorage final : public InputSource, public TableStorage {
 public:
     explicit MemoryRunStorage(const std::vector<std::byte>& input) : m_input(input) {}
-    bool ReadInput(const std::string&, std::vector<std::byte>& image, std::string&) override
+    Result<std::unique_ptr<InputImage>> Open(const std::string&) override
     {
-        image = m_input;
-        return true;
+        return std::unique_ptr<InputImage>(std::make_unique<MemoryImage>(m_input));
     }
     std::unique_ptr<std::ostream> CreateTable(const std::string&) override
     {
@@ -81,8 +80,8 @@ void BM_BatchRun60sFloat(benchmark::State& state)
     for (auto _ : state) {
         SharedState shared;
         shared.IrFileName = "/bench/room.wav";
-        BatchHost host({"0", "1000", "5", "0"});
-        benchmark::DoNotOptimize(RunAnalysis(shared, host, storage));
+        ScriptedDialogue dialogue({"0", "1000", "5", "0"});
+        benchmark::DoNotOptimize(RunAnalysis(shared, dialogue, storage, storage));
     }
 }
 BENCHMARK(BM_BatchRun60sFloat)->Unit(benchmark::kMillisecond);

@@ -50,7 +50,7 @@ DirectionQuantities ComputeDirection(const WindowSums& sums, double timeMs)
     v.Dy = (iy / magnitude) * 0.999;
     v.Dz = (iz / magnitude) * 0.999;
     q.IDdB = TenLog10(magnitude / de);
-    if (q.IDdB >= -6) {
+    if (IsStronglyDirectional(q.IDdB)) {
         q.writesRow = true;
         q.Li = TenLog10(magnitude);
     }

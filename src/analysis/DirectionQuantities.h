@@ -1,12 +1,8 @@
 #pragma once
 
-#include "analysis/FrameAccumulator.h"
-#include "analysis/RunHost.h"
+#include "bformat/WindowQuantities.h"
 
 namespace halvane {
-
-// Replaces a non-positive value before a logarithm is taken.
-inline constexpr double kLevelFloor = 1E-12;
 
 // 10 x log10(v), computed as (ln v x 10) / ln 10 in double precision, in this order.
 double TenLog10(double v);
@@ -14,22 +10,7 @@ double TenLog10(double v);
 // The two levels the intensity pass draws on the time strip (dB + 80), from
 // the sums as accumulated: De and IntensityMagnitude are floored at
 // kLevelFloor when not above 0.
-struct LevelPair {
-    double energy = 0;
-    double intensity = 0;
-};
 LevelPair StripLevels(const WindowSums& sums);
-
-// Everything the direction pass derives from one window.
-struct DirectionQuantities {
-    double TimeMs = 0;
-    bool hasDirection = false;  // IntensityMagnitude > 0 (and the sums finite)
-    bool onMap = false;         // also MapRadius > 0: circle, polar circle, meters
-    bool writesRow = false;     // also IDdB >= -6: a reference-table row
-    DirectionView view;         // what the display shows (valid when hasDirection)
-    double IDdB = 0;            // valid when onMap
-    double Li = 0;              // valid when writesRow
-};
 
 // The direction quantities of one window, in the order and precision the
 // results depend on: Az = atan2(Iy, Ix) / pi x 180, ShadeLevel =

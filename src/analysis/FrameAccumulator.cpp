@@ -140,27 +140,6 @@ void SumFourWindows32(std::array<WindowSums*, 4> sums, std::array<const std::byt
 
 }  // namespace
 
-bool WindowSums::Finite() const
-{
-    return !isFloat || (std::isfinite(De32) && std::isfinite(Ix32) && std::isfinite(Iy32) && std::isfinite(Iz32));
-}
-
-double WindowSums::IntensityMagnitude() const
-{
-    if (isFloat) {
-        const float xx = Ix32 * Ix32;
-        const float yy = Iy32 * Iy32;
-        const float xy = xx + yy;
-        const float zz = Iz32 * Iz32;
-        const float all = xy + zz;
-        return std::sqrt(static_cast<double>(all));
-    }
-    const double ix = static_cast<double>(Ix16);
-    const double iy = static_cast<double>(Iy16);
-    const double iz = static_cast<double>(Iz16);
-    return std::sqrt((ix * ix + iy * iy) + iz * iz);
-}
-
 FrameAccumulator::FrameAccumulator(std::span<const std::byte> image, const WavHeader& header, double samplesPerWindow)
     : m_image(image), m_header(header), m_samplesPerWindow(samplesPerWindow),
       m_framesPerWindow(0), m_frameBytes(header.BitsPerSample == 16 ? 8 : 16)

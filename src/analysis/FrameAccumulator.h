@@ -5,30 +5,9 @@
 #include <span>
 
 #include "bformat/WavHeader.h"
+#include "bformat/WindowQuantities.h"
 
 namespace halvane {
-
-// The four sums of one averaging window, in the arithmetic of the samples:
-// 16-bit samples give exact integer sums (products as 32-bit integers, sums in
-// 64 bits); 32-bit samples give single-precision sums, every product and every
-// addition rounded to single precision, in the order
-// De = (((De + W^2) + X^2) + Y^2) + Z^2, Ix += X W, Iy += Y W, Iz += Z W.
-struct WindowSums {
-    bool isFloat = false;  // 32-bit samples: the f fields hold the sums
-    std::int64_t De16 = 0, Ix16 = 0, Iy16 = 0, Iz16 = 0;
-    float De32 = 0, Ix32 = 0, Iy32 = 0, Iz32 = 0;
-
-    double De() const { return isFloat ? De32 : static_cast<double>(De16); }
-    double Ix() const { return isFloat ? Ix32 : static_cast<double>(Ix16); }
-    double Iy() const { return isFloat ? Iy32 : static_cast<double>(Iy16); }
-    double Iz() const { return isFloat ? Iz32 : static_cast<double>(Iz16); }
-    // True unless a 32-bit sum is not-a-number or infinite.
-    bool Finite() const;
-    // sqrt((Ix^2 + Iy^2) + Iz^2): squares and additions in double precision
-    // for 16-bit sums, in single precision (each step rounded) for 32-bit
-    // sums; the square root in double precision. Not floored.
-    double IntensityMagnitude() const;
-};
 
 // Sums the frames of averaging windows in one in-memory file image. Frames
 // outside the image read as zeros and add nothing, so they are not visited:

@@ -11,11 +11,11 @@
 #include "analysis/DirectionQuantities.h"
 #include "analysis/FrameAccumulator.h"
 #include "analysis/NumberReading.h"
-#include "analysis/TablePaths.h"
 #include "bformat/WavHeader.h"
 #include "report/IntensityTable.h"
 #include "report/NumberFormat.h"
 #include "report/ReferenceTable.h"
+#include "report/TablePaths.h"
 
 namespace halvane {
 namespace {
@@ -91,7 +91,12 @@ std::optional<std::string> CheckFrameLayout(const WavHeader& header)
 
 class Run {
 public:
-    Run(SharedState& state, RunHost& host, TableStorage& storage) : m_s(state), m_host(host), m_storage(storage) {}
+    Run(SharedState& state, RunDialogue& dialogue, InputSource& input, TableStorage& tables, RunDisplay& display,
+        RunObserver& observer)
+        : m_s(state), m_dialogue(dialogue), m_inputSource(input), m_tables(tables), m_display(display),
+          m_observer(observer)
+    {
+    }
 
     RunReport Execute();
 
@@ -106,19 +111,22 @@ private:
     // Yields to the message loop; false once the window is being closed.
     bool YieldOnce()
     {
-        m_host.Yield();
-        return !m_host.ShouldQuit();
+        m_dialogue.Yield();
+        return !m_dialogue.ShouldQuit();
     }
     bool OpenInput();
     bool CreateTable(const std::string& path);
     bool CloseTable();
 
     SharedState& m_s;
-    RunHost& m_host;
-    TableStorage& m_storage;
+    RunDialogue& m_dialogue;
+    InputSource& m_inputSource;
+    TableStorage& m_tables;
+    RunDisplay& m_display;
+    RunObserver& m_observer;
     RunReport m_report;
     std::string m_irFileName;          // taken once, when the run starts
-    std::vector<std::byte> m_input;    // file 1: the whole input
+    std::unique_ptr<InputImage> m_input;    // file 1: the whole input
     std::unique_ptr<std::ostream> m_table;  // file 2: the table being written
     std::string m_tablePath;                // file 2's name
     WavHeader m_header;
@@ -140,7 +148,7 @@ RunReport Run::Execute()
     if (auto problem = CheckParameters(m_s)) return Refuse(*problem);
 
     // 3. and 4. The display is prepared and the run-control flags cleared.
-    m_host.PrepareDisplay(m_s.SkipMs, m_s.DisplayWindowMs);
+    m_display.PrepareDisplay(m_s.SkipMs, m_s.DisplayWindowMs);
     m_s.Paused = false;
     m_s.StopRequested = false;
 
@@ -148,15 +156,15 @@ RunReport Run::Execute()
     if (!OpenInput()) return m_report;
     const std::string intensityPath = IntensityTableName(m_irFileName);
     const std::string referencePath = ReferenceTableName(m_irFileName);
-    if (intensityPath == m_irFileName || m_storage.SameFile(intensityPath, m_irFileName) ||
-        m_storage.SameFile(referencePath, m_irFileName)) {
+    if (intensityPath == m_irFileName || m_tables.SameFile(intensityPath, m_irFileName) ||
+        m_tables.SameFile(referencePath, m_irFileName)) {
         return Refuse("Sorry, the tables of this run would overwrite the input file " + m_irFileName + "!");
     }
     if (!CreateTable(intensityPath)) return Refuse("Sorry, the table " + intensityPath + " cannot be created!");
     m_report.intensityTablePath = intensityPath;
 
     // 8. to 12. Header, window counts, the table's header row.
-    m_header = ReadWavHeader(m_input);
+    m_header = ReadWavHeader(m_input->Bytes());
     m_samplesPerWindow = (static_cast<double>(m_header.SampleRate) * m_s.AveragingWindowMs) / 1000.0;
     if (auto rejection = TestWavHeader(m_header)) return Refuse(*rejection);
     if (auto problem = CheckFrameLayout(m_header)) return Refuse(*problem);
@@ -171,7 +179,7 @@ RunReport Run::Execute()
     const double windowCount = std::nearbyint(static_cast<double>(frameCount) / m_samplesPerWindow);
     if (!FitsInt32(windowCount)) return Refuse("Sorry, this file holds more averaging windows than can be counted!");
     m_windowCount = static_cast<std::int64_t>(windowCount);
-    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_input.size())) {
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_input->Bytes().size())) {
         return Refuse(*problem);
     }
     WriteIntensityHeader(*m_table);
@@ -181,8 +189,8 @@ RunReport Run::Execute()
 
     // 14. and 15. Both files closed, the strip's grid drawn.
     if (!CloseTable()) return Refuse("Sorry, the table " + intensityPath + " could not be written completely!");
-    m_input = {};
-    m_host.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
+    m_input.reset();
+    m_display.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
 
     // 16. Input again as file 1, the reference table as file 2 with its header row.
     if (!OpenInput()) return m_report;
@@ -191,7 +199,7 @@ RunReport Run::Execute()
     WriteReferenceHeader(*m_table);
 
     // 17. to 19. Header again (SamplesPerWindow stays), the direction pass's window count.
-    m_header = ReadWavHeader(m_input);
+    m_header = ReadWavHeader(m_input->Bytes());
     if (auto rejection = TestWavHeader(m_header)) return Refuse(*rejection);
     if (auto problem = CheckFrameLayout(m_header)) return Refuse(*problem);
     const std::int64_t secondFrameCount = FrameCount(m_header);
@@ -204,13 +212,13 @@ RunReport Run::Execute()
         return Refuse("Sorry, the displayed stretch holds more averaging windows than can be counted!");
     }
     m_displayWindowCount = static_cast<std::int64_t>(displayWindowCount);
-    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, displayWindowCount - 1, m_input.size())) {
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, displayWindowCount - 1, m_input->Bytes().size())) {
         return Refuse(*problem);
     }
 
     // 20. and 21. Direction pass, then both files closed and the bar emptied.
     const bool stopped = DirectionPass();
-    if (m_host.ShouldQuit()) return End(RunOutcome::Closed);
+    if (m_dialogue.ShouldQuit()) return End(RunOutcome::Closed);
     return End(stopped ? RunOutcome::Stopped : RunOutcome::Completed);
 }
 
@@ -218,8 +226,8 @@ bool Run::AskParameters()
 {
     for (const Prompt& prompt : kPrompts) {
         const std::optional<std::string> answer =
-            m_host.AskText(prompt.text, prompt.title, FormatPromptDefault(m_s.*prompt.parameter));
-        if (m_host.ShouldQuit()) return false;
+            m_dialogue.AskText(prompt.text, prompt.title, FormatPromptDefault(m_s.*prompt.parameter));
+        if (m_dialogue.ShouldQuit()) return false;
         m_s.*prompt.parameter = ReadTypedNumber(answer.value_or(std::string()));
     }
     return true;
@@ -231,17 +239,18 @@ bool Run::OpenInput()
         m_report = Refuse("Please choose an impulse response file first (button \"...\").");
         return false;
     }
-    std::string whyNot;
-    if (!m_storage.ReadInput(m_irFileName, m_input, whyNot)) {
-        m_report = Refuse("Sorry, the file " + m_irFileName + " cannot be opened: " + whyNot + "!");
+    auto opened = m_inputSource.Open(m_irFileName);
+    if (!opened) {
+        m_report = Refuse("Sorry, the file " + m_irFileName + " cannot be opened: " + opened.Message() + "!");
         return false;
     }
+    m_input = std::move(*opened);
     return true;
 }
 
 bool Run::CreateTable(const std::string& path)
 {
-    m_table = m_storage.CreateTable(path);
+    m_table = m_tables.CreateTable(path);
     m_tablePath = path;
     return m_table != nullptr;
 }
@@ -261,7 +270,7 @@ bool Run::CloseTable()
 bool Run::IntensityPass()
 {
     m_firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
-    const FrameAccumulator frames(m_input, m_header, m_samplesPerWindow);
+    const FrameAccumulator frames(m_input->Bytes(), m_header, m_samplesPerWindow);
     const double last = static_cast<double>(m_windowCount) - 1;
     // Windows are summed a batch ahead (independent of one another, so the
     // rows are the same); rows, bars, progress and yields stay per window.
@@ -276,12 +285,12 @@ bool Run::IntensityPass()
         for (std::size_t i = 0; i < indices.size(); ++i) {
             WriteIntensityRow(*m_table, sums[i]);
             ++m_report.intensityRows;
-            m_host.IntensityWindowSummed(indices[i], sums[i]);
+            m_observer.WindowSummed(indices[i], m_s.AveragingWindowMs * indices[i], sums[i]);
             const LevelPair levels = StripLevels(sums[i]);
             if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
-                m_host.DrawLevelBars(indices[i], m_s.AveragingWindowMs, levels.energy, levels.intensity);
+                m_display.DrawLevelBars(indices[i], m_s.AveragingWindowMs, levels.energy, levels.intensity);
             }
-            m_host.SetProgress(static_cast<float>(100.0 * (indices[i] / static_cast<double>(m_windowCount))));
+            m_display.SetProgress(static_cast<float>(100.0 * (indices[i] / static_cast<double>(m_windowCount))));
             if (!YieldOnce()) return false;
         }
         windowIndex = indices.back() + 1;
@@ -291,20 +300,20 @@ bool Run::IntensityPass()
 
 bool Run::DirectionPass()
 {
-    const FrameAccumulator frames(m_input, m_header, m_samplesPerWindow);
+    const FrameAccumulator frames(m_input->Bytes(), m_header, m_samplesPerWindow);
     const double last = static_cast<double>(m_displayWindowCount) - 1;
     double windowIndex = m_firstWindow;
     while (windowIndex <= last) {
         DirectionQuantities q;
         DirectionWindow(windowIndex, frames, q);
         if (!WindowWait(q.TimeMs)) return false;
-        if (q.onMap) m_host.ClearDirection(q.view, m_s.SkipMs, m_s.DisplayWindowMs);
-        m_host.WindowMarker(q.TimeMs, m_s.AveragingWindowMs);
+        if (q.onMap) m_display.ClearDirection(q.view, m_s.SkipMs, m_s.DisplayWindowMs);
+        m_display.WindowMarker(q.TimeMs, m_s.AveragingWindowMs);
 
         if (m_s.StopRequested) return true;
         if (m_s.JumpIndex != 0) windowIndex = static_cast<double>(m_s.JumpIndex) - 1;
         const double firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
-        m_host.SetProgress(static_cast<float>((windowIndex - firstWindow) / (last - firstWindow) * 100.0));
+        m_display.SetProgress(static_cast<float>((windowIndex - firstWindow) / (last - firstWindow) * 100.0));
         windowIndex += 1;
     }
     return false;
@@ -315,9 +324,10 @@ void Run::DirectionWindow(double windowIndex, const FrameAccumulator& frames, Di
     const double timeMs = m_s.AveragingWindowMs * windowIndex;
     q = ComputeDirection(frames.Window(windowIndex), timeMs);
     ++m_report.directionWindows;
-    m_host.WindowMarker(timeMs, m_s.AveragingWindowMs);
+    m_observer.DirectionComputed(windowIndex, q);
+    m_display.WindowMarker(timeMs, m_s.AveragingWindowMs);
     if (!q.hasDirection) return;
-    m_host.ShowDirection(q.view);
+    m_display.ShowDirection(q.view);
     if (q.writesRow) {
         WriteReferenceRow(*m_table, q.TimeMs, q.view.Az, q.view.El, q.IDdB, q.Li);
         ++m_report.referenceRows;
@@ -328,16 +338,16 @@ bool Run::WindowWait(double timeMs)
 {
     m_s.JumpIndex = 0;
     if (timeMs > m_s.SkipMs || m_s.PauseMs > 0) {
-        const double start = m_host.ClockMs();
+        const double start = m_dialogue.ClockMs();
         if (!YieldOnce()) return false;
         for (;;) {
             if (!YieldOnce()) return false;
             if (m_s.JumpIndex != 0) break;
-            const double elapsed = m_host.ClockMs() - start;
+            const double elapsed = m_dialogue.ClockMs() - start;
             if (!(elapsed < m_s.PauseMs || m_s.Paused)) break;
             // Sleep in the message loop until something happens or the pause is over.
-            m_host.WaitForEvents(m_s.Paused ? -1.0 : m_s.PauseMs - elapsed);
-            if (m_host.ShouldQuit()) return false;
+            m_dialogue.WaitForEvents(m_s.Paused ? -1.0 : m_s.PauseMs - elapsed);
+            if (m_dialogue.ShouldQuit()) return false;
         }
     }
     return YieldOnce();
@@ -347,9 +357,9 @@ RunReport Run::Refuse(const std::string& message)
 {
     // Both files are closed before the message is shown.
     m_table.reset();
-    m_input = {};
-    m_host.ResetPointer();
-    m_host.ShowWarning(message);
+    m_input.reset();
+    m_dialogue.ResetPointer();
+    m_dialogue.ShowWarning(message);
     m_report.outcome = RunOutcome::Rejected;
     m_report.message = message;
     return m_report;
@@ -358,20 +368,33 @@ RunReport Run::Refuse(const std::string& message)
 RunReport Run::End(RunOutcome outcome)
 {
     const bool written = CloseTable();
-    m_input = {};
+    m_input.reset();
     if (!written && outcome != RunOutcome::Closed) {
         return Refuse("Sorry, the table " + m_tablePath + " could not be written completely!");
     }
     m_report.outcome = outcome;
-    if (outcome != RunOutcome::Closed) m_host.SetProgress(0.0f);
+    if (outcome != RunOutcome::Closed) m_display.SetProgress(0.0f);
     return m_report;
 }
 
 }  // namespace
 
-RunReport RunAnalysis(SharedState& state, RunHost& host, TableStorage& storage)
+RunDisplay& RunDisplay::None()
 {
-    Run run(state, host, storage);
+    static RunDisplay none;
+    return none;
+}
+
+RunObserver& RunObserver::None()
+{
+    static RunObserver none;
+    return none;
+}
+
+RunReport RunAnalysis(SharedState& state, RunDialogue& dialogue, InputSource& input, TableStorage& tables,
+                      RunDisplay& display, RunObserver& observer)
+{
+    Run run(state, dialogue, input, tables, display, observer);
     return run.Execute();
 }
 

@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <string>
 
-#include "analysis/RunHost.h"
+#include "analysis/RunDialogue.h"
+#include "analysis/RunDisplay.h"
+#include "analysis/RunObserver.h"
 #include "analysis/SharedState.h"
+#include "bformat/InputSource.h"
 #include "report/TableStorage.h"
 
 namespace halvane {
@@ -29,9 +32,12 @@ struct RunReport {
 
 // One complete analysis of state.IrFileName: defaults, the four prompts, the
 // intensity pass and its table, the direction pass and the reference table.
-// Reads and writes the shared state; talks to the user, the message loop and
-// the display only through the host; reads and writes files only through the
-// storage. The input path is taken once, when the run starts.
-RunReport RunAnalysis(SharedState& state, RunHost& host, TableStorage& storage);
+// Reads and writes the shared state; talks to the person only through the
+// dialogue, shows its progress only through the display and reports its
+// windows only through the observer; opens the input only through input and
+// writes the tables only through tables. The input path is taken once, when
+// the run starts.
+RunReport RunAnalysis(SharedState& state, RunDialogue& dialogue, InputSource& input, TableStorage& tables,
+                      RunDisplay& display = RunDisplay::None(), RunObserver& observer = RunObserver::None());
 
 }  // namespace halvane

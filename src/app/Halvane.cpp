@@ -1,4 +1,4 @@
-#include "Halvane.h"
+#include "app/Halvane.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -12,16 +12,15 @@
 #include <QPushButton>
 #include <QSlider>
 
-#include "PickFileOrCancel.h"
-#include "QtDialogService.h"
-#include "QtRunHost.h"
-#include "RunControls.h"
-#include "SymbolImage.h"
+#include "app/PickFileOrCancel.h"
+#include "app/QtDialogService.h"
+#include "app/QtRunHost.h"
+#include "app/RunControls.h"
+#include "app/SymbolImage.h"
 #include "display/BackgroundPicture.h"
 #include "display/DrawingSurface.h"
 #include "display/LiveDisplay.h"
 #include "display/PictureBoxes.h"
-#include "report/TableStorage.h"
 
 namespace halvane {
 
@@ -136,9 +135,9 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     SetFocusOrder();
 
     m_display = std::make_unique<LiveDisplay>(*m_strip, *m_map, *m_polar,
-                                              DisplayControls{m_textBox, m_pgX, m_pgY, m_pgZ, m_idc},
+                                              DisplayControls{m_textBox, m_pgX, m_pgY, m_pgZ, m_idc, m_progress},
                                               RegionalDecimalSeparator());
-    m_host = std::make_unique<QtRunHost>(*m_dialogs, *this, *m_progress, *m_display);
+    m_host = std::make_unique<QtRunHost>(*m_dialogs, *this);
 
     connect(m_chooseButton, &QPushButton::clicked, this, &Halvane::ChooseImpulseResponse);
     connect(m_processButton, &QPushButton::clicked, this, &Halvane::Process);
@@ -287,8 +286,9 @@ void Halvane::Process() {
         return;
     }
     m_runUnderWay = true;
-    DiskStorage storage;
-    m_lastReport = RunAnalysis(m_state, *m_host, storage);
+    DiskInput input;
+    DiskTables tables;
+    m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display);
     m_runUnderWay = false;
     if (m_host->ShouldQuit()) {
         QCoreApplication::quit();

@@ -1,6 +1,6 @@
-#include "PickFileOrCancel.h"
+#include "app/PickFileOrCancel.h"
 
-#include "DialogService.h"
+#include "app/DialogService.h"
 
 namespace halvane {
 

@@ -1,4 +1,4 @@
-#include "QtDialogService.h"
+#include "app/QtDialogService.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialogService.h"
+#include "app/DialogService.h"
 
 class QWidget;
 

@@ -1,17 +1,15 @@
-#include "QtRunHost.h"
+#include "app/QtRunHost.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
 
-#include "DialogService.h"
-#include "display/LiveDisplay.h"
+#include "app/DialogService.h"
 
 namespace halvane {
 
@@ -22,8 +20,7 @@ constexpr double LongestTimerMs = 24.0 * 3600.0 * 1000.0;
 
 }  // namespace
 
-QtRunHost::QtRunHost(DialogService& dialogs, QWidget& window, QProgressBar& progress, LiveDisplay& display)
-    : m_dialogs(dialogs), m_window(window), m_progress(progress), m_display(display) {
+QtRunHost::QtRunHost(DialogService& dialogs, QWidget& window) : m_dialogs(dialogs), m_window(window) {
     m_clock.start();
 }
 
@@ -69,39 +66,6 @@ void QtRunHost::WaitForEvents(double maxMs) {
 
 double QtRunHost::ClockMs() {
     return static_cast<double>(m_clock.nsecsElapsed()) / 1e6;
-}
-
-void QtRunHost::SetProgress(float percent) {
-    if (std::isnan(percent)) {
-        return;
-    }
-    const float clamped = std::clamp(percent, 0.0f, 100.0f);
-    m_progress.setValue(static_cast<int>(std::nearbyint(clamped)));
-}
-
-void QtRunHost::PrepareDisplay(double skipMs, double displayWindowMs) {
-    m_display.PrepareDisplay(skipMs, displayWindowMs);
-}
-
-void QtRunHost::DrawLevelBars(double windowIndex, double averagingWindowMs, double energyLevel,
-                              double intensityLevel) {
-    m_display.DrawLevelBars(windowIndex, averagingWindowMs, energyLevel, intensityLevel);
-}
-
-void QtRunHost::DrawStripGrid(double skipMs, double displayWindowMs) {
-    m_display.DrawStripGrid(skipMs, displayWindowMs);
-}
-
-void QtRunHost::WindowMarker(double timeMs, double averagingWindowMs) {
-    m_display.WindowMarker(timeMs, averagingWindowMs);
-}
-
-void QtRunHost::ShowDirection(const DirectionView& view) {
-    m_display.ShowDirection(view);
-}
-
-void QtRunHost::ClearDirection(const DirectionView& view, double skipMs, double displayWindowMs) {
-    m_display.ClearDirection(view, skipMs, displayWindowMs);
 }
 
 }  // namespace halvane

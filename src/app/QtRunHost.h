@@ -2,23 +2,21 @@
 
 #include <QElapsedTimer>
 
-#include "analysis/RunHost.h"
+#include "analysis/RunDialogue.h"
 
-class QProgressBar;
 class QWidget;
 
 namespace halvane {
 
 class DialogService;
-class LiveDisplay;
 
-// The window's side of a run: prompts and warnings through the dialogs, the
-// toolkit's event loop for yields and waits, ProgressBar1, and the live
-// display for every drawing call.
-class QtRunHost final : public RunHost {
+// The window's side of a run's dialogue: prompts and warnings through the
+// dialogs, the toolkit's event loop for yields and waits. (What a run shows
+// goes straight to the live display.)
+class QtRunHost final : public RunDialogue {
 public:
-    // All arguments must outlive the host.
-    QtRunHost(DialogService& dialogs, QWidget& window, QProgressBar& progress, LiveDisplay& display);
+    // Both arguments must outlive the host.
+    QtRunHost(DialogService& dialogs, QWidget& window);
 
     // The window is being closed: the run stops at its next step.
     void RequestQuit() { m_quitRequested = true; }
@@ -33,23 +31,9 @@ public:
     double ClockMs() override;
     bool ShouldQuit() const override { return m_quitRequested; }
 
-    // Rounded half to even onto the bar's whole steps, clamped to 0..100; a
-    // value that is not a number (a one-window pass) leaves the bar as it is.
-    void SetProgress(float percent) override;
-
-    void PrepareDisplay(double skipMs, double displayWindowMs) override;
-    void DrawLevelBars(double windowIndex, double averagingWindowMs, double energyLevel,
-                       double intensityLevel) override;
-    void DrawStripGrid(double skipMs, double displayWindowMs) override;
-    void WindowMarker(double timeMs, double averagingWindowMs) override;
-    void ShowDirection(const DirectionView& view) override;
-    void ClearDirection(const DirectionView& view, double skipMs, double displayWindowMs) override;
-
 private:
     DialogService& m_dialogs;
     QWidget& m_window;
-    QProgressBar& m_progress;
-    LiveDisplay& m_display;
     QElapsedTimer m_clock;
     bool m_quitRequested = false;
 };

@@ -1,4 +1,4 @@
-#include "RunControls.h"
+#include "app/RunControls.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "SymbolImage.h"
+#include "app/SymbolImage.h"
 
 #include <QMouseEvent>
 #include <QPainter>

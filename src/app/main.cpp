@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "Halvane.h"
+#include "app/Halvane.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);

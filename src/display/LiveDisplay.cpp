@@ -1,6 +1,7 @@
 #include "display/LiveDisplay.h"
 
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSlider>
 #include <QString>
 
@@ -105,17 +106,7 @@ void LiveDisplay::ShowDirection(const DirectionView& view) {
     }
 
     if (view.MapRadius > 0) {
-        const QColor outline(shade, shade, 0);
-        const auto az = static_cast<float>(view.Az);
-        const auto el = static_cast<float>(view.El);
-        const auto radius = static_cast<float>(view.MapRadius);
-        m_map.Circle(az, el, radius, outline);
-        m_map.Line(static_cast<float>(view.Az - 5), el, static_cast<float>(view.Az + 5), el, Red);
-        m_map.Line(az, static_cast<float>(view.El - 5), az, static_cast<float>(view.El + 5), Red);
-        if (view.Az > 180 - view.MapRadius) {
-            // The part beyond the left edge continues at the right edge.
-            m_map.Circle(static_cast<float>(view.Az - 360), el, radius, outline);
-        }
+        DrawArrivalMark(m_map, view.Az, view.El, view.MapRadius, QColor(shade, shade, 0));
 
         m_polar.SetFillColour(view.Dz >= 0 ? Cyan : Magenta);
         DrawPolarCircle(view);
@@ -150,6 +141,14 @@ void LiveDisplay::ClearDirection(const DirectionView& view, double skipMs, doubl
     m_polarCircleShown = false;
     m_map.Clear();
     DrawMapScale(m_map, skipMs, displayWindowMs, m_decimalSeparator);
+}
+
+void LiveDisplay::SetProgress(float percent) {
+    if (m_controls.progress == nullptr || std::isnan(percent)) {
+        return;
+    }
+    const float clamped = std::clamp(percent, 0.0f, 100.0f);
+    m_controls.progress->setValue(static_cast<int>(std::nearbyint(clamped)));
 }
 
 void LiveDisplay::DrawPolarCircle(const DirectionView& view) {

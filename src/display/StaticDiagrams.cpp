@@ -62,4 +62,18 @@ void DrawMapScale(DrawingSurface& map, double start, double length, char decimal
     }
 }
 
+void DrawArrivalMark(DrawingSurface& map, double azDeg, double elDeg, double radiusDeg, const QColor& outline) {
+    const QColor red(255, 0, 0);
+    const auto az = static_cast<float>(azDeg);
+    const auto el = static_cast<float>(elDeg);
+    const auto radius = static_cast<float>(radiusDeg);
+    map.Circle(az, el, radius, outline);
+    map.Line(static_cast<float>(azDeg - 5), el, static_cast<float>(azDeg + 5), el, red);
+    map.Line(az, static_cast<float>(elDeg - 5), az, static_cast<float>(elDeg + 5), red);
+    if (azDeg > 180 - radiusDeg) {
+        // The part beyond the left edge continues at the right edge.
+        map.Circle(static_cast<float>(azDeg - 360), el, radius, outline);
+    }
+}
+
 }  // namespace halvane

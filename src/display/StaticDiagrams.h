@@ -3,6 +3,8 @@
 #include <array>
 #include <string>
 
+class QColor;
+
 namespace halvane {
 
 class DrawingSurface;
@@ -24,5 +26,13 @@ std::array<std::string, 5> MapScaleLabels(double start, double length, char deci
 // -180, a white box 12 x 5 degrees above each, and in each box its number of
 // MapScaleLabels. Drawn over what is there, with the map's pen mode.
 void DrawMapScale(DrawingSurface& map, double start, double length, char decimalSeparator);
+
+// One arrival on the map (scaled 180 to -180 across, 90 to -90 down): a
+// circle of radiusDeg about (azDeg, elDeg) with the given outline, filled
+// with the map's fill settings, a red cross 10 degrees wide and high at its
+// centre, and, when the circle reaches past the left edge (+180), its
+// continuation at the right edge. Drawn with the map's pen mode; the live
+// display and the summary picture both mark arrivals with it.
+void DrawArrivalMark(DrawingSurface& map, double azDeg, double elDeg, double radiusDeg, const QColor& outline);
 
 }  // namespace halvane

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "analysis/FrameAccumulator.h"
+#include "bformat/WindowQuantities.h"
 
 namespace halvane {
 

@@ -1,23 +1,17 @@
 #pragma once
 
-#include <cstddef>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace halvane {
 
-// Where a run reads its impulse response and writes its two tables. The disk
-// version is the one users get; tests and the fuzzer keep everything in memory.
+// Where a run writes its tables. The disk version is the one users get;
+// tests and the fuzzer keep everything in memory.
 class TableStorage {
 public:
     virtual ~TableStorage() = default;
 
-    // Reads the whole input into memory. Returns false (with whyNot set) when
-    // the path is not a readable regular file.
-    virtual bool ReadInput(const std::string& path, std::vector<std::byte>& image,
-                           std::string& whyNot) = 0;
     // Creates the table, or empties an existing file of that name. Returns
     // nullptr when it cannot be created. The stream is binary: the writers
     // put CR LF themselves.
@@ -28,9 +22,8 @@ public:
 };
 
 // The file system.
-class DiskStorage final : public TableStorage {
+class DiskTables final : public TableStorage {
 public:
-    bool ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot) override;
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override;
     bool SameFile(const std::string& a, const std::string& b) override;
 };

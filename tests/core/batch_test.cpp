@@ -6,23 +6,23 @@
 #include <sstream>
 #include <sys/wait.h>
 
-#include "BatchOptions.h"
-#include "TestWav.h"
+#include "batch/BatchOptions.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
+struct CommandRun {
     int status = -1;
     std::string out;
 };
 
 // Runs the real command with its output (stdout and stderr) captured.
-Result Batch(const std::string& args)
+CommandRun Batch(const std::string& args)
 {
-    Result r;
+    CommandRun r;
     const std::string command = std::string(HALVANE_BATCH) + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -72,7 +72,7 @@ TEST_F(BatchCommand, WritesBothTablesNextToEachFile)
     format16.bits = 16;
     format16.layout = test::Layout::Canonical44;
     const auto left = Write("left.wav", test::MakeWav(test::Repeat({1000, 1000, 0, 0}, 4801), format16));
-    const Result r = Batch("--skip 20 --display 50 " + front.string() + " " + left.string());
+    const CommandRun r = Batch("--skip 20 --display 50 " + front.string() + " " + left.string());
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("front.wav: 16 windows analysed (10 displayed), 10 reference rows"), std::string::npos)
         << r.out;
@@ -87,7 +87,7 @@ TEST_F(BatchCommand, ExitStatusTellsRefusedFilesAndUsageErrors)
 {
     const auto good = Write("good.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
     const auto stereo = Write("stereo.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960), {.channels = 2}));
-    Result r = Batch(good.string() + " " + stereo.string());
+    CommandRun r = Batch(good.string() + " " + stereo.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find(stereo.string() + ": Sorry, this is not a 4-ch. .WAV file!"), std::string::npos) << r.out;
     EXPECT_TRUE(fs::exists(m_dir / "good_ref.csv"));
@@ -107,31 +107,51 @@ TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)
         // root writes anywhere; a table path that is a folder cannot be created by anyone.
         const auto input = Write("blocked.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
         fs::create_directories(m_dir / "blocked.csv");
-        const Result r = Batch(input.string());
+        const CommandRun r = Batch(input.string());
         EXPECT_EQ(r.status, 1);
         EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
         return;
     }
     const auto input = Write("ro.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960)));
     fs::permissions(m_dir, fs::perms::owner_read | fs::perms::owner_exec);
-    const Result r = Batch(input.string());
+    const CommandRun r = Batch(input.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
 }
 
 TEST(BatchOptions, ParsesValuesAsNumbers)
 {
-    BatchOptions options;
-    std::string error;
-    ASSERT_TRUE(ParseBatchOptions({"--skip", "12.5", "--window", "2", "a.wav", "b.wav"}, options, error));
-    EXPECT_EQ(options.skipMs, "12.5");
-    EXPECT_EQ(options.windowMs, "2");
-    EXPECT_EQ(options.displayMs, "1000");
-    EXPECT_EQ(options.files, (std::vector<std::string>{"a.wav", "b.wav"}));
-    BatchOptions bad;
-    EXPECT_FALSE(ParseBatchOptions({"--skip", "12ms", "a.wav"}, bad, error));
-    EXPECT_FALSE(ParseBatchOptions({"--skip"}, bad, error));
-    EXPECT_FALSE(ParseBatchOptions({"--display", "inf", "a.wav"}, bad, error));
+    const auto options = ParseBatchOptions({"--skip", "12.5", "--window", "2", "a.wav", "b.wav"});
+    ASSERT_TRUE(options) << options.Message();
+    EXPECT_EQ(options->skipMs, "12.5");
+    EXPECT_EQ(options->windowMs, "2");
+    EXPECT_EQ(options->displayMs, "1000");
+    EXPECT_EQ(options->files, (std::vector<std::string>{"a.wav", "b.wav"}));
+    // Negative values are values, not options; the last of a repeated option counts.
+    const auto negative = ParseBatchOptions({"--skip", "-5", "--floor", "-3", "--skip", "-7.5", "--", "-a.wav"});
+    ASSERT_TRUE(negative) << negative.Message();
+    EXPECT_EQ(negative->skipMs, "-7.5");
+    EXPECT_EQ(negative->files, (std::vector<std::string>{"-a.wav"}));
+
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } bad[] = {
+        {{"--skip", "12ms", "a.wav"}, "--skip needs a number in ms, not \"12ms\""},
+        {{"--skip"}, "--skip needs a value in ms"},
+        {{"--display", "inf", "a.wav"}, "--display needs a number in ms, not \"inf\""},
+        {{"--bogus", "a.wav"}, "unknown option --bogus"},
+        {{"--png"}, "--png needs a file name"},
+        {{"--temperature", "-300", "a.wav"}, "--temperature must lie above absolute zero (-273.15)"},
+        {{"--png", "p.png", "a.wav", "b.wav"}, "--reflections and --png take exactly one FILE"},
+        {{"--background", "b.jpg", "a.wav"}, "--background goes with --png"},
+        {{}, "no FILE given"},
+    };
+    for (const auto& row : bad) {
+        const auto parsed = ParseBatchOptions(row.args);
+        EXPECT_FALSE(parsed) << row.message;
+        EXPECT_EQ(parsed.Message(), row.message);
+    }
 }
 
 }  // namespace

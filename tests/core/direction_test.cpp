@@ -2,8 +2,9 @@
 
 #include <sstream>
 
-#include "TestWav.h"
+#include "support/TestWav.h"
 #include "analysis/DirectionQuantities.h"
+#include "analysis/FrameAccumulator.h"
 #include "report/NumberFormat.h"
 #include "report/ReferenceTable.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 #include <random>
 
-#include "TestWav.h"
+#include "support/TestWav.h"
 #include "analysis/FrameAccumulator.h"
 
 namespace halvane {

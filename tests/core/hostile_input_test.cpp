@@ -17,9 +17,9 @@
 
 #include <sys/resource.h>
 
-#include "BatchHost.h"
-#include "FakeHost.h"
-#include "TestWav.h"
+#include "analysis/ScriptedDialogue.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "bformat/WavHeader.h"
 
@@ -104,7 +104,7 @@ Outcome RunOn(const std::vector<std::byte>& input, std::vector<std::optional<std
     storage.inputs[kInput] = input;
     const auto start = std::chrono::steady_clock::now();
     Outcome out;
-    out.report = RunAnalysis(state, host, storage);
+    out.report = test::RunWith(state, host, storage);
     out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     out.warnings = host.warnings;
     out.intensityTable = storage.Table(kIntensity);
@@ -336,7 +336,7 @@ TEST(HostileInput, ATableThatRunsOutOfSpaceIsReportedNotPassedOffAsComplete)
         test::WavFormat format;
         format.bits = 16;
         storage.inputs[kInput] = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), format);
-        const RunReport report = RunAnalysis(state, host, storage);
+        const RunReport report = test::RunWith(state, host, storage);
         EXPECT_EQ(report.outcome, RunOutcome::Rejected);
         EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the table " + row.table +
                                                           " could not be written completely!"});
@@ -368,8 +368,9 @@ TEST(HostileInput, ATableOnAFullDeviceFailsTheRun)
     state.IrFileName = input.string();
     FakeHost host;
     host.answers = {"0", "1000", "5", "0"};
-    DiskStorage storage;
-    const RunReport report = RunAnalysis(state, host, storage);
+    DiskInput disk;
+    DiskTables tables;
+    const RunReport report = RunAnalysis(state, host, disk, tables, host, host);
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
     EXPECT_EQ(host.warnings,
               std::vector<std::string>{"Sorry, the table " + (dir / "room.csv").string() +
@@ -394,9 +395,10 @@ TEST(HostileInput, AFileLongerThanAnyWavIsRefusedBeforeItIsRead)
     state.IrFileName = input.string();
     FakeHost host;
     host.answers = {"0", "1000", "5", "0"};
-    DiskStorage storage;
+    DiskInput disk;
+    DiskTables tables;
     const long peakBeforeKb = PeakMemoryKb();
-    const RunReport report = RunAnalysis(state, host, storage);
+    const RunReport report = RunAnalysis(state, host, disk, tables, host, host);
     EXPECT_LT(PeakMemoryKb() - peakBeforeKb, kMaxPeakGrowthKb);
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
     EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the file " + input.string() +
@@ -429,11 +431,11 @@ TEST(HostileInput, APauseOnTheBatchClockEndsHoweverItRounds)
         SCOPED_TRACE(row.name);
         SharedState state;
         state.IrFileName = kInput;
-        BatchHost host(row.answers);
+        ScriptedDialogue dialogue(row.answers);
         MemoryStorage storage;
         storage.inputs[kInput] = input;
         const auto start = std::chrono::steady_clock::now();
-        const RunReport report = RunAnalysis(state, host, storage);
+        const RunReport report = RunAnalysis(state, dialogue, storage, storage);
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), kMaxSecondsPerRun);
         EXPECT_EQ(report.outcome, RunOutcome::Completed);
         EXPECT_GT(report.directionWindows, 0);
@@ -442,11 +444,11 @@ TEST(HostileInput, APauseOnTheBatchClockEndsHoweverItRounds)
     for (const double clockMs : {0.0, 88.00000000000001, 1e6, 1e15}) {
         for (const double waitMs : {1.1, 5.7e-15, 1e-300}) {
             SCOPED_TRACE(std::to_string(clockMs) + " ms, waiting " + std::to_string(waitMs) + " ms");
-            BatchHost host({});
-            host.WaitForEvents(clockMs);
-            const double before = host.ClockMs();
-            host.WaitForEvents(waitMs);
-            EXPECT_GT(host.ClockMs(), before);
+            ScriptedDialogue dialogue({});
+            dialogue.WaitForEvents(clockMs);
+            const double before = dialogue.ClockMs();
+            dialogue.WaitForEvents(waitMs);
+            EXPECT_GT(dialogue.ClockMs(), before);
         }
     }
 }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "FakeHost.h"
+#include "support/FakeHost.h"
 #include "analysis/RunAnalysis.h"
 #include "bformat/WavHeader.h"
 
@@ -11,19 +11,6 @@ namespace halvane {
 namespace {
 
 const std::string kRealDir = HALVANE_REAL_DATA_DIR;
-
-// Reads the real files from disk and keeps the tables in memory (the folder
-// of real data is read-only).
-class DiskInMemoryOut : public test::MemoryStorage {
-public:
-    bool ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot) override
-    {
-        return m_disk.ReadInput(path, image, whyNot);
-    }
-
-private:
-    DiskStorage m_disk;
-};
 
 struct RealRun {
     RunReport report;
@@ -38,9 +25,12 @@ RealRun Analyse(const std::string& name, const char* displayMs = "200")
     state.IrFileName = kRealDir + "/" + name;
     test::FakeHost host;
     host.answers = {"0", displayMs, "5", "0"};
-    DiskInMemoryOut storage;
+    // The real files are read from disk, the tables kept in memory (the
+    // folder of real data is read-only).
+    DiskInput disk;
+    test::MemoryStorage storage;
     RealRun run;
-    run.report = RunAnalysis(state, host, storage);
+    run.report = RunAnalysis(state, host, disk, storage, host, host);
     run.warnings = host.warnings;
     const std::string stem = state.IrFileName.substr(0, state.IrFileName.size() - 4);
     run.intensity = storage.Table(stem + ".csv");

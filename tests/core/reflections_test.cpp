@@ -3,10 +3,11 @@
 #include <cmath>
 #include <sstream>
 
-#include "BatchHost.h"
-#include "FakeHost.h"
-#include "ReflectionList.h"
-#include "TestWav.h"
+#include "analysis/ScriptedDialogue.h"
+#include "support/FakeHost.h"
+#include "analysis/ReflectionList.h"
+#include "analysis/RunSummary.h"
+#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "demo/DemoRoom.h"
 
@@ -19,12 +20,13 @@ std::vector<Reflection> ReflectionsOf(const std::vector<std::byte>& wav, const R
 {
     SharedState state;
     state.IrFileName = "/ir/room.wav";
-    BatchHost host({"0", "1000", windowMs, "0"});
-    host.KeepSummary();
+    ScriptedDialogue dialogue({"0", "1000", windowMs, "0"});
+    RunSummary summary;
     test::MemoryStorage storage;
     storage.inputs[state.IrFileName] = wav;
-    EXPECT_EQ(RunAnalysis(state, host, storage).outcome, RunOutcome::Completed);
-    return FindReflections(host.IntensityWindows(), state.AveragingWindowMs, options);
+    EXPECT_EQ(RunAnalysis(state, dialogue, storage, storage, RunDisplay::None(), summary).outcome,
+              RunOutcome::Completed);
+    return FindReflections(summary.IntensityWindows(), options);
 }
 
 TEST(Reflections, TheDemoRoomsArrivalsAreFoundWhereTheyWerePut)

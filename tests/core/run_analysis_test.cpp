@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "FakeHost.h"
-#include "TestWav.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "bformat/WavHeader.h"
 
@@ -45,7 +45,7 @@ struct Fixture {
     {
         host.answers = std::move(answers);
         host.promptDefaults.clear();
-        return RunAnalysis(state, host, storage);
+        return test::RunWith(state, host, storage);
     }
     int Lines(const std::string& path) const
     {
@@ -85,6 +85,16 @@ TEST(RunAnalysis, WindowCountsOfBothPasses)
         EXPECT_EQ(report.directionWindows, row.directionWindows);
         EXPECT_EQ(report.referenceRows, row.directionWindows);
         EXPECT_EQ(f.Lines(kReference), row.directionWindows + 1);
+        // The reports carry every window with its own time, whatever is drawn.
+        ASSERT_EQ(f.host.summedWindowTimesMs.size(), static_cast<std::size_t>(row.intensityRows));
+        const double firstMs = std::stod(row.skip);
+        EXPECT_DOUBLE_EQ(f.host.summedWindowTimesMs.front(), firstMs);
+        EXPECT_DOUBLE_EQ(f.host.summedWindowTimesMs.back(), firstMs + 5.0 * (row.intensityRows - 1));
+        ASSERT_EQ(f.host.computed.size(), static_cast<std::size_t>(row.directionWindows));
+        EXPECT_EQ(std::count_if(f.host.computed.begin(), f.host.computed.end(),
+                                [](const DirectionQuantities& q) { return q.writesRow; }),
+                  row.directionWindows);
+        EXPECT_DOUBLE_EQ(f.host.computed.back().TimeMs, firstMs + 5.0 * (row.directionWindows - 1));
     }
 }
 
@@ -284,6 +294,10 @@ TEST(RunAnalysis, AJumpWhilePausedMakesTheChosenWindowTheNextOne)
     const std::size_t window2 = table.find("\r\n10,0,0,");
     ASSERT_NE(window2, std::string::npos);
     EXPECT_EQ(table.substr(table.find("\r\n", window2 + 2) + 2, 8), "400,0,0,");
+    // The reported directions follow the jump, each with its own window's time.
+    ASSERT_EQ(f.host.computed.size(), 3u + 120u);
+    EXPECT_EQ(f.host.computed[2].TimeMs, 10);
+    EXPECT_EQ(f.host.computed[3].TimeMs, 400);
 }
 
 TEST(RunAnalysis, EachDirectionWindowDrawsWaitsAndClearsInOrder)

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "FakeHost.h"
-#include "TestWav.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "report/IntensityTable.h"
 #include "report/ReferenceTable.h"
@@ -24,7 +24,7 @@ std::pair<std::string, std::string> TablesOf(const std::vector<std::byte>& input
     host.answers = {"0", "1000", "5", "0"};
     test::MemoryStorage storage;
     storage.inputs[state.IrFileName] = input;
-    RunAnalysis(state, host, storage);
+    test::RunWith(state, host, storage);
     return {storage.Table("/ir/room.csv"), storage.Table("/ir/room_ref.csv")};
 }
 
@@ -83,7 +83,7 @@ TEST(Tables, WritersAloneAndAFirstWindowBeyondTheFile)
     host.answers = {"5000", "1000", "5", "0"};
     test::MemoryStorage storage;
     storage.inputs[state.IrFileName] = MakeWav(test::Repeat({1, 0, 0, 1}, 480));
-    EXPECT_EQ(RunAnalysis(state, host, storage).outcome, RunOutcome::Completed);
+    EXPECT_EQ(test::RunWith(state, host, storage).outcome, RunOutcome::Completed);
     EXPECT_EQ(storage.Table("/ir/short.csv"), "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n");
     EXPECT_EQ(storage.Table("/ir/short_ref.csv"), "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n");
 }

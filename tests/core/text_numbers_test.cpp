@@ -6,7 +6,7 @@
 #include <locale>
 
 #include "analysis/NumberReading.h"
-#include "analysis/TablePaths.h"
+#include "report/TablePaths.h"
 #include "report/NumberFormat.h"
 
 namespace halvane {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TestWav.h"
+#include "support/TestWav.h"
 #include "bformat/WavHeader.h"
 
 namespace halvane {

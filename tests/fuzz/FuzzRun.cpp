@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "BatchHost.h"
+#include "analysis/ScriptedDialogue.h"
 #include "FuzzSeeds.h"
 #include "analysis/NumberReading.h"
 #include "analysis/RunAnalysis.h"
@@ -83,8 +83,18 @@ private:
     std::shared_ptr<LineCounter> m_counter;
 };
 
+// The fuzzed bytes themselves as an input image.
+class BytesImage final : public InputImage {
+public:
+    explicit BytesImage(std::span<const std::byte> bytes) : m_bytes(bytes) {}
+    std::span<const std::byte> Bytes() const override { return m_bytes; }
+
+private:
+    std::span<const std::byte> m_bytes;
+};
+
 // The fuzzed bytes as the input, the tables as line counters.
-class FuzzStorage final : public TableStorage {
+class FuzzStorage final : public InputSource, public TableStorage {
 public:
     explicit FuzzStorage(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
@@ -92,15 +102,10 @@ public:
     std::shared_ptr<LineCounter> reference;
     std::string strayTable;  // a table under any other name
 
-    bool ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot) override
+    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
     {
-        if (path != kInput) {
-            whyNot = "it does not exist";
-            return false;
-        }
-        const auto* first = reinterpret_cast<const std::byte*>(m_bytes.data());
-        image.assign(first, first + m_bytes.size());
-        return true;
+        if (path != kInput) return Failure{"it does not exist"};
+        return std::unique_ptr<InputImage>(std::make_unique<BytesImage>(std::as_bytes(m_bytes)));
     }
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
     {
@@ -140,9 +145,9 @@ std::string RunOnce(std::span<const std::uint8_t> bytes, const std::vector<std::
 {
     SharedState state;
     state.IrFileName = kInput;
-    BatchHost host(answers);
+    ScriptedDialogue dialogue(answers);
     FuzzStorage storage(bytes);
-    const RunReport report = RunAnalysis(state, host, storage);
+    const RunReport report = RunAnalysis(state, dialogue, storage, storage);
 
     if (!storage.strayTable.empty()) return Broken("a table under an unexpected name", storage.strayTable);
     const std::int64_t allowed = static_cast<std::int64_t>(std::max(bytes.size(), kWindowsAlwaysAllowed));
@@ -150,7 +155,7 @@ std::string RunOnce(std::span<const std::uint8_t> bytes, const std::vector<std::
         return Broken("more windows than the file allows",
                       std::to_string(report.intensityRows) + " and " + std::to_string(report.directionWindows));
     }
-    const auto& warnings = host.Warnings();
+    const auto& warnings = dialogue.Warnings();
     switch (report.outcome) {
     case RunOutcome::Rejected:
         if (warnings.size() != 1) return Broken("a refusal without exactly one warning", std::to_string(warnings.size()));

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "TestWav.h"
+#include "support/TestWav.h"
 
 namespace halvane::fuzz {
 namespace {

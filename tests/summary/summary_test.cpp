@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "BatchHost.h"
-#include "FakeHost.h"
-#include "SummaryPicture.h"
-#include "TestWav.h"
+#include "analysis/ScriptedDialogue.h"
+#include "support/FakeHost.h"
+#include "display/SummaryPicture.h"
+#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "demo/DemoRoom.h"
 
@@ -24,12 +24,13 @@ SummaryInput DemoRunSummary(const char* displayMs)
     }
     SharedState state;
     state.IrFileName = "/demo/demo-room.wav";
-    BatchHost host({"0", displayMs, "5", "0"});
-    host.KeepSummary();
+    ScriptedDialogue dialogue({"0", displayMs, "5", "0"});
+    RunSummary summary;
     test::MemoryStorage storage;
     storage.inputs[state.IrFileName] = test::MakeWav(frames);
-    EXPECT_EQ(RunAnalysis(state, host, storage).outcome, RunOutcome::Completed);
-    return SummaryOfRun(state, host);
+    EXPECT_EQ(RunAnalysis(state, dialogue, storage, storage, RunDisplay::None(), summary).outcome,
+              RunOutcome::Completed);
+    return SummaryOfRun(state, summary);
 }
 
 // How far a colour lies from the nearest colour of the time ramp.
@@ -92,7 +93,7 @@ TEST(SummaryPicture, ARunWithoutDirectionsStillShowsItsStrip)
     SummaryInput input;
     input.displayWindowMs = 100;
     WindowSums silent;
-    input.intensityWindows.push_back({0, silent});
+    input.intensityWindows.push_back({0, 0, silent});
     const QImage picture = RenderSummary(input);
     EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
     // The placeholder's grey field shows through the map's empty middle.

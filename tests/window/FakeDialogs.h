@@ -4,7 +4,7 @@
 #include <functional>
 #include <vector>
 
-#include "DialogService.h"
+#include "app/DialogService.h"
 
 namespace halvane::test {
 

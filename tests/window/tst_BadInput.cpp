@@ -20,9 +20,9 @@
 #include <functional>
 
 #include "FakeDialogs.h"
-#include "Halvane.h"
+#include "app/Halvane.h"
 #include "TestWavFile.h"
-#include "analysis/TablePaths.h"
+#include "report/TablePaths.h"
 #include "bformat/WavHeader.h"
 #include "display/DrawingSurface.h"
 

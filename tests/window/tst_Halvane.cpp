@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 
 #include "FakeDialogs.h"
-#include "Halvane.h"
-#include "PickFileOrCancel.h"
-#include "RunControls.h"
-#include "SymbolImage.h"
+#include "app/Halvane.h"
+#include "app/PickFileOrCancel.h"
+#include "app/RunControls.h"
+#include "app/SymbolImage.h"
 #include "display/DrawingSurface.h"
 #include "display/PictureBoxes.h"
 #include "display/PlaceholderPicture.h"

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "FakeDialogs.h"
-#include "QtRunHost.h"
+#include "app/QtRunHost.h"
 #include "display/DrawingSurface.h"
 #include "display/LiveDisplay.h"
 #include "display/PictureBoxes.h"
@@ -20,13 +20,19 @@ using namespace halvane;
 
 namespace {
 
+DisplayControls ProgressOnly(QProgressBar& progress) {
+    DisplayControls controls;
+    controls.progress = &progress;
+    return controls;
+}
+
 struct HostRig {
     HostRig()
         : strip(CreateTimeStrip(&window)),
           map(CreateDirectionMap(&window)),
           polar(CreatePolarView(&window)),
-          display(*strip, *map, *polar, DisplayControls{}, '.'),
-          host(dialogs, window, progress, display) {
+          display(*strip, *map, *polar, ProgressOnly(progress), '.'),
+          host(dialogs, window) {
         progress.setRange(0, 100);
     }
 
@@ -74,7 +80,7 @@ void QtRunHostTest::progressValues() {
     QFETCH(int, shown);
     HostRig rig;
     rig.progress.setValue(37);
-    rig.host.SetProgress(percent);
+    rig.display.SetProgress(percent);
     QCOMPARE(rig.progress.value(), shown);
 }
 

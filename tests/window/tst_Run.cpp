@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "FakeDialogs.h"
-#include "Halvane.h"
+#include "app/Halvane.h"
 #include "TestWavFile.h"
 #include "display/DrawingSurface.h"
 #include "display/PictureBoxes.h"

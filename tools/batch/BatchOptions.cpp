@@ -1,5 +1,8 @@
-#include "BatchOptions.h"
+#include "batch/BatchOptions.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -19,6 +22,7 @@ const char* const kBatchUsage =
     "  --display MS   length of the displayed stretch in ms (default 1000)\n"
     "  --window MS    length of one averaging window in ms (default 5)\n"
     "  --help         this text\n"
+    "  --version      the program's version\n"
     "\n"
     "With one FILE only:\n"
     "  --reflections OUT.csv  also list the direct sound and the reflections: every\n"
@@ -48,90 +52,95 @@ bool ReadWholeNumber(const std::string& text, double& value)
     return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
 }
 
-bool IsWholeNumber(const std::string& text)
+// A check that the value is wholly a finite number; its message names the option.
+CLI::Validator WholeNumber(const std::string& option, const std::string& unit)
 {
-    double value = 0;
-    return ReadWholeNumber(text, value);
+    return CLI::Validator(
+        [option, unit](std::string& text) {
+            double value = 0;
+            if (ReadWholeNumber(text, value)) return std::string();
+            return option + " needs a number" + unit + ", not \"" + text + "\"";
+        },
+        "NUMBER");
+}
+
+// Our own words for CLI11's usage errors: the option, and what it lacks.
+std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<std::string>& args)
+{
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        for (const std::string& arg : args) {
+            if (arg.size() > 1 && arg[0] == '-') {
+                static const char* const kKnown[] = {"--skip", "--display", "--window", "--reflections", "--floor",
+                                                     "--temperature", "--png", "--background", "--help", "-h",
+                                                     "--version", "--"};
+                if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
+                    return "unknown option " + arg;
+                }
+            }
+        }
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        std::string text = error.what();
+        for (const char* option : {"--skip", "--display", "--window"}) {
+            if (text.find(option) != std::string::npos) return std::string(option) + " needs a value in ms";
+        }
+        for (const char* option : {"--png", "--background"}) {
+            if (text.find(option) != std::string::npos) return std::string(option) + " needs a file name";
+        }
+        for (const char* option : {"--reflections", "--floor", "--temperature"}) {
+            if (text.find(option) != std::string::npos) return std::string(option) + " needs a value";
+        }
+    }
+    // A validator's own message comes after CLI11's prefix "--option: ".
+    std::string text = error.what();
+    if (const auto colon = text.find(": --"); colon != std::string::npos) return text.substr(colon + 2);
+    return text;
 }
 
 }  // namespace
 
-bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& options, std::string& error)
+Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
 {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        std::string* target = nullptr;
-        if (arg == "--help" || arg == "-h") {
-            options.help = true;
-            continue;
-        }
-        if (arg == "--png" || arg == "--background") {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a file name";
-                return false;
-            }
-            (arg == "--png" ? options.pngPath : options.backgroundPath) = args[++i];
-            continue;
-        }
-        if (arg == "--reflections" || arg == "--floor" || arg == "--temperature") {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            const std::string& value = args[++i];
-            double number = 0;
-            if (arg == "--reflections") {
-                options.reflectionsPath = value;
-            } else if (!ReadWholeNumber(value, number)) {
-                error = arg + " needs a number, not \"" + value + "\"";
-                return false;
-            } else if (arg == "--floor") {
-                options.floorDb = number;
-            } else if (number <= -273.15) {
-                error = "--temperature must lie above absolute zero (-273.15)";
-                return false;
-            } else {
-                options.temperatureC = number;
-            }
-            continue;
-        }
-        if (arg == "--skip") target = &options.skipMs;
-        else if (arg == "--display") target = &options.displayMs;
-        else if (arg == "--window") target = &options.windowMs;
-        else if (arg == "--") {
-            options.files.insert(options.files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
-            return false;
-        } else {
-            options.files.push_back(arg);
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            error = arg + " needs a value in ms";
-            return false;
-        }
-        const std::string& value = args[++i];
-        if (!IsWholeNumber(value)) {
-            error = arg + " needs a number in ms, not \"" + value + "\"";
-            return false;
-        }
-        *target = value;
+    BatchOptions options;
+    CLI::App app("halvane-batch");
+    app.set_help_flag();
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    app.allow_extras(false);
+    app.add_flag("-h,--help", options.help);
+    app.add_flag("--version", options.version);
+    app.add_option("--skip", options.skipMs)->check(WholeNumber("--skip", " in ms"));
+    app.add_option("--display", options.displayMs)->check(WholeNumber("--display", " in ms"));
+    app.add_option("--window", options.windowMs)->check(WholeNumber("--window", " in ms"));
+    app.add_option("--reflections", options.reflectionsPath);
+    std::string floorText;
+    std::string temperatureText;
+    app.add_option("--floor", floorText)->check(WholeNumber("--floor", ""));
+    app.add_option("--temperature", temperatureText)->check(WholeNumber("--temperature", ""));
+    app.add_option("--png", options.pngPath);
+    app.add_option("--background", options.backgroundPath);
+    app.add_option("files", options.files);
+
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return Failure{DescribeUsageError(error, args)};
     }
-    if (!options.help && options.files.empty()) {
-        error = "no FILE given";
-        return false;
+    if (!floorText.empty()) ReadWholeNumber(floorText, options.floorDb);
+    if (!temperatureText.empty()) {
+        double celsius = 0;
+        ReadWholeNumber(temperatureText, celsius);
+        if (celsius <= -273.15) return Failure{"--temperature must lie above absolute zero (-273.15)"};
+        options.temperatureC = celsius;
     }
+    if (options.help || options.version) return options;
+    if (options.files.empty()) return Failure{"no FILE given"};
     if ((!options.reflectionsPath.empty() || !options.pngPath.empty()) && options.files.size() != 1) {
-        error = "--reflections and --png take exactly one FILE";
-        return false;
+        return Failure{"--reflections and --png take exactly one FILE"};
     }
-    if (!options.backgroundPath.empty() && options.pngPath.empty()) {
-        error = "--background goes with --png";
-        return false;
-    }
-    return true;
+    if (!options.backgroundPath.empty() && options.pngPath.empty()) return Failure{"--background goes with --png"};
+    return options;
 }
 
 }  // namespace halvane

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "bformat/Result.h"
+
 namespace halvane {
 
 // The command line of halvane-batch:
@@ -16,16 +18,18 @@ struct BatchOptions {
     std::string windowMs = "5";
     std::vector<std::string> files;
     bool help = false;
-    std::string reflectionsPath;     // --reflections: the reflection list of the one FILE
-    double floorDb = 40;             // --floor: how far below the direct sound a reflection may lie
+    bool version = false;
+    std::string reflectionsPath;         // --reflections: the reflection list of the one FILE
+    double floorDb = 40;                 // --floor: how far below the direct sound a reflection may lie
     std::optional<double> temperatureC;  // --temperature: air temperature for the speed of sound
-    std::string pngPath;             // --png: the summary picture of the one FILE
-    std::string backgroundPath;      // --background: a JPEG panorama behind the summary's map
+    std::string pngPath;                 // --png: the summary picture of the one FILE
+    std::string backgroundPath;          // --background: a JPEG panorama behind the summary's map
 };
 
-// Parses argv (without the program name). Returns false with error set for an
-// unknown option, a missing value or a value that is not wholly a number.
-bool ParseBatchOptions(const std::vector<std::string>& args, BatchOptions& options, std::string& error);
+// Parses argv (without the program name). Fails, saying why, for an unknown
+// option, a missing value, a value that is not wholly a number, or options
+// that do not go together.
+Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args);
 
 extern const char* const kBatchUsage;
 

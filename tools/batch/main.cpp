@@ -4,30 +4,31 @@
 #include <string>
 #include <vector>
 
-#include "BatchHost.h"
-#include "BatchOptions.h"
-#include "ReflectionList.h"
+#include "analysis/ReflectionList.h"
 #include "analysis/RunAnalysis.h"
-#include "analysis/TablePaths.h"
+#include "analysis/RunSummary.h"
+#include "analysis/ScriptedDialogue.h"
+#include "batch/BatchOptions.h"
+#include "report/TablePaths.h"
 
 #ifdef HALVANE_WITH_SUMMARY
 #include <QApplication>
 #include <QImageWriter>
 
-#include "SummaryPicture.h"
 #include "display/BackgroundPicture.h"
+#include "display/SummaryPicture.h"
 #endif
 
 namespace {
 
 using namespace halvane;
 
-bool ClashesWithRun(DiskStorage& storage, const std::string& path, const std::string& file);
+bool ClashesWithRun(DiskTables& storage, const std::string& path, const std::string& file);
 
 // Writes the reflection list of a run that was analysed; false (with a
 // message on stderr) when the list cannot be written.
 bool WriteReflections(const BatchOptions& options, const std::string& file, const SharedState& state,
-                      const BatchHost& host, DiskStorage& storage)
+                      const RunSummary& summary, DiskTables& storage)
 {
     const std::string& path = options.reflectionsPath;
     if (ClashesWithRun(storage, path, file)) {
@@ -42,7 +43,7 @@ bool WriteReflections(const BatchOptions& options, const std::string& file, cons
     ReflectionOptions reflectionOptions;
     reflectionOptions.floorDb = options.floorDb;
     reflectionOptions.temperatureC = options.temperatureC;
-    const auto reflections = FindReflections(host.IntensityWindows(), state.AveragingWindowMs, reflectionOptions);
+    const auto reflections = FindReflections(summary.IntensityWindows(), reflectionOptions);
     WriteReflectionTable(*out, reflections);
     out->flush();
     if (!*out) {
@@ -54,7 +55,7 @@ bool WriteReflections(const BatchOptions& options, const std::string& file, cons
 }
 
 // True when an output path would replace the input or one of its tables.
-bool ClashesWithRun(DiskStorage& storage, const std::string& path, const std::string& file)
+bool ClashesWithRun(DiskTables& storage, const std::string& path, const std::string& file)
 {
     return path == file || storage.SameFile(path, file) || path == IntensityTableName(file) ||
            path == ReferenceTableName(file);
@@ -64,13 +65,13 @@ bool ClashesWithRun(DiskStorage& storage, const std::string& path, const std::st
 // Draws the summary picture of an analysed run; false (with a message on
 // stderr) when the background cannot be read or the picture not written.
 bool WriteSummaryPicture(const BatchOptions& options, const std::string& file, const SharedState& state,
-                         const BatchHost& host, DiskStorage& storage)
+                         const RunSummary& summary, DiskTables& storage)
 {
     if (ClashesWithRun(storage, options.pngPath, file)) {
         std::cerr << file << ": the picture " << options.pngPath << " would overwrite the input or a table\n";
         return false;
     }
-    SummaryInput input = SummaryOfRun(state, host);
+    SummaryInput input = SummaryOfRun(state, summary);
     if (!options.backgroundPath.empty()) {
         const LoadedPicture background = LoadBackgroundPicture(QString::fromStdString(options.backgroundPath));
         if (background.picture.isNull()) {
@@ -95,14 +96,18 @@ bool WriteSummaryPicture(const BatchOptions& options, const std::string& file, c
 int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    BatchOptions options;
-    std::string error;
-    if (!ParseBatchOptions(args, options, error)) {
-        std::cerr << "halvane-batch: " << error << "\n\n" << kBatchUsage;
+    const Result<BatchOptions> parsed = ParseBatchOptions(args);
+    if (!parsed) {
+        std::cerr << "halvane-batch: " << parsed.Message() << "\n\n" << kBatchUsage;
         return 2;
     }
+    const BatchOptions& options = *parsed;
     if (options.help) {
         std::cout << kBatchUsage;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << "halvane-batch " << HALVANE_VERSION << "\n";
         return 0;
     }
 #ifdef HALVANE_WITH_SUMMARY
@@ -121,14 +126,17 @@ int main(int argc, char** argv)
 #endif
 
     int status = 0;
-    DiskStorage storage;
+    DiskInput input;
+    DiskTables storage;
     for (const std::string& file : options.files) {
         SharedState state;
         state.IrFileName = file;
         // The pause is answered with 0: a batch run never waits.
-        BatchHost host({options.skipMs, options.displayMs, options.windowMs, "0"});
-        if (!options.reflectionsPath.empty() || !options.pngPath.empty()) host.KeepSummary();
-        const RunReport report = RunAnalysis(state, host, storage);
+        ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
+        RunSummary summary;
+        const bool keepSummary = !options.reflectionsPath.empty() || !options.pngPath.empty();
+        const RunReport report = RunAnalysis(state, dialogue, input, storage, RunDisplay::None(),
+                                             keepSummary ? static_cast<RunObserver&>(summary) : RunObserver::None());
         if (report.outcome == RunOutcome::Rejected) {
             std::cerr << file << ": " << report.message << "\n";
             status = 1;
@@ -137,9 +145,9 @@ int main(int argc, char** argv)
         std::cout << file << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
                   << " displayed), " << report.referenceRows << " reference rows; tables "
                   << report.intensityTablePath << " and " << report.referenceTablePath << "\n";
-        if (!options.reflectionsPath.empty() && !WriteReflections(options, file, state, host, storage)) status = 1;
+        if (!options.reflectionsPath.empty() && !WriteReflections(options, file, state, summary, storage)) status = 1;
 #ifdef HALVANE_WITH_SUMMARY
-        if (!options.pngPath.empty() && !WriteSummaryPicture(options, file, state, host, storage)) status = 1;
+        if (!options.pngPath.empty() && !WriteSummaryPicture(options, file, state, summary, storage)) status = 1;
 #endif
     }
     return status;

@@ -1,4 +1,4 @@
-#include "analysis/TablePaths.h"
+#include "report/TablePaths.h"
 
 namespace halvane {
 namespace {

@@ -1,11 +1,10 @@
-#include "ReflectionList.h"
+#include "analysis/ReflectionList.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "analysis/DirectionQuantities.h"
-#include "report/NumberFormat.h"
 
 namespace halvane {
 
@@ -15,8 +14,8 @@ double SpeedOfSoundMPerS(const std::optional<double>& temperatureC)
     return 331.3 * std::sqrt(1.0 + *temperatureC / 273.15);
 }
 
-std::vector<Reflection> FindReflections(const std::vector<BatchHost::SummedWindow>& windows,
-                                        double averagingWindowMs, const ReflectionOptions& options)
+std::vector<Reflection> FindReflections(std::span<const RunSummary::SummedWindow> windows,
+                                        const ReflectionOptions& options)
 {
     std::vector<double> energy(windows.size(), 0.0);
     double peak = 0;
@@ -30,12 +29,12 @@ std::vector<Reflection> FindReflections(const std::vector<BatchHost::SummedWindo
 
     // Window i as a reflection, timed and levelled against the direct sound's window.
     auto describe = [&](std::size_t i, std::size_t direct) -> std::optional<Reflection> {
-        const double timeMs = averagingWindowMs * windows[i].windowIndex;
+        const double timeMs = windows[i].timeMs;
         const DirectionQuantities q = ComputeDirection(windows[i].sums, timeMs);
         if (!q.hasDirection) return std::nullopt;
         Reflection r;
         r.timeMs = timeMs;
-        r.delayMs = timeMs - averagingWindowMs * windows[direct].windowIndex;
+        r.delayMs = timeMs - windows[direct].timeMs;
         r.extraPathM = r.delayMs / 1000.0 * SpeedOfSoundMPerS(options.temperatureC);
         r.levelDb = TenLog10(energy[i] / energy[direct]);
         r.azDeg = q.view.Az;
@@ -60,19 +59,6 @@ std::vector<Reflection> FindReflections(const std::vector<BatchHost::SummedWindo
         if (auto r = describe(i, direct)) found.push_back(*r);
     }
     return found;
-}
-
-void WriteReflectionTable(std::ostream& out, const std::vector<Reflection>& reflections)
-{
-    out << "\"time (ms)\",\"delay (ms)\",\"extra path (m)\",\"level (dB)\",\"Az\",\"El\",\"I/D (dB)\","
-           "\"diffuseness\"\r\n";
-    for (const Reflection& r : reflections) {
-        const std::string line = FormatDouble(r.timeMs) + ',' + FormatDouble(r.delayMs) + ',' +
-                                 FormatDouble(r.extraPathM) + ',' + FormatDouble(r.levelDb) + ',' +
-                                 FormatDouble(r.azDeg) + ',' + FormatDouble(r.elDeg) + ',' + FormatDouble(r.idDb) +
-                                 ',' + FormatDouble(r.diffuseness) + "\r\n";
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
-    }
 }
 
 }  // namespace halvane

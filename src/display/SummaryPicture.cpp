@@ -1,4 +1,4 @@
-#include "SummaryPicture.h"
+#include "display/SummaryPicture.h"
 
 #include <QPainter>
 
@@ -11,6 +11,7 @@
 #include "display/DrawingSurface.h"
 #include "display/LiveDisplay.h"
 #include "display/PictureBoxes.h"
+#include "display/StaticDiagrams.h"
 #include "report/NumberFormat.h"
 
 namespace halvane {
@@ -32,14 +33,14 @@ constexpr std::array<std::array<int, 3>, 9> kRampStops = {{
 
 }  // namespace
 
-SummaryInput SummaryOfRun(const SharedState& state, const BatchHost& host)
+SummaryInput SummaryOfRun(const SharedState& state, const RunSummary& summary)
 {
     SummaryInput input;
     input.skipMs = state.SkipMs;
     input.displayWindowMs = state.DisplayWindowMs;
     input.averagingWindowMs = state.AveragingWindowMs;
-    for (const auto& w : host.IntensityWindows()) input.intensityWindows.push_back({w.windowIndex, w.sums});
-    for (const auto& w : host.DirectionWindows()) input.directionWindows.push_back({w.timeMs, w.view});
+    input.intensityWindows = summary.IntensityWindows();
+    input.directionWindows = summary.DirectionWindows();
     return input;
 }
 
@@ -55,11 +56,6 @@ QColor TimeRampColour(double fraction)
         return static_cast<int>(std::nearbyint(kRampStops[lower][channel] * (1 - t) + kRampStops[upper][channel] * t));
     };
     return QColor(mix(0), mix(1), mix(2));
-}
-
-bool QualifiesForSummary(const DirectionView& view)
-{
-    return view.IntensityMagnitude > 0 && view.MapRadius > 0 && TenLog10(view.IntensityMagnitude / view.De) >= -6;
 }
 
 QImage RenderSummary(const SummaryInput& input)
@@ -88,31 +84,24 @@ QImage RenderSummary(const SummaryInput& input)
     map->SetPenMode(PenMode::Copy);
     map->SetSolidFill(true);
     map->SetLineWidth(1);
-    std::vector<SummaryInput::MapWindow> shown;
+    std::vector<DirectionQuantities> shown;
     for (const auto& w : input.directionWindows) {
-        if (QualifiesForSummary(w.view)) shown.push_back(w);
+        if (w.writesRow) shown.push_back(w);
     }
     std::stable_sort(shown.begin(), shown.end(),
-                     [](const auto& a, const auto& b) { return a.timeMs > b.timeMs; });
+                     [](const auto& a, const auto& b) { return a.TimeMs > b.TimeMs; });
     // The ramp spans the circles' own times, so that early arrivals a few ms
     // apart get colours that tell them apart.
     double firstMs = input.skipMs;
     double spanMs = input.displayWindowMs;
     if (!shown.empty()) {
-        firstMs = shown.back().timeMs;
-        spanMs = std::max(shown.front().timeMs - firstMs, input.averagingWindowMs);
+        firstMs = shown.back().TimeMs;
+        spanMs = std::max(shown.front().TimeMs - firstMs, input.averagingWindowMs);
     }
-    const QColor cross(255, 0, 0);
     for (const auto& w : shown) {
-        const QColor colour = TimeRampColour((w.timeMs - firstMs) / spanMs);
-        const auto az = static_cast<float>(w.view.Az);
-        const auto el = static_cast<float>(w.view.El);
-        const auto radius = static_cast<float>(w.view.MapRadius);
+        const QColor colour = TimeRampColour((w.TimeMs - firstMs) / spanMs);
         map->SetFillColour(colour);
-        map->Circle(az, el, radius, colour.darker(160));
-        if (w.view.Az > 180 - w.view.MapRadius) map->Circle(az - 360.0f, el, radius, colour.darker(160));
-        map->Line(az - 5.0f, el, az + 5.0f, el, cross);
-        map->Line(az, el - 5.0f, az, el + 5.0f, cross);
+        DrawArrivalMark(*map, w.view.Az, w.view.El, w.view.MapRadius, colour.darker(160));
     }
 
     QImage picture(kSummaryWidthPx, kSummaryHeightPx, QImage::Format_RGB32);

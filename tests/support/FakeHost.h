@@ -1,7 +1,8 @@
 #pragma once
 
-// A host that answers the prompts from a list and records every call, and a
-// storage that keeps files in memory, so that whole runs can be checked.
+// A host that answers the prompts from a list and records every call of the
+// run's dialogue, display and reports, and a storage that keeps its input
+// files and tables in memory, so that whole runs can be checked.
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,12 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "analysis/RunHost.h"
+#include "analysis/RunAnalysis.h"
+#include "analysis/RunDialogue.h"
+#include "analysis/RunDisplay.h"
+#include "analysis/RunObserver.h"
+#include "bformat/InputSource.h"
 #include "report/TableStorage.h"
 
 namespace halvane::test {
 
-class FakeHost : public RunHost {
+class FakeHost : public RunDialogue, public RunDisplay, public RunObserver {
 public:
     std::vector<std::optional<std::string>> answers;  // one per prompt; past the end: the default
     std::vector<std::string> promptDefaults;          // the default answers offered
@@ -23,6 +28,8 @@ public:
     std::vector<std::string> calls;                   // display and loop calls, in order
     std::vector<float> progress;
     std::vector<DirectionView> shown;
+    std::vector<double> summedWindowTimesMs;          // reported by the intensity pass
+    std::vector<DirectionQuantities> computed;        // reported by the direction pass
     int yields = 0;
     bool quit = false;
     double clockMs = 0;
@@ -62,6 +69,8 @@ public:
         calls.push_back("ShowDirection");
     }
     void ClearDirection(const DirectionView&, double, double) override { calls.push_back("ClearDirection"); }
+    void WindowSummed(double, double timeMs, const WindowSums&) override { summedWindowTimesMs.push_back(timeMs); }
+    void DirectionComputed(double, const DirectionQuantities& direction) override { computed.push_back(direction); }
 
     int Count(const std::string& call) const
     {
@@ -73,7 +82,7 @@ public:
 
 // Files in memory. Tables are ostringstreams whose text stays readable after
 // the run has closed them.
-class MemoryStorage : public TableStorage {
+class MemoryStorage : public InputSource, public TableStorage {
 public:
     std::map<std::string, std::vector<std::byte>> inputs;
     std::map<std::string, std::shared_ptr<std::ostringstream>> tables;
@@ -81,17 +90,13 @@ public:
     int reads = 0;
     std::function<void(MemoryStorage&, int readNumber)> beforeRead;
 
-    bool ReadInput(const std::string& path, std::vector<std::byte>& image, std::string& whyNot) override
+    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
     {
         ++reads;
         if (beforeRead) beforeRead(*this, reads);
         const auto it = inputs.find(path);
-        if (it == inputs.end()) {
-            whyNot = "it does not exist";
-            return false;
-        }
-        image = it->second;
-        return true;
+        if (it == inputs.end()) return Failure{"it does not exist"};
+        return std::unique_ptr<InputImage>(std::make_unique<MemoryImage>(it->second));
     }
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
     {
@@ -124,5 +129,12 @@ private:
         std::shared_ptr<std::ostringstream> m_target;
     };
 };
+
+// A whole run with the fake host as dialogue, display and observer, and the
+// storage as input and tables.
+inline RunReport RunWith(SharedState& state, FakeHost& host, MemoryStorage& storage)
+{
+    return RunAnalysis(state, host, storage, storage, host, host);
+}
 
 }  // namespace halvane::test

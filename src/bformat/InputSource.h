@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "bformat/Result.h"
+
+namespace halvane {
+
+// The bytes of an input file as one pass of a run reads them. Positioned
+// reads outside the image give zeros (bformat/ByteReader.h); the image stays
+// valid as long as this object lives.
+class InputImage {
+public:
+    virtual ~InputImage() = default;
+    virtual std::span<const std::byte> Bytes() const = 0;
+};
+
+// An image held in memory.
+class MemoryImage final : public InputImage {
+public:
+    explicit MemoryImage(std::vector<std::byte> bytes) : m_bytes(std::move(bytes)) {}
+    std::span<const std::byte> Bytes() const override { return m_bytes; }
+
+private:
+    std::vector<std::byte> m_bytes;
+};
+
+// Where a run opens its impulse response. The disk version is the one users
+// get; tests and the fuzzer keep their files in memory.
+class InputSource {
+public:
+    virtual ~InputSource() = default;
+    // Opens the file at path and makes its image. The failure says why in a
+    // few words ("it does not exist", "it is not a regular file").
+    virtual Result<std::unique_ptr<InputImage>> Open(const std::string& path) = 0;
+};
+
+// The file system. Only a regular file is read (a folder cannot be, and a
+// device or a pipe could hand out bytes without end); a file larger than a
+// RIFF file can be (4 GiB and 8 bytes) is refused before it is read.
+class DiskInput final : public InputSource {
+public:
+    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override;
+};
+
+}  // namespace halvane
