@@ -62,19 +62,21 @@ std::optional<std::string> CheckParameters(const SharedState& s)
 // multiply the windows of a pass to billions. Each such window reads only
 // zeros, but still costs a table row and a step of the display, so the run
 // would write gigabytes of zero rows for hours. A real file never needs more
-// windows than it has bytes (a frame takes at least 8 bytes and a window at
-// least one frame), so a pass may have that many, and at least
-// kWindowsAlwaysAllowed so that small files keep sub-sample windows and
+// windows than it has frames (a window holds at least one), so a pass may
+// have as many windows as the file has frames present, and
+// kWindowsAlwaysAllowed more, so that small files keep sub-sample windows and
 // negative skips.
 constexpr double kWindowsAlwaysAllowed = 4096.0;
 
 // The windows firstWindow, firstWindow + 1, ... up to lastWindow of a pass
 // over a file image of imageBytes. Returns the warning, or nothing.
-std::optional<std::string> CheckPassLength(double firstWindow, double lastWindow, std::size_t imageBytes)
+std::optional<std::string> CheckPassLength(double firstWindow, double lastWindow, const WavHeader& header,
+                                           std::size_t imageBytes)
 {
     if (!(lastWindow >= firstWindow)) return std::nullopt;
     const double windows = std::floor(lastWindow - firstWindow) + 1.0;
-    if (windows <= std::max(static_cast<double>(imageBytes), kWindowsAlwaysAllowed)) return std::nullopt;
+    const double framesPresent = static_cast<double>(FramesPresent(header, static_cast<std::int64_t>(imageBytes)));
+    if (windows <= framesPresent + kWindowsAlwaysAllowed) return std::nullopt;
     return "Sorry, this run would need " + std::to_string(static_cast<std::int64_t>(windows)) +
            " averaging windows for a file of " + std::to_string(imageBytes) +
            " bytes; check the averaging window, the number of ms to skip and the file's data size!";
@@ -85,6 +87,13 @@ std::optional<std::string> CheckPassLength(double firstWindow, double lastWindow
 std::optional<std::string> CheckFrameLayout(const WavHeader& header)
 {
     if (header.BlockAlign <= 0) return std::string("Sorry, this .WAV file gives no valid frame size (BlockAlign)!");
+    // Frames narrower than their four samples would overlap: each sample
+    // would be read again as part of the next frame.
+    const int sampleBytes = 4 * (header.BitsPerSample / 8);
+    if (header.BlockAlign < sampleBytes) {
+        return "Sorry, this .WAV file's frames (BlockAlign " + std::to_string(header.BlockAlign) +
+               " bytes) are narrower than its four samples (" + std::to_string(sampleBytes) + " bytes)!";
+    }
     if (header.SampleRate <= 0) return std::string("Sorry, this .WAV file gives no valid sample rate!");
     return std::nullopt;
 }
@@ -115,6 +124,13 @@ private:
         return !m_dialogue.ShouldQuit();
     }
     bool OpenInput();
+    // The input's memory before window windowIndex's frames is given back:
+    // the passes go forward, and a jump back reads the file again.
+    void ReleaseBefore(double windowIndex) const
+    {
+        const std::int64_t start = WindowStartFrame(windowIndex, m_samplesPerWindow);
+        m_input->ReleaseBefore(FramePosition(m_header, start, 1) - 1);
+    }
     bool CreateTable(const std::string& path);
     bool CloseTable();
 
@@ -179,7 +195,8 @@ RunReport Run::Execute()
     const double windowCount = std::nearbyint(static_cast<double>(frameCount) / m_samplesPerWindow);
     if (!FitsInt32(windowCount)) return Refuse("Sorry, this file holds more averaging windows than can be counted!");
     m_windowCount = static_cast<std::int64_t>(windowCount);
-    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_input->Bytes().size())) {
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_header,
+                                       m_input->Bytes().size())) {
         return Refuse(*problem);
     }
     WriteIntensityHeader(*m_table);
@@ -212,7 +229,8 @@ RunReport Run::Execute()
         return Refuse("Sorry, the displayed stretch holds more averaging windows than can be counted!");
     }
     m_displayWindowCount = static_cast<std::int64_t>(displayWindowCount);
-    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, displayWindowCount - 1, m_input->Bytes().size())) {
+    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, displayWindowCount - 1, m_header,
+                                       m_input->Bytes().size())) {
         return Refuse(*problem);
     }
 
@@ -261,10 +279,7 @@ bool Run::CreateTable(const std::string& path)
 bool Run::CloseTable()
 {
     if (!m_table) return true;
-    m_table->flush();
-    const bool written = !m_table->fail();
-    m_table.reset();
-    return written;
+    return m_tables.CloseTable(std::move(m_table));
 }
 
 bool Run::IntensityPass()
@@ -294,6 +309,7 @@ bool Run::IntensityPass()
             if (!YieldOnce()) return false;
         }
         windowIndex = indices.back() + 1;
+        ReleaseBefore(windowIndex);
     }
     return true;
 }
@@ -312,6 +328,7 @@ bool Run::DirectionPass()
 
         if (m_s.StopRequested) return true;
         if (m_s.JumpIndex != 0) windowIndex = static_cast<double>(m_s.JumpIndex) - 1;
+        ReleaseBefore(windowIndex + 1);
         const double firstWindow = m_s.SkipMs / m_s.AveragingWindowMs;
         m_display.SetProgress(static_cast<float>((windowIndex - firstWindow) / (last - firstWindow) * 100.0));
         windowIndex += 1;
@@ -355,8 +372,9 @@ bool Run::WindowWait(double timeMs)
 
 RunReport Run::Refuse(const std::string& message)
 {
-    // Both files are closed before the message is shown.
-    m_table.reset();
+    // Both files are closed before the message is shown; what was written
+    // of a table stays, as it would after a stop.
+    if (m_table) m_tables.CloseTable(std::move(m_table));
     m_input.reset();
     m_dialogue.ResetPointer();
     m_dialogue.ShowWarning(message);

@@ -1,53 +1,81 @@
 #include "bformat/InputSource.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <new>
-#include <system_error>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 
 namespace halvane {
 namespace {
 
 // A RIFF file cannot be longer than its 32-bit size field describes (4 GiB
-// and the 8 bytes before it). A longer file is no .WAV file, and reading it
-// whole could take all the memory there is.
-constexpr std::uintmax_t kLargestWavBytes = 0x100000008;
+// and the 8 bytes before it). A longer file is no .WAV file.
+constexpr std::uint64_t kLargestWavBytes = 0x100000008;
+
+// A read-only private mapping of a whole file.
+class MappedImage final : public InputImage {
+public:
+    MappedImage(void* address, std::size_t size) : m_address(address), m_size(size) {}
+    ~MappedImage() override
+    {
+        if (m_address != nullptr) munmap(m_address, m_size);
+    }
+    MappedImage(const MappedImage&) = delete;
+    MappedImage& operator=(const MappedImage&) = delete;
+
+    std::span<const std::byte> Bytes() const override
+    {
+        return {static_cast<const std::byte*>(m_address), m_address != nullptr ? m_size : 0};
+    }
+
+    void ReleaseBefore(std::int64_t offset) const override
+    {
+        if (m_address == nullptr || offset <= 0) return;
+        static const auto kPageBytes = static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
+        const std::int64_t end = std::min<std::int64_t>(offset, static_cast<std::int64_t>(m_size));
+        const std::int64_t pages = end / kPageBytes * kPageBytes;
+        if (pages > 0) madvise(m_address, static_cast<std::size_t>(pages), MADV_DONTNEED);
+    }
+
+private:
+    void* m_address;
+    std::size_t m_size;
+};
 
 }  // namespace
 
 Result<std::unique_ptr<InputImage>> DiskInput::Open(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        return Failure{std::filesystem::exists(path, error) ? "it is not a regular file" : "it does not exist"};
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return Failure{"it does not exist"};
+        if (errno == EISDIR) return Failure{"it is not a regular file"};
+        return Failure{"it cannot be opened for reading"};
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return Failure{"it cannot be opened for reading"};
-    // Read what is there, in blocks, rather than trusting a size taken
-    // beforehand: the file may change between the two.
-    constexpr std::size_t kBlock = 1 << 20;
-    const auto expected = std::filesystem::file_size(path, error);
+    struct stat info {};
     const char* problem = nullptr;
-    if (!error && expected > kLargestWavBytes) problem = "it is larger than a .WAV file can be (4 GB)";
-    std::vector<std::byte> image;
-    std::size_t used = 0;
-    try {
-        if (!error && problem == nullptr) image.reserve(static_cast<std::size_t>(expected) + kBlock);
-        while (problem == nullptr) {
-            image.resize(used + kBlock);
-            const std::size_t got = std::fread(image.data() + used, 1, kBlock, file);
-            used += got;
-            if (got < kBlock) break;
-            if (used > kLargestWavBytes) problem = "it is larger than a .WAV file can be (4 GB)";
-        }
-    } catch (const std::bad_alloc&) {
-        problem = "there is not enough memory to read it";
+    if (fstat(fd, &info) != 0) problem = "it cannot be read";
+    else if (!S_ISREG(info.st_mode)) problem = "it is not a regular file";
+    else if (static_cast<std::uint64_t>(info.st_size) > kLargestWavBytes) {
+        problem = "it is larger than a .WAV file can be (4 GB)";
     }
-    if (problem == nullptr && std::ferror(file) != 0) problem = "it cannot be read";
-    std::fclose(file);
+    void* address = nullptr;
+    const auto size = problem == nullptr ? static_cast<std::size_t>(info.st_size) : 0;
+    if (problem == nullptr && size > 0) {
+        address = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (address == MAP_FAILED) {
+            address = nullptr;
+            problem = errno == ENOMEM ? "there is not enough memory to read it" : "it cannot be read";
+        }
+    }
+    close(fd);
     if (problem != nullptr) return Failure{problem};
-    image.resize(used);
-    return std::unique_ptr<InputImage>(std::make_unique<MemoryImage>(std::move(image)));
+    if (address != nullptr) madvise(address, size, MADV_SEQUENTIAL);
+    return std::unique_ptr<InputImage>(std::make_unique<MappedImage>(address, size));
 }
 
 }  // namespace halvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -17,6 +18,10 @@ class InputImage {
 public:
     virtual ~InputImage() = default;
     virtual std::span<const std::byte> Bytes() const = 0;
+    // A hint that the bytes before offset will not be needed soon: an image
+    // mapped from a file gives their memory back (a later read of them is
+    // served again from the file, unchanged). Does nothing by default.
+    virtual void ReleaseBefore(std::int64_t offset) const { (void)offset; }
 };
 
 // An image held in memory.
@@ -39,9 +44,13 @@ public:
     virtual Result<std::unique_ptr<InputImage>> Open(const std::string& path) = 0;
 };
 
-// The file system. Only a regular file is read (a folder cannot be, and a
-// device or a pipe could hand out bytes without end); a file larger than a
-// RIFF file can be (4 GiB and 8 bytes) is refused before it is read.
+// The file system. The file is mapped read-only, not copied: a pass touches
+// only the pages it reads, and releases those it has passed, so memory stays
+// small whatever the file's length. Only a regular file is read (a folder
+// cannot be, and a device or a pipe could hand out bytes without end or
+// block the opening); it is opened without waiting, so a pipe at the name
+// cannot hang the run. A file larger than a RIFF file can be (4 GiB and
+// 8 bytes) is refused before it is mapped.
 class DiskInput final : public InputSource {
 public:
     Result<std::unique_ptr<InputImage>> Open(const std::string& path) override;

@@ -1,5 +1,6 @@
 #include "bformat/WavHeader.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "bformat/ByteReader.h"
@@ -49,22 +50,33 @@ WavHeader ReadWavHeader(std::span<const std::byte> image)
     header.FmtSize = ReadI32Le(image, 16);
     ReadFormatFields(image, 20, header);
     header.DataId = ReadChars(image, 96, 4);
-    header.DataSize = ReadI32Le(image, 100);
+    header.DataSize = ReadU32Le(image, 100);
     header.DataStart = 105;
 
-    if (header.RiffId != "RIFF" || ReadChars(image, 8, 4) != "WAVE") return header;
-    Chunk fmt;
-    Chunk data;
-    FindChunks(image, fmt, data);
-    if (fmt.bodyOffset < 0 || data.bodyOffset < 0) return header;
-
-    header.FmtSize = static_cast<std::int32_t>(fmt.size);
-    ReadFormatFields(image, fmt.bodyOffset, header);
-    header.DataId = "data";
-    header.DataSize = static_cast<std::int32_t>(data.size);
-    header.DataStart = data.bodyOffset + 1;
-    header.ChunkListWalked = true;
+    if (header.RiffId == "RIFF" && ReadChars(image, 8, 4) == "WAVE") {
+        Chunk fmt;
+        Chunk data;
+        FindChunks(image, fmt, data);
+        if (fmt.bodyOffset >= 0 && data.bodyOffset >= 0) {
+            header.FmtSize = static_cast<std::int32_t>(fmt.size);
+            ReadFormatFields(image, fmt.bodyOffset, header);
+            header.DataId = "data";
+            header.DataSize = static_cast<std::int64_t>(data.size);
+            header.DataStart = data.bodyOffset + 1;
+            header.ChunkListWalked = true;
+        }
+    }
+    if (header.DataSize == 0xFFFFFFFF) {
+        const std::int64_t present = static_cast<std::int64_t>(image.size()) - (header.DataStart - 1);
+        header.DataSize = std::max<std::int64_t>(present, 0) + 8;
+    }
     return header;
+}
+
+std::int64_t FramesPresent(const WavHeader& header, std::int64_t imageBytes)
+{
+    const std::int64_t bytes = imageBytes - (header.DataStart - 1);
+    return bytes > 0 ? bytes / header.BlockAlign : 0;
 }
 
 std::optional<std::string> TestWavHeader(const WavHeader& header)

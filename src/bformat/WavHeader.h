@@ -18,6 +18,12 @@ namespace halvane {
 // first sample byte). A file without that frame, or without either chunk, is
 // read at the fixed canonical positions: bytes 1-36, then the data chunk
 // header at byte 97 and the samples from byte 105.
+//
+// DataSize is the unsigned 32-bit count the file gives, so a data chunk of
+// 2 to 4 GB is read as what it is. 0xFFFFFFFF, the size a recorder leaves in
+// a recording it could not finish, means "up to the end of the file": it is
+// replaced by the bytes present from DataStart on, plus the 8 that
+// FrameCount subtracts.
 struct WavHeader {
     std::string RiffId;            // bytes 1-4, not tested
     std::int32_t RiffSize = 0;     // bytes 5-8, not used
@@ -30,7 +36,7 @@ struct WavHeader {
     std::int16_t BlockAlign = 0;   // bytes per frame (the frame stride)
     std::int16_t BitsPerSample = 0;// 16 (signed integer) or 32 (single-precision float)
     std::string DataId;            // not tested
-    std::int32_t DataSize = 0;     // bytes, as the file claims them (signed)
+    std::int64_t DataSize = 0;     // bytes, as the file claims them: an unsigned 32-bit count (see below)
     std::int64_t DataStart = 105;  // 1-based position of the first sample byte
     bool ChunkListWalked = false;  // true when fmt and data were found by the chunk walk
 };
@@ -42,13 +48,17 @@ inline constexpr const char* kNotSixteenOrThirtyTwoBitsMessage = "Sorry, this .W
 // end of a short file read as zeros.
 WavHeader ReadWavHeader(std::span<const std::byte> image);
 
+// The whole frames a file of imageBytes holds from DataStart on, whatever
+// DataSize claims (0 for a file that ends before them). BlockAlign must be above 0.
+std::int64_t FramesPresent(const WavHeader& header, std::int64_t imageBytes);
+
 // Tests Channels first, then BitsPerSample. Returns the rejection message, or
 // nothing when the header is accepted. Nothing else is tested here.
 std::optional<std::string> TestWavHeader(const WavHeader& header);
 
 // (DataSize - 8) / BlockAlign in double precision, rounded half to even
 // (8 008 bytes with BlockAlign 8 give 1 000 frames; 8 012 give 1 000.5 -> 1 000).
-// Held in 64 bits: DataSize -2^31 with BlockAlign 1 lies below the 32-bit range.
+// Held in 64 bits: DataSize 4 GB with BlockAlign 1 lies beyond the 32-bit range.
 // BlockAlign must be above 0 (the run refuses other files before this).
 std::int64_t FrameCount(const WavHeader& header);
 

@@ -1,6 +1,7 @@
 #include "display/BackgroundPicture.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #include <span>
@@ -71,6 +72,16 @@ bool JpegFileIsComplete(const QString& path) {
 }  // namespace
 
 LoadedPicture LoadBackgroundPicture(const QString& path) {
+    // Only a regular file is opened: a pipe would hold the reading (and the
+    // window) until something writes to it, a device could feed it forever.
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {QImage(), QStringLiteral("The file %1 could not be read as a picture (it does not exist).").arg(path)};
+    }
+    if (!info.isFile()) {
+        return {QImage(), QStringLiteral("The file %1 could not be read as a picture (it is not a regular file).")
+                              .arg(path)};
+    }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(false);

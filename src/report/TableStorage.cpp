@@ -1,24 +1,38 @@
 #include "report/TableStorage.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <sys/stat.h>
+
+#include "report/ReplacingFile.h"
 
 namespace halvane {
 
+bool TableStorage::CloseTable(std::unique_ptr<std::ostream> table)
+{
+    if (!table) return true;
+    table->flush();
+    return !table->fail();
+}
+
 std::unique_ptr<std::ostream> DiskTables::CreateTable(const std::string& path)
 {
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return nullptr;
-    auto table = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
-    if (!table->is_open()) return nullptr;
-    return table;
+    auto file = ReplacingFile::Create(path);
+    if (!file) return nullptr;
+    return std::move(*file);
+}
+
+bool DiskTables::CloseTable(std::unique_ptr<std::ostream> table)
+{
+    auto* file = dynamic_cast<ReplacingFile*>(table.get());
+    if (file == nullptr) return TableStorage::CloseTable(std::move(table));
+    return static_cast<bool>(file->Commit());
 }
 
 bool DiskTables::SameFile(const std::string& a, const std::string& b)
 {
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
+    struct stat first {};
+    struct stat second {};
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
 }
 
 }  // namespace halvane

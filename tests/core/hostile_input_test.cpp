@@ -6,6 +6,10 @@
 // never pass an incomplete table off as complete.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -135,11 +139,14 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
          {"0", "1000", "2000", "0"}, nullptr, 2796},
         {"DataSize 2 GB with 1 s windows: 5592 windows for 200 bytes", {.dataSize = 0x7FFFFFFF},
          {"0", "1000", "1000", "0"}, kTooManyWindows, 0},
-        {"DataSize 0xFFFFFFFF (an unfinished recording) reads as -1: no window", {.dataSize = 0xFFFFFFFF}, {},
-         nullptr, 0},
-        {"BlockAlign 1: overlapping 16-bit frames, one window", {.blockAlign = 1}, {}, nullptr, 1},
-        {"BlockAlign 1 with DataSize 2 GB: 8 947 848 windows", {.blockAlign = 1, .dataSize = 0x7FFFFFFF}, {},
-         kTooManyWindows, 0},
+        {"DataSize 0xFFFFFFFF (an unfinished recording) reads to the end: 19 frames, no whole window",
+         {.dataSize = 0xFFFFFFFF}, {}, nullptr, 0},
+        {"DataSize 0xFFFFFFFF with 0.125 ms windows: the 19 frames present in 3 windows",
+         {.dataSize = 0xFFFFFFFF}, {"0", "1000", "0.125", "0"}, nullptr, 3},
+        {"BlockAlign 1: overlapping 16-bit frames are refused", {.blockAlign = 1}, {},
+         "Sorry, this .WAV file's frames (BlockAlign 1 bytes) are narrower than its four samples (8 bytes)!", 0},
+        {"BlockAlign 15 with 32-bit samples is refused", {.blockAlign = 15, .bits = 32}, {},
+         "Sorry, this .WAV file's frames (BlockAlign 15 bytes) are narrower than its four samples (16 bytes)!", 0},
         {"BlockAlign 32767 with DataSize 2 GB: frames 32 KB apart", {.blockAlign = 32767, .dataSize = 0x7FFFFFFF},
          {}, nullptr, 273},
         {"BlockAlign 65535 reads as -1", {.blockAlign = 65535, .dataSize = 0x7FFFFFFF}, {},
@@ -345,37 +352,47 @@ TEST(HostileInput, ATableThatRunsOutOfSpaceIsReportedNotPassedOffAsComplete)
     }
 }
 
-TEST(HostileInput, ATableOnAFullDeviceFailsTheRun)
+TEST(HostileInput, ATableOnAFullDiskFailsTheRunAndKeepsThePreviousTable)
 {
-    // The intensity table is a link to /dev/full, where every write fails
-    // with "no space left on device", as on a full disk.
+    // A file size limit makes every write past 100 bytes fail, as on a full
+    // disk. The table that was there before must survive whole, and no half
+    // table may take its place.
     namespace fs = std::filesystem;
-    ASSERT_TRUE(fs::exists("/dev/full")) << "this test needs Linux's /dev/full";
     const fs::path dir = fs::temp_directory_path() /
                          ("halvane-hostile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                           "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     const fs::path input = dir / "room.wav";
-    {
-        test::WavFormat format;
-        format.bits = 16;
-        const auto bytes = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 4801), format);
-        std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                     static_cast<std::streamsize>(bytes.size()));
-    }
-    fs::create_symlink("/dev/full", dir / "room.csv");
+    test::WavFormat format;
+    format.bits = 16;
+    test::WriteFile(input.string(), test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), format));
+    const std::string previous = "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n1,2,3,4\r\n";
+    test::WriteFile((dir / "room.csv").string(), previous);
+
     SharedState state;
     state.IrFileName = input.string();
     FakeHost host;
     host.answers = {"0", "1000", "5", "0"};
     DiskInput disk;
     DiskTables tables;
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &small);
     const RunReport report = RunAnalysis(state, host, disk, tables, host, host);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
     EXPECT_EQ(host.warnings,
               std::vector<std::string>{"Sorry, the table " + (dir / "room.csv").string() +
                                        " could not be written completely!"});
+    EXPECT_EQ(test::ReadFile((dir / "room.csv").string()), previous);
     EXPECT_FALSE(fs::exists(dir / "room_ref.csv"));
+    // Nothing but the input and the previous table is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
     fs::remove_all(dir);
 }
 

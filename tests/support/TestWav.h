@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,24 @@ inline Frame4 PlaneWave(double s, double azDeg, double elDeg)
 inline std::string AsText(const std::vector<std::byte>& bytes)
 {
     return std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+// Writes bytes (or text) to a file, replacing it.
+inline void WriteFile(const std::string& path, const std::vector<std::byte>& bytes)
+{
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+inline void WriteFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary).write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+// A whole file's bytes as text ("" when it cannot be read).
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace halvane::test

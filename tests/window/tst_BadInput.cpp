@@ -594,11 +594,15 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
             }
         });
     }
-    // The run's first yield once the reference table exists is the one
-    // before the direction pass.
+    // The run's first yield once the reference table is begun (it is
+    // written beside its name until it is complete) is the one before the
+    // direction pass.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &window, [&] {
-        if (QFile::exists(ReferenceTableOf(input))) {
+        const QFileInfo reference(ReferenceTableOf(input));
+        const QStringList begun = reference.dir().entryList({QLatin1Char('.') + reference.fileName() + QStringLiteral(".part-*")},
+                                                           QDir::Files | QDir::Hidden);
+        if (!begun.isEmpty()) {
             close();
         }
     });

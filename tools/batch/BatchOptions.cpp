@@ -5,11 +5,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <thread>
 
 namespace halvane {
 
 const char* const kBatchUsage =
-    "Usage: halvane-batch [--skip MS] [--display MS] [--window MS] FILE...\n"
+    "Usage: halvane-batch [--skip MS] [--display MS] [--window MS] [-j N] FILE...\n"
     "\n"
     "Analyses each four-channel AmbiX B-format impulse response FILE (.wav, 16-bit\n"
     "integer or 32-bit float samples) without a window and writes its two tables\n"
@@ -21,6 +22,8 @@ const char* const kBatchUsage =
     "  --skip MS      milliseconds skipped at the start (default 0)\n"
     "  --display MS   length of the displayed stretch in ms (default 1000)\n"
     "  --window MS    length of one averaging window in ms (default 5)\n"
+    "  -j, --jobs N   analyse N files side by side (default: one per processor core);\n"
+    "                 the tables and messages are those of -j 1, in the order given\n"
     "  --help         this text\n"
     "  --version      the program's version\n"
     "\n"
@@ -72,7 +75,7 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
             if (arg.size() > 1 && arg[0] == '-') {
                 static const char* const kKnown[] = {"--skip", "--display", "--window", "--reflections", "--floor",
                                                      "--temperature", "--png", "--background", "--help", "-h",
-                                                     "--version", "--"};
+                                                     "--version", "-j", "--jobs", "--"};
                 if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
                     return "unknown option " + arg;
                 }
@@ -87,7 +90,7 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
         for (const char* option : {"--png", "--background"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a file name";
         }
-        for (const char* option : {"--reflections", "--floor", "--temperature"}) {
+        for (const char* option : {"--reflections", "--floor", "--temperature", "--jobs"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value";
         }
     }
@@ -119,6 +122,8 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
     app.add_option("--png", options.pngPath);
     app.add_option("--background", options.backgroundPath);
     app.add_option("files", options.files);
+    options.jobs = std::max(1u, std::thread::hardware_concurrency());
+    app.add_option("-j,--jobs", options.jobs)->check(CLI::Range(1u, 1024u));
 
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());

@@ -17,6 +17,7 @@ struct BatchOptions {
     std::string displayMs = "1000";
     std::string windowMs = "5";
     std::vector<std::string> files;
+    unsigned jobs = 1;               // -j: files analysed side by side (default: the processor's cores)
     bool help = false;
     bool version = false;
     std::string reflectionsPath;         // --reflections: the reflection list of the one FILE

@@ -1,7 +1,19 @@
 // halvane-batch: the analysis of the window, for many files at once.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
-#include <memory>
+#include <mutex>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analysis/ReflectionList.h"
@@ -9,87 +21,159 @@
 #include "analysis/RunSummary.h"
 #include "analysis/ScriptedDialogue.h"
 #include "batch/BatchOptions.h"
+#include "batch/OutputPlan.h"
+#include "report/ReflectionTable.h"
+#include "report/ReplacingFile.h"
 #include "report/TablePaths.h"
 
-#ifdef HALVANE_WITH_SUMMARY
-#include <QApplication>
-#include <QImageWriter>
-
-#include "display/BackgroundPicture.h"
-#include "display/SummaryPicture.h"
-#endif
+extern char** environ;
 
 namespace {
 
 using namespace halvane;
 
-bool ClashesWithRun(DiskTables& storage, const std::string& path, const std::string& file);
+// What one input's run has to say, kept until every earlier input's has been said.
+struct FileOutcome {
+    bool failed = false;
+    std::string out;  // for standard output
+    std::string err;  // for standard error
+};
 
-// Writes the reflection list of a run that was analysed; false (with a
-// message on stderr) when the list cannot be written.
-bool WriteReflections(const BatchOptions& options, const std::string& file, const SharedState& state,
-                      const RunSummary& summary, DiskTables& storage)
+// The program that draws the summary picture lies beside this one; it is a
+// separate program so that a run without --png never loads the toolkit.
+std::string PictureProgram()
 {
-    const std::string& path = options.reflectionsPath;
-    if (ClashesWithRun(storage, path, file)) {
-        std::cerr << file << ": the reflection list " << path << " would overwrite the input or a table\n";
-        return false;
-    }
-    auto out = storage.CreateTable(path);
-    if (!out) {
-        std::cerr << file << ": the reflection list " << path << " cannot be created\n";
-        return false;
-    }
-    ReflectionOptions reflectionOptions;
-    reflectionOptions.floorDb = options.floorDb;
-    reflectionOptions.temperatureC = options.temperatureC;
-    const auto reflections = FindReflections(summary.IntensityWindows(), reflectionOptions);
-    WriteReflectionTable(*out, reflections);
-    out->flush();
-    if (!*out) {
-        std::cerr << file << ": the reflection list " << path << " could not be written completely\n";
-        return false;
-    }
-    std::cout << file << ": " << reflections.size() << " arrivals listed in " << path << "\n";
-    return true;
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    const auto program = self.parent_path() / "halvane-picture";
+    return std::filesystem::exists(program, error) ? program.string() : std::string();
 }
 
-// True when an output path would replace the input or one of its tables.
-bool ClashesWithRun(DiskTables& storage, const std::string& path, const std::string& file)
+// Runs the picture program for one analysed file; its own messages go to
+// standard error. False when it could not run or failed.
+bool DrawPicture(const std::string& program, const BatchOptions& options, const std::string& file,
+                 std::string& err)
 {
-    return path == file || storage.SameFile(path, file) || path == IntensityTableName(file) ||
-           path == ReferenceTableName(file);
-}
-
-#ifdef HALVANE_WITH_SUMMARY
-// Draws the summary picture of an analysed run; false (with a message on
-// stderr) when the background cannot be read or the picture not written.
-bool WriteSummaryPicture(const BatchOptions& options, const std::string& file, const SharedState& state,
-                         const RunSummary& summary, DiskTables& storage)
-{
-    if (ClashesWithRun(storage, options.pngPath, file)) {
-        std::cerr << file << ": the picture " << options.pngPath << " would overwrite the input or a table\n";
-        return false;
-    }
-    SummaryInput input = SummaryOfRun(state, summary);
+    std::vector<std::string> args = {program, "--skip", options.skipMs, "--display", options.displayMs,
+                                     "--window", options.windowMs};
     if (!options.backgroundPath.empty()) {
-        const LoadedPicture background = LoadBackgroundPicture(QString::fromStdString(options.backgroundPath));
-        if (background.picture.isNull()) {
-            std::cerr << file << ": " << background.whyNot.toStdString() << "\n";
-            return false;
-        }
-        input.background = background.picture;
+        args.insert(args.end(), {"--background", options.backgroundPath});
     }
-    QImageWriter writer(QString::fromStdString(options.pngPath), "png");
-    if (!writer.write(RenderSummary(input))) {
-        std::cerr << file << ": the picture " << options.pngPath
-                  << " cannot be written: " << writer.errorString().toStdString() << "\n";
+    args.insert(args.end(), {"--", file, options.pngPath});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::cout.flush();
+    std::cerr.flush();
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        err += file + ": the picture program " + program + " cannot be started\n";
         return false;
     }
-    std::cout << file << ": summary picture " << options.pngPath << "\n";
-    return true;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-#endif
+
+FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, const std::string& refusal,
+                        const std::string& pictureProgram)
+{
+    FileOutcome outcome;
+    if (!refusal.empty()) {
+        outcome.failed = true;
+        outcome.err = file + ": " + refusal + "; nothing was written\n";
+        return outcome;
+    }
+    SharedState state;
+    state.IrFileName = file;
+    // The pause is answered with 0: a batch run never waits.
+    ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
+    RunSummary summary;
+    const bool keepSummary = !options.reflectionsPath.empty();
+    DiskInput input;
+    DiskTables tables;
+    const RunReport report = RunAnalysis(state, dialogue, input, tables, RunDisplay::None(),
+                                         keepSummary ? static_cast<RunObserver&>(summary) : RunObserver::None());
+    if (report.outcome == RunOutcome::Rejected) {
+        outcome.failed = true;
+        outcome.err = file + ": " + report.message + "\n";
+        return outcome;
+    }
+    std::ostringstream out;
+    out << file << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
+        << " displayed), " << report.referenceRows << " reference rows; tables " << report.intensityTablePath
+        << " and " << report.referenceTablePath << "\n";
+    outcome.out = out.str();
+
+    if (!options.reflectionsPath.empty()) {
+        ReflectionOptions reflectionOptions;
+        reflectionOptions.floorDb = options.floorDb;
+        reflectionOptions.temperatureC = options.temperatureC;
+        const auto reflections = FindReflections(summary.IntensityWindows(), reflectionOptions);
+        std::ostringstream list;
+        WriteReflectionTable(list, reflections);
+        if (const auto written = WriteReplacing(options.reflectionsPath, list.str()); !written) {
+            outcome.failed = true;
+            outcome.err += file + ": the reflection list " + options.reflectionsPath +
+                           " cannot be written: " + written.Message() + "\n";
+        } else {
+            outcome.out += file + ": " + std::to_string(reflections.size()) + " arrivals listed in " +
+                           options.reflectionsPath + "\n";
+        }
+    }
+    if (!options.pngPath.empty()) {
+        // The tables are written before any picture work starts: a picture
+        // that fails cannot cost them.
+        std::cout << outcome.out;
+        std::cerr << outcome.err;
+        outcome.out.clear();
+        outcome.err.clear();
+        if (DrawPicture(pictureProgram, options, file, outcome.err)) {
+            outcome.out = file + ": summary picture " + options.pngPath + "\n";
+        } else {
+            outcome.failed = true;
+        }
+    }
+    return outcome;
+}
+
+// A one-line counter of the files done on a terminal's standard error,
+// redrawn at most ten times a second and removed at the end.
+class ProgressLine {
+public:
+    ProgressLine(std::size_t total, bool shown)
+        : m_total(total), m_shown(shown), m_start(std::chrono::steady_clock::now())
+    {
+    }
+    void Update(std::size_t done)
+    {
+        if (!m_shown) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (done < m_total && now - m_last < std::chrono::milliseconds(100)) return;
+        m_last = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        char line[96];
+        std::snprintf(line, sizeof line, "\r%zu of %zu files, %.0f files/s\033[K", done, m_total,
+                      seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+        std::cerr << line << std::flush;
+        m_visible = true;
+    }
+    void Clear()
+    {
+        if (!m_visible) return;
+        std::cerr << "\r\033[K" << std::flush;
+        m_visible = false;
+    }
+
+private:
+    std::size_t m_total;
+    bool m_shown;
+    bool m_visible = false;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_last{};
+};
 
 }  // namespace
 
@@ -104,51 +188,78 @@ int main(int argc, char** argv)
     const BatchOptions& options = *parsed;
     if (options.help) {
         std::cout << kBatchUsage;
-        return 0;
+        return std::cout.flush() ? 0 : 1;
     }
     if (options.version) {
         std::cout << "halvane-batch " << HALVANE_VERSION << "\n";
-        return 0;
+        return std::cout.flush() ? 0 : 1;
     }
-#ifdef HALVANE_WITH_SUMMARY
-    // The picture surfaces are widgets: they need an application object,
-    // which needs no screen on the offscreen platform.
-    std::unique_ptr<QApplication> application;
-    if (!options.pngPath.empty()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        application = std::make_unique<QApplication>(argc, argv);
-    }
-#else
-    if (!options.pngPath.empty()) {
-        std::cerr << "halvane-batch: this build has no window, so it cannot draw pictures (--png)\n";
+    const std::string pictureProgram = options.pngPath.empty() ? std::string() : PictureProgram();
+    if (!options.pngPath.empty() && pictureProgram.empty()) {
+        std::cerr << "halvane-batch: this installation has no picture program (halvane-picture beside "
+                     "halvane-batch), so it cannot draw pictures (--png)\n";
         return 2;
     }
-#endif
 
-    int status = 0;
-    DiskInput input;
-    DiskTables storage;
+    // Every output of every input is planned before anything is written.
+    std::vector<PlannedOutputs> plan;
     for (const std::string& file : options.files) {
-        SharedState state;
-        state.IrFileName = file;
-        // The pause is answered with 0: a batch run never waits.
-        ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
-        RunSummary summary;
-        const bool keepSummary = !options.reflectionsPath.empty() || !options.pngPath.empty();
-        const RunReport report = RunAnalysis(state, dialogue, input, storage, RunDisplay::None(),
-                                             keepSummary ? static_cast<RunObserver&>(summary) : RunObserver::None());
-        if (report.outcome == RunOutcome::Rejected) {
-            std::cerr << file << ": " << report.message << "\n";
-            status = 1;
-            continue;
+        PlannedOutputs p{file, {IntensityTableName(file), ReferenceTableName(file)}, {"table", "table"}};
+        if (!options.reflectionsPath.empty()) {
+            p.outputs.push_back(options.reflectionsPath);
+            p.kinds.push_back("reflection list");
         }
-        std::cout << file << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
-                  << " displayed), " << report.referenceRows << " reference rows; tables "
-                  << report.intensityTablePath << " and " << report.referenceTablePath << "\n";
-        if (!options.reflectionsPath.empty() && !WriteReflections(options, file, state, summary, storage)) status = 1;
-#ifdef HALVANE_WITH_SUMMARY
-        if (!options.pngPath.empty() && !WriteSummaryPicture(options, file, state, summary, storage)) status = 1;
-#endif
+        if (!options.pngPath.empty()) {
+            p.outputs.push_back(options.pngPath);
+            p.kinds.push_back("picture");
+        }
+        plan.push_back(std::move(p));
+    }
+    const std::vector<std::string> refusals = CheckOutputPlan(plan);
+
+    // The files are analysed side by side; what each has to say is said in
+    // the order of the command line.
+    const std::size_t count = options.files.size();
+    std::vector<FileOutcome> outcomes(count);
+    std::vector<char> done(count, 0);
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::atomic<std::size_t> next{0};
+    const std::size_t workers = std::min<std::size_t>(options.jobs, count);
+    auto work = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            FileOutcome outcome = AnalyseFile(options, options.files[i], refusals[i], pictureProgram);
+            const std::lock_guard lock(mutex);
+            outcomes[i] = std::move(outcome);
+            done[i] = 1;
+            finished.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work);
+
+    ProgressLine progress(count, count >= 20 && isatty(STDERR_FILENO) != 0);
+    int status = 0;
+    std::thread own(work);
+    for (std::size_t i = 0; i < count; ++i) {
+        std::unique_lock lock(mutex);
+        finished.wait(lock, [&] { return done[i] != 0; });
+        FileOutcome outcome = std::move(outcomes[i]);
+        lock.unlock();
+        progress.Clear();
+        std::cout << outcome.out << std::flush;
+        std::cerr << outcome.err << std::flush;
+        if (outcome.failed) status = 1;
+        progress.Update(i + 1);
+    }
+    own.join();
+    for (std::thread& t : threads) t.join();
+    progress.Clear();
+
+    // A result nobody could read is no success.
+    if (!std::cout.flush() || std::fflush(stdout) != 0) {
+        std::cerr << "halvane-batch: the messages cannot be written to standard output\n";
+        return 1;
     }
     return status;
 }

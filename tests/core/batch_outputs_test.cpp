@@ -1,0 +1,267 @@
+// halvane-batch as a hostile or careless user drives it: outputs that are
+// inputs, links and pipes where tables go, tables shared by two inputs,
+// concurrent runs, a full standard output and files over 2 GB. Whatever the
+// command line, no file that is not one of the run's own outputs changes,
+// nothing hangs, and the exit status tells what happened.
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "support/TestWav.h"
+
+namespace halvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+    long peakKb = 0;
+};
+
+// Runs the command through the shell (stdout and stderr captured together),
+// bounded in time: a hang fails the test instead of holding it.
+CommandRun Batch(const std::string& args, const std::string& environment = "")
+{
+    CommandRun r;
+    const std::string command =
+        environment + " timeout 60 " + std::string(HALVANE_BATCH) + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
+    const int raw = pclose(pipe);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
+class BatchOutputs : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("halvane-outputs-" + std::to_string(::getpid()) + "-" +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_wav = test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 9601));
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+    std::string WriteWav(const std::string& name) const
+    {
+        test::WriteFile(Path(name), m_wav);
+        return Path(name);
+    }
+
+    fs::path m_dir;
+    std::vector<std::byte> m_wav;
+};
+
+TEST_F(BatchOutputs, NoInputAndNoForeignFileIsEverWrittenThrough)
+{
+    struct Row {
+        const char* name;
+        std::function<std::string(BatchOutputs&)> prepare;  // returns the arguments
+        std::vector<const char*> untouched;                 // files that must keep their bytes
+        int status;
+    };
+    const Row rows[] = {
+        {"a later input named like an earlier input's table",
+         [](BatchOutputs& t) {
+             return t.WriteWav("take.wav") + " " + t.WriteWav("take.csv");
+         },
+         {"take.csv"}, 1},
+        {"a table name linked to a later input",
+         [](BatchOutputs& t) {
+             fs::create_symlink(t.Path("b.wav"), t.Path("a.csv"));
+             return t.WriteWav("a.wav") + " " + t.WriteWav("b.wav");
+         },
+         {"b.wav"}, 1},
+        {"the reflection list spelt as the intensity table",
+         [](BatchOutputs& t) {
+             return "--reflections " + t.Path(".") + "/room.csv " + t.WriteWav("room.wav");
+         },
+         {}, 1},
+        {"the picture spelt as the reference table",
+         [](BatchOutputs& t) { return "--png " + t.Path("") + "/room_ref.csv " + t.WriteWav("room.wav"); }, {}, 1},
+        {"the list and the picture under one name",
+         [](BatchOutputs& t) { return "--reflections " + t.Path("x") + " --png " + t.Path("x") + " " + t.WriteWav("room.wav"); },
+         {}, 1},
+        {"both tables hard-linked to one file",
+         [](BatchOutputs& t) {
+             test::WriteFile(t.Path("room.csv"), std::string("kept"));
+             fs::create_hard_link(t.Path("room.csv"), t.Path("room_ref.csv"));
+             return t.WriteWav("room.wav");
+         },
+         {"room.csv", "room_ref.csv"}, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        const std::string args = row.prepare(*this);
+        std::vector<std::string> before;
+        for (const char* name : row.untouched) before.push_back(test::ReadFile(Path(name)));
+        const CommandRun r = Batch(args);
+        EXPECT_EQ(r.status, row.status) << r.out;
+        EXPECT_NE(r.out.find("would replace"), std::string::npos) << r.out;
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            EXPECT_EQ(test::ReadFile(Path(row.untouched[i])), before[i]) << row.untouched[i];
+        }
+    }
+}
+
+TEST_F(BatchOutputs, ASecondInputWithTheSameTablesIsRefusedNamingBoth)
+{
+    const std::string hall = WriteWav("hall.wav");
+    const std::string amb = WriteWav("hall.amb");
+    const CommandRun r = Batch(hall + " " + amb);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(amb + ": the table " + Path("hall.csv") + " would replace the table " + Path("hall.csv") +
+                         " of " + hall),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(hall + ": 40 windows analysed"), std::string::npos) << r.out;
+    EXPECT_GT(fs::file_size(Path("hall.csv")), 1000u);
+}
+
+TEST_F(BatchOutputs, LinksAtTableNamesAreReplacedAndTheirTargetsKept)
+{
+    test::WriteFile(Path("precious.txt"), std::string("precious"));
+    fs::create_symlink(Path("precious.txt"), Path("room.csv"));
+    const CommandRun r = Batch(WriteWav("room.wav"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(test::ReadFile(Path("precious.txt")), "precious");
+    EXPECT_FALSE(fs::is_symlink(Path("room.csv")));
+    EXPECT_TRUE(test::ReadFile(Path("room.csv")).starts_with("\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n"));
+    // No hidden file of an unfinished table is left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 4);
+}
+
+TEST_F(BatchOutputs, PipesWhereFilesGoAreRefusedWithoutHanging)
+{
+    const std::string room = WriteWav("room.wav");
+    ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(Path("room_ref.csv").c_str(), 0600), 0);
+    CommandRun r = Batch(room);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
+    fs::remove(Path("room_ref.csv"));
+
+    r = Batch(Path("pipe"));
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("it is not a regular file"), std::string::npos) << r.out;
+#ifdef HALVANE_WITH_PICTURE
+    r = Batch("--png " + Path("p.png") + " --background " + Path("pipe") + " " + room);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(Path("room_ref.csv")));  // the tables come first
+#endif
+}
+
+#ifdef HALVANE_WITH_PICTURE
+TEST_F(BatchOutputs, APictureIsDrawnOffscreenWhateverThePlatformAndNeverCostsTheTables)
+{
+    const std::string room = WriteWav("room.wav");
+    CommandRun r = Batch("--png " + Path("p.png") + " " + room, "env QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=none");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(test::ReadFile(Path("p.png")).starts_with("\x89PNG"));
+    // A picture that cannot be written names why, after the tables are written.
+    fs::create_directories(Path("locked"));
+    r = Batch("--png " + Path("locked") + " " + room);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("it is a folder"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("40 windows analysed"), std::string::npos) << r.out;
+}
+#endif
+
+TEST_F(BatchOutputs, AFullStandardOutputIsAFailure)
+{
+    // Its messages go where the tables' names were to be read: nowhere.
+    const CommandRun r = Batch(WriteWav("room.wav") + " >/dev/full");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(fs::exists(Path("room_ref.csv")));
+}
+
+TEST_F(BatchOutputs, ConcurrentRunsLeaveOneWholeTable)
+{
+    // A longer file, so that the two runs overlap.
+    test::WriteFile(Path("room.wav"), test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 480000)));
+    const std::string room = Path("room.wav");
+    const std::string one = Path("one.wav");
+    const std::string two = Path("two.wav");
+    fs::copy_file(room, one);
+    fs::copy_file(room, two);
+    ASSERT_EQ(Batch("--window 1 " + one).status, 0);
+    ASSERT_EQ(Batch("--window 2 " + two).status, 0);
+    CommandRun first;
+    std::thread other([&] { first = Batch("--window 1 " + room); });
+    const CommandRun second = Batch("--window 2 " + room);
+    other.join();
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(second.status, 0);
+    const std::string table = test::ReadFile(Path("room.csv"));
+    EXPECT_TRUE(table == test::ReadFile(Path("one.csv")) || table == test::ReadFile(Path("two.csv")));
+}
+
+TEST_F(BatchOutputs, ManyFilesSideBySideSayTheSameAsOneAfterAnother)
+{
+    std::string files;
+    for (int i = 0; i < 6; ++i) files += " " + WriteWav("ir" + std::to_string(i) + ".wav");
+    files += " " + Path("missing.wav");
+    const CommandRun serial = Batch("-j 1" + files);
+    const std::string serialTable = test::ReadFile(Path("ir3.csv"));
+    const CommandRun parallel = Batch("-j 4" + files);
+    EXPECT_EQ(serial.status, 1);
+    EXPECT_EQ(parallel.status, 1);
+    EXPECT_EQ(parallel.out, serial.out);
+    EXPECT_EQ(test::ReadFile(Path("ir3.csv")), serialTable);
+}
+
+// An honest float file with a 2.6 GB data chunk (sparse: silence takes no
+// disk space) is analysed to its end, and the run's memory stays small
+// because the file is mapped and streamed, not read whole.
+TEST_F(BatchOutputs, AFileOver2GBIsAnalysedInLittleMemory)
+{
+    constexpr std::uint64_t kDataBytes = 2600000000ull / 16 * 16;
+    auto header = test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 1));
+    header.resize(header.size() - 16);  // keep the header only
+    const std::uint32_t size32 = static_cast<std::uint32_t>(kDataBytes);
+    std::memcpy(header.data() + header.size() - 4, &size32, 4);
+    test::WriteFile(Path("big.wav"), header);
+    fs::resize_file(Path("big.wav"), header.size() + kDataBytes);
+
+    const pid_t child = fork();
+    if (child == 0) {
+        const std::string path = Path("big.wav");
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        execl(HALVANE_BATCH, HALVANE_BATCH, "--window", "1000", path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    constexpr long kMaxPeakKb = 200 * 1024;  // the file itself is 2.6 GB
+    EXPECT_LT(usage.ru_maxrss, kMaxPeakKb);
+    // 162.5 million frames of 1 s windows at 48 kHz.
+    const std::string table = test::ReadFile(Path("big.csv"));
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 3385);
+}
+
+}  // namespace
+}  // namespace halvane
