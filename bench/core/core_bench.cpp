@@ -61,7 +61,7 @@ public:
     explicit MemoryRunStorage(const std::vector<std::byte>& input) : m_input(input) {}
     Result<std::unique_ptr<InputImage>> Open(const std::string&) override
     {
-        return std::unique_ptr<InputImage>(std::make_unique<MemoryImage>(m_input));
+        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_input));
     }
     std::unique_ptr<std::ostream> CreateTable(const std::string&) override
     {
@@ -85,6 +85,23 @@ void BM_BatchRun60sFloat(benchmark::State& state)
     }
 }
 BENCHMARK(BM_BatchRun60sFloat)->Unit(benchmark::kMillisecond);
+
+// A data set: 300 responses of 2 s, one run each, as halvane-batch -j 1
+// does them (without the files; bench/compare-peer measures whole processes).
+void BM_BatchRun300Files2s(benchmark::State& state)
+{
+    const auto image = SyntheticFile(32, 2.0);
+    MemoryRunStorage storage(image);
+    for (auto _ : state) {
+        for (int file = 0; file < 300; ++file) {
+            SharedState shared;
+            shared.IrFileName = "/bench/set/ir.wav";
+            ScriptedDialogue dialogue({"0", "1000", "5", "0"});
+            benchmark::DoNotOptimize(RunAnalysis(shared, dialogue, storage, storage));
+        }
+    }
+}
+BENCHMARK(BM_BatchRun300Files2s)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -34,6 +34,16 @@ private:
     std::vector<std::byte> m_bytes;
 };
 
+// Bytes held elsewhere, which must outlive the image.
+class BorrowedImage final : public InputImage {
+public:
+    explicit BorrowedImage(std::span<const std::byte> bytes) : m_bytes(bytes) {}
+    std::span<const std::byte> Bytes() const override { return m_bytes; }
+
+private:
+    std::span<const std::byte> m_bytes;
+};
+
 // Where a run opens its impulse response. The disk version is the one users
 // get; tests and the fuzzer keep their files in memory.
 class InputSource {

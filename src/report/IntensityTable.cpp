@@ -1,6 +1,6 @@
 #include "report/IntensityTable.h"
 
-#include <string>
+#include <charconv>
 
 #include "report/NumberFormat.h"
 
@@ -10,16 +10,23 @@ void WriteIntensityHeader(std::ostream& out) { out << "\"De\",\"Ix\",\"Iy\",\"Iz
 
 void WriteIntensityRow(std::ostream& out, const WindowSums& sums)
 {
-    std::string line;
+    // One row formatted in place and written at once: no allocation per row.
+    char line[4 * kMaxNumberChars + 8];
+    char* end = line;
     if (sums.isFloat) {
-        line = FormatSingle(sums.De32) + ',' + FormatSingle(sums.Ix32) + ',' + FormatSingle(sums.Iy32) + ',' +
-               FormatSingle(sums.Iz32);
+        for (const float v : {sums.De32, sums.Ix32, sums.Iy32, sums.Iz32}) {
+            end = WriteSingle(end, v);
+            *end++ = ',';
+        }
     } else {
-        line = std::to_string(sums.De16) + ',' + std::to_string(sums.Ix16) + ',' + std::to_string(sums.Iy16) + ',' +
-               std::to_string(sums.Iz16);
+        for (const std::int64_t v : {sums.De16, sums.Ix16, sums.Iy16, sums.Iz16}) {
+            end = std::to_chars(end, end + kMaxNumberChars, v).ptr;
+            *end++ = ',';
+        }
     }
-    line += "\r\n";
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    end[-1] = '\r';
+    *end++ = '\n';
+    out.write(line, end - line);
 }
 
 }  // namespace halvane

@@ -11,46 +11,77 @@ namespace {
 // Rounds value to `digits` significant digits and writes it in plain decimal
 // form when its decimal exponent lies in [-4, maxFixedExponent), otherwise as
 // mantissa, E, sign and at least two exponent digits. Trailing zeros and a
-// bare decimal point are dropped. Always '.' as separator.
-std::string FormatSignificant(double value, int digits, int maxFixedExponent)
+// bare decimal point are dropped. Always '.' as separator. Writes at most
+// kMaxSignificantChars characters at out and returns the end; allocates nothing.
+char* WriteSignificant(char* out, double value, int digits, int maxFixedExponent)
 {
-    if (std::isnan(value)) return "NaN";
-    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
-    if (value == 0) return "0";
+    auto put = [&out](std::string_view text) {
+        for (const char c : text) *out++ = c;
+    };
+    if (std::isnan(value)) {
+        put("NaN");
+        return out;
+    }
+    if (std::isinf(value)) {
+        put(value > 0 ? "Infinity" : "-Infinity");
+        return out;
+    }
+    if (value == 0) {
+        put("0");
+        return out;
+    }
 
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, digits - 1);
     const std::string_view scientific(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t ePos = scientific.find('e');
-    const int exponent = std::atoi(std::string(scientific.substr(ePos + 1)).c_str());
+    int exponent = 0;
+    std::string_view exponentText = scientific.substr(ePos + 1);
+    if (!exponentText.empty() && exponentText[0] == '+') exponentText.remove_prefix(1);
+    std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
     const bool negative = scientific[0] == '-';
-    std::string mantissaDigits;  // the significant digits without point or sign
-    for (char c : scientific.substr(0, ePos)) {
-        if (c >= '0' && c <= '9') mantissaDigits.push_back(c);
+    char mantissa[32];  // the significant digits without point or sign
+    std::size_t count = 0;
+    for (const char c : scientific.substr(0, ePos)) {
+        if (c >= '0' && c <= '9') mantissa[count++] = c;
     }
-    while (mantissaDigits.size() > 1 && mantissaDigits.back() == '0') mantissaDigits.pop_back();
+    while (count > 1 && mantissa[count - 1] == '0') --count;
+    const std::string_view significant(mantissa, count);
 
-    std::string text = negative ? "-" : "";
+    if (negative) *out++ = '-';
     if (exponent < -4 || exponent >= maxFixedExponent) {
-        text += mantissaDigits[0];
-        if (mantissaDigits.size() > 1) text += "." + mantissaDigits.substr(1);
-        text += exponent < 0 ? "E-" : "E+";
+        *out++ = significant[0];
+        if (count > 1) {
+            *out++ = '.';
+            put(significant.substr(1));
+        }
+        put(exponent < 0 ? "E-" : "E+");
         const int magnitude = std::abs(exponent);
-        if (magnitude < 10) text += '0';
-        text += std::to_string(magnitude);
-        return text;
+        if (magnitude < 10) *out++ = '0';
+        return std::to_chars(out, out + 8, magnitude).ptr;
     }
     if (exponent < 0) {
-        text += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + mantissaDigits;
-        return text;
+        put("0.");
+        for (int z = 0; z < -exponent - 1; ++z) *out++ = '0';
+        put(significant);
+        return out;
     }
     const auto integerDigits = static_cast<std::size_t>(exponent) + 1;
-    if (mantissaDigits.size() <= integerDigits) {
-        text += mantissaDigits + std::string(integerDigits - mantissaDigits.size(), '0');
+    if (count <= integerDigits) {
+        put(significant);
+        for (std::size_t z = count; z < integerDigits; ++z) *out++ = '0';
     } else {
-        text += mantissaDigits.substr(0, integerDigits) + "." + mantissaDigits.substr(integerDigits);
+        put(significant.substr(0, integerDigits));
+        *out++ = '.';
+        put(significant.substr(integerDigits));
     }
-    return text;
+    return out;
+}
+
+std::string FormatSignificant(double value, int digits, int maxFixedExponent)
+{
+    char text[kMaxNumberChars];
+    return std::string(text, WriteSignificant(text, value, digits, maxFixedExponent));
 }
 
 std::string WithSeparator(std::string text, char decimalSeparator)
@@ -66,6 +97,10 @@ std::string WithSeparator(std::string text, char decimalSeparator)
 std::string FormatSingle(float value) { return FormatSignificant(value, 7, 7); }
 
 std::string FormatDouble(double value) { return FormatSignificant(value, 15, 15); }
+
+char* WriteSingle(char* out, float value) { return WriteSignificant(out, value, 7, 7); }
+
+char* WriteDouble(char* out, double value) { return WriteSignificant(out, value, 15, 15); }
 
 std::string FormatGeneral(double value, char decimalSeparator)
 {

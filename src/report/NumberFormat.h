@@ -20,6 +20,12 @@ std::string FormatSingle(float value);
 // significant digits, exponent form below 1E-04 and from 1E+15 on.
 std::string FormatDouble(double value);
 
+// The same forms written at out without allocating: at most kMaxNumberChars
+// characters, the end returned. For the tables' rows.
+inline constexpr int kMaxNumberChars = 40;
+char* WriteSingle(char* out, float value);
+char* WriteDouble(char* out, double value);
+
 // The general number form used when printing a number on a picture: a blank
 // in place of the sign for a non-negative value, then the shortest decimal
 // form with at most 15 significant digits, no grouping, no trailing zeros,

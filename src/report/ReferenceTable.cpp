@@ -1,7 +1,5 @@
 #include "report/ReferenceTable.h"
 
-#include <string>
-
 #include "report/NumberFormat.h"
 
 namespace halvane {
@@ -10,9 +8,16 @@ void WriteReferenceHeader(std::ostream& out) { out << "\"time (ms)\",\"Az\",\"El
 
 void WriteReferenceRow(std::ostream& out, double timeMs, double az, double el, double idDb, double li)
 {
-    const std::string line = FormatDouble(timeMs) + ',' + FormatDouble(az) + ',' + FormatDouble(el) + ',' +
-                             FormatDouble(idDb) + ',' + FormatDouble(li) + "\r\n";
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    // One row formatted in place and written at once: no allocation per row.
+    char line[5 * kMaxNumberChars + 8];
+    char* end = line;
+    for (const double v : {timeMs, az, el, idDb, li}) {
+        end = WriteDouble(end, v);
+        *end++ = ',';
+    }
+    end[-1] = '\r';
+    *end++ = '\n';
+    out.write(line, end - line);
 }
 
 }  // namespace halvane

@@ -83,16 +83,6 @@ private:
     std::shared_ptr<LineCounter> m_counter;
 };
 
-// The fuzzed bytes themselves as an input image.
-class BytesImage final : public InputImage {
-public:
-    explicit BytesImage(std::span<const std::byte> bytes) : m_bytes(bytes) {}
-    std::span<const std::byte> Bytes() const override { return m_bytes; }
-
-private:
-    std::span<const std::byte> m_bytes;
-};
-
 // The fuzzed bytes as the input, the tables as line counters.
 class FuzzStorage final : public InputSource, public TableStorage {
 public:
@@ -105,7 +95,7 @@ public:
     Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
     {
         if (path != kInput) return Failure{"it does not exist"};
-        return std::unique_ptr<InputImage>(std::make_unique<BytesImage>(std::as_bytes(m_bytes)));
+        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(std::as_bytes(m_bytes)));
     }
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
     {
