@@ -107,9 +107,8 @@ void ConventionCheck::Finish()
 
 bool ConventionCheck::Needed(std::size_t window) const
 {
-    const std::size_t from = window >= m_searchWindows ? window - m_searchWindows : 0;
     return std::any_of(m_finders.begin(), m_finders.end(),
-                       [&](const DirectSoundFinder& f) { return f.HasCandidateIn(from, window); });
+                       [&](const DirectSoundFinder& f) { return f.IsCandidate(window); });
 }
 
 void ConventionCheck::CloseWindow()
@@ -122,13 +121,13 @@ void ConventionCheck::CloseWindow()
     }
     if (Needed(window)) m_kept[window] = m_current;
 
-    // Candidates leave a finder only at its front; the windows kept for them (and the few
-    // after each) go once no finder needs them any more.
+    // Candidates leave a finder only from its front; a window's sums go once it is a
+    // candidate of no finder.
     for (std::size_t n = 0; n < kNorms.size(); ++n) {
         const auto after = m_finders[n].DirectWindow();
         if (!before[n] || before[n] == after) continue;
-        const std::size_t end = (after ? *after : window) + m_searchWindows;
-        for (auto it = m_kept.lower_bound(*before[n]); it != m_kept.end() && it->first <= end;)
+        const auto end = after ? m_kept.lower_bound(*after) : m_kept.end();
+        for (auto it = m_kept.lower_bound(*before[n]); it != end;)
             it = Needed(it->first) ? std::next(it) : m_kept.erase(it);
     }
     m_current = {};
@@ -141,14 +140,14 @@ std::optional<DirectSoundReading> ConventionCheck::Read(AmbisonicConvention conv
     const auto first = m_finders[NormIndex(convention.norm)].DirectWindow();
     if (!first) return std::nullopt;
 
+    // The loudest window of the following 10 ms is louder than every window before it, so it
+    // is a candidate itself and its sums are kept.
     std::size_t loudest = *first;
     double loudestEnergy = EnergyIn(m_kept.at(*first), convention.norm);
-    for (std::size_t k = *first + 1; k <= *first + m_searchWindows; ++k) {
-        const auto it = m_kept.find(k);
-        if (it == m_kept.end()) continue;
+    for (auto it = m_kept.upper_bound(*first); it != m_kept.end() && it->first <= *first + m_searchWindows; ++it) {
         const double energy = EnergyIn(it->second, convention.norm);
         if (std::isfinite(energy) && energy > loudestEnergy) {
-            loudest = k;
+            loudest = it->first;
             loudestEnergy = energy;
         }
     }

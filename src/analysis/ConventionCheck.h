@@ -22,8 +22,8 @@
 // channels; there the exact ratio wins.
 //
 // The analysis is one pass over the frames in blocks: it keeps the window sums of only those
-// windows that can still be the direct sound (see DirectSound.h) and the few after each, so
-// its memory does not grow with the length of the response.
+// windows that can still be the direct sound (see DirectSound.h), so its memory does not grow
+// with the length of the response (only a response that keeps getting louder makes many).
 //
 // Direction convention: azimuth positive to the left (towards +Y), elevation positive upwards,
 // degrees; Az = atan2(Iy, Ix) in (-180, 180], El = asin(Iz / |I|) with Ix = sum X*W,
@@ -131,8 +131,7 @@ private:
     std::size_t m_framesPerWindow;
     std::size_t m_searchWindows;
     std::array<DirectSoundFinder, 3> m_finders;  // by normalisation: SN3D, N3D, FuMa
-    std::array<std::size_t, 3> m_firstCandidate{};
-    std::map<std::size_t, ChannelProducts> m_kept;  // windows near a candidate
+    std::map<std::size_t, ChannelProducts> m_kept;  // the candidates' windows
     ChannelProducts m_current{};
     std::size_t m_framesInCurrent = 0;
     bool m_finished = false;

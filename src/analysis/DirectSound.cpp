@@ -50,13 +50,6 @@ bool DirectSoundFinder::IsCandidate(std::size_t window) const
     return at != m_candidates.end() && at->window == window;
 }
 
-bool DirectSoundFinder::HasCandidateIn(std::size_t firstWindow, std::size_t lastWindow) const
-{
-    const auto at = std::lower_bound(m_candidates.begin(), m_candidates.end(), firstWindow,
-                                     [](const Candidate& c, std::size_t w) { return c.window < w; });
-    return at != m_candidates.end() && at->window <= lastWindow;
-}
-
 std::optional<std::size_t> FindDirectSoundWindow(std::span<const double> windowEnergies)
 {
     DirectSoundFinder finder;

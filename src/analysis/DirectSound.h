@@ -37,8 +37,6 @@ public:
     std::optional<std::size_t> DirectWindow() const;
     /// True when window could still turn out to be the direct sound, given what came so far.
     bool IsCandidate(std::size_t window) const;
-    /// True when some window from firstWindow to lastWindow (both included) is a candidate.
-    bool HasCandidateIn(std::size_t firstWindow, std::size_t lastWindow) const;
     std::size_t WindowCount() const { return m_windowCount; }
     /// The loudest finite energy so far (0 before any).
     double LoudestEnergy() const { return m_loudest; }

@@ -102,7 +102,8 @@ WavWriteResult CheckFloatWav(std::uint32_t sampleRateHz, int channelCount, std::
     if (channelCount <= 0 || channelCount > 0xFFFF) return {false, "the channel count must be 1 to 65535"};
     if (sampleRateHz == 0) return {false, "the sample rate must be above 0"};
     const std::uint64_t blockAlign = kBytesPerSample * static_cast<std::uint64_t>(channelCount);
-    if (blockAlign > 0xFFFF || sampleRateHz * blockAlign > 0xFFFFFFFF || frameCount > kMaxFloatWavDataBytes / blockAlign)
+    if (blockAlign > 0xFFFF || sampleRateHz * blockAlign > 0xFFFFFFFF ||
+        frameCount > kMaxFloatWavDataBytes / blockAlign)
         return {false, "the result would be too large for a WAV file"};
     return {};
 }

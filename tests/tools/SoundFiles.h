@@ -29,7 +29,8 @@ inline std::string WriteSoundFile(const std::filesystem::path& path, int format,
     info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr) return sf_strerror(nullptr);
-    if (markBFormat && sf_command(file, SFC_WAVEX_SET_AMBISONIC, nullptr, SF_AMBISONIC_B_FORMAT) != SF_AMBISONIC_B_FORMAT) {
+    if (markBFormat &&
+        sf_command(file, SFC_WAVEX_SET_AMBISONIC, nullptr, SF_AMBISONIC_B_FORMAT) != SF_AMBISONIC_B_FORMAT) {
         sf_close(file);
         return "cannot mark the file as B-format";
     }

@@ -17,7 +17,10 @@ namespace halvane::testing {
 inline constexpr std::uint16_t kTagPcm = 1;
 
 inline std::string U16(std::uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-inline std::string U32(std::uint32_t v) { return U16(static_cast<std::uint16_t>(v)) + U16(static_cast<std::uint16_t>(v >> 16)); }
+inline std::string U32(std::uint32_t v)
+{
+    return U16(static_cast<std::uint16_t>(v)) + U16(static_cast<std::uint16_t>(v >> 16));
+}
 
 /// One chunk: id, 32-bit size (the body's length), body, and a pad byte after an odd-sized body.
 inline std::string Chunk(const std::string& id, const std::string& body)

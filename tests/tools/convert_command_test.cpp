@@ -225,7 +225,8 @@ TEST(ConvertCommand, UsageErrorsExitWithTwo)
     }
     const auto help = Convert({"--help"}, scratch.Path());
     EXPECT_EQ(help.exitStatus, 0);
-    EXPECT_EQ(help.out.rfind("usage: halvane-convert IN OUT [--order auto|ambix|fuma] [--norm auto|sn3d|n3d|fuma]\n", 0), 0u);
+    EXPECT_EQ(
+        help.out.rfind("usage: halvane-convert IN OUT [--order auto|ambix|fuma] [--norm auto|sn3d|n3d|fuma]\n", 0), 0u);
     EXPECT_NE(help.out.find("FLAC"), std::string::npos);
     const auto version = Convert({"--version"}, scratch.Path());
     EXPECT_EQ(version.exitStatus, 0);

@@ -122,21 +122,23 @@ TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
         int format;
         int bits;  // significant bits of a sample: 16, 24 or 32 (integer), 24 (float), 53 (double)
     };
-    const std::vector<std::pair<std::string, int>> majors = {{"WAV", SF_FORMAT_WAV}, {"WAV extensible", SF_FORMAT_WAVEX},
-                                                             {"RF64", SF_FORMAT_RF64}, {"W64", SF_FORMAT_W64},
-                                                             {"AIFF", SF_FORMAT_AIFF}, {"CAF", SF_FORMAT_CAF}};
+    const std::vector<std::pair<std::string, int>> majors = {
+        {"WAV", SF_FORMAT_WAV}, {"WAV extensible", SF_FORMAT_WAVEX}, {"RF64", SF_FORMAT_RF64},
+        {"W64", SF_FORMAT_W64}, {"AIFF", SF_FORMAT_AIFF},           {"CAF", SF_FORMAT_CAF}};
     const std::vector<Format> sampleTypes = {{"16-bit", SF_FORMAT_PCM_16, 16}, {"24-bit", SF_FORMAT_PCM_24, 24},
                                              {"32-bit", SF_FORMAT_PCM_32, 32}, {"float", SF_FORMAT_FLOAT, 24},
                                              {"double", SF_FORMAT_DOUBLE, 53}};
     std::vector<Format> formats;
     for (const auto& [major, code] : majors)
-        for (const auto& type : sampleTypes) formats.push_back({major + " " + type.name, code | type.format, type.bits});
+        for (const auto& type : sampleTypes)
+            formats.push_back({major + " " + type.name, code | type.format, type.bits});
     formats.push_back({"FLAC 16-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 16});
     formats.push_back({"FLAC 24-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 24});
 
     // Eight frames of 32-bit values: both extremes, zero, and values whose low bits a reader
     // that dropped precision would lose.
-    std::vector<std::int32_t> raw = {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(), 0, -1};
+    std::vector<std::int32_t> raw = {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
+                                     0, -1};
     std::uint32_t seed = 7;
     while (raw.size() < 32) raw.push_back(static_cast<std::int32_t>(seed = seed * 2654435761u + 12345u));
 
@@ -148,7 +150,8 @@ TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
         std::vector<double> stored;
         for (std::int32_t v : raw) {
             const std::int64_t step = format.bits >= 32 ? 1 : std::int64_t{1} << (32 - format.bits);
-            stored.push_back(static_cast<double>((static_cast<std::int64_t>(v) / step - (v % step < 0)) * step) / 2147483648.0);
+            stored.push_back(static_cast<double>((static_cast<std::int64_t>(v) / step - (v % step < 0)) * step) /
+                             2147483648.0);
         }
         const auto in = scratch.Path() / ("in-" + std::to_string(f));
         const auto out = scratch.Path() / ("out-" + std::to_string(f) + ".wav");
@@ -166,9 +169,11 @@ TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
             const double* s = &stored[4 * frame];  // W, X, Y, Z with W 3 dB down
             const float expected[4] = {static_cast<float>(s[0] * std::sqrt(2.0)), static_cast<float>(s[2]),
                                        static_cast<float>(s[3]), static_cast<float>(s[1])};
-            for (std::size_t c = 0; c < 4; ++c)
-                ASSERT_EQ(std::bit_cast<std::uint32_t>(back.samples[4 * frame + c]), std::bit_cast<std::uint32_t>(expected[c]))
-                    << "frame " << frame << ", channel " << c << ": " << back.samples[4 * frame + c] << " vs " << expected[c];
+            for (std::size_t c = 0; c < 4; ++c) {
+                const float got = back.samples[4 * frame + c];
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(expected[c]))
+                    << "frame " << frame << ", channel " << c << ": " << got << " vs " << expected[c];
+            }
         }
     }
 }
@@ -287,7 +292,8 @@ TEST(ConventionChoice, OneGivenPartLeavesTheOtherToBeFound)
         {"FuMa, gains given", Convention::FumaFuma, {}, Normalisation::Fuma, kFuma, false},
         {"N3D, order given", Convention::AmbixN3d, ChannelOrder::Ambix, {}, kAmbixN3d, false},
         // The order given is wrong; the gains found are still the file's own.
-        {"FuMa, AmbiX order given", Convention::FumaFuma, ChannelOrder::Ambix, {}, {ChannelOrder::Ambix, Normalisation::Fuma}, true},
+        {"FuMa, AmbiX order given", Convention::FumaFuma, ChannelOrder::Ambix, {},
+         {ChannelOrder::Ambix, Normalisation::Fuma}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -320,6 +326,21 @@ TEST(ConventionChoice, SilenceHasNoReadingAndBadSamplesDoNotHideTheDirectSound)
     ASSERT_TRUE(reading);
     EXPECT_EQ(reading->placement, Placement::Nowhere);
     EXPECT_FALSE(reading->planeWave);
+}
+
+TEST(ConventionChoice, TheDirectSoundIsTheLoudestWindowOfItsFirst10Ms)
+{
+    // A half-sine pulse starting 10 frames before the end of window 4: that window comes within
+    // 20 dB of the loudest (about 13 dB down) but the pulse's bulk lies in window 5.
+    std::vector<double> signal(14400, 0.0);
+    for (int k = 0; k < 48; ++k) signal[1190 + k] = 0.6 * std::sin(std::numbers::pi * k / 48);
+    const auto frames = InConvention(PlaneWaveAmbix(-40, 15, signal), Convention::FumaFuma);
+    const auto verdict = JudgeConvention(CheckOf(frames), {}, {});
+    ASSERT_TRUE(verdict);
+    EXPECT_EQ(verdict->Used().convention, kFuma);
+    EXPECT_EQ(verdict->Used().window, 5u);
+    EXPECT_DOUBLE_EQ(verdict->Used().startMs, 25.0);
+    EXPECT_NEAR(verdict->Used().azimuthDeg, -40, kExactDirectionToleranceDeg);
 }
 
 TEST(ConventionChoice, DirectionsArePlacedAtTheirLimits)

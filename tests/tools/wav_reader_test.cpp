@@ -31,7 +31,8 @@ std::vector<double> ReadAllInBlocks(SoundFileReader& reader, std::size_t blockFr
 {
     std::vector<double> all;
     std::vector<double> block(blockFrames * 4);
-    while (const std::size_t got = reader.ReadFrames(block)) all.insert(all.end(), block.begin(), block.begin() + got * 4);
+    while (const std::size_t got = reader.ReadFrames(block))
+        all.insert(all.end(), block.begin(), block.begin() + got * 4);
     EXPECT_EQ(reader.Error(), "");
     return all;
 }
@@ -64,7 +65,7 @@ TEST(WavReaderLayouts, NamesTheFormatAndMarksBFormatFiles)
         const char* formatName;
     };
     const std::vector<Case> cases = {
-        {"B-format extensible (.amb)", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, true, "WAVEX (Microsoft), Signed 16 bit PCM"},
+        {"B-format (.amb)", SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, true, "WAVEX (Microsoft), Signed 16 bit PCM"},
         {"plain extensible", SF_FORMAT_WAVEX | SF_FORMAT_FLOAT, false, "WAVEX (Microsoft), 32 bit float"},
         {"RF64", SF_FORMAT_RF64 | SF_FORMAT_PCM_24, false, "RF64 (RIFF 64), Signed 24 bit PCM"},
         {"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, false, "FLAC (Free Lossless Audio Codec), Signed 24 bit PCM"},
@@ -88,6 +89,7 @@ TEST(WavReaderLayouts, NamesTheFormatAndMarksBFormatFiles)
 TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
 {
     ScratchFolder scratch("reader-hostile");
+    const std::string samples(16, '\1');
     struct Case {
         const char* name;
         std::string bytes;
@@ -97,8 +99,8 @@ TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
         {"empty", ""},
         {"header cut short", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16))).substr(0, 25)},
         {"no data chunk", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16)))},
-        {"no channels", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 0, 48000, 8, 16)) + Chunk("data", std::string(16, '\1')))},
-        {"no sample rate", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 0, 8, 16)) + Chunk("data", std::string(16, '\1')))},
+        {"no channels", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 0, 48000, 8, 16)) + Chunk("data", samples))},
+        {"no sample rate", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 0, 8, 16)) + Chunk("data", samples))},
         {"format chunk cut short", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16).substr(0, 8)))},
     };
     for (const auto& c : cases) {

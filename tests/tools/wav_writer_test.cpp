@@ -96,7 +96,8 @@ TEST(WavWriter, RoundTripsThroughLibsndfileBitForBit)
     EXPECT_EQ(read.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     ASSERT_EQ(read.samples.size(), samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(read.samples[i]), std::bit_cast<std::uint32_t>(samples[i])) << "sample " << i;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(read.samples[i]), std::bit_cast<std::uint32_t>(samples[i]))
+            << "sample " << i;
 }
 
 TEST(WavWriter, BlocksGiveTheSameBytesAsOneWrite)

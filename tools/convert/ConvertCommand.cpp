@@ -69,9 +69,9 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
     check.Finish();
 
     const auto verdict = JudgeConvention(check, options.order, options.norm);
-    const AmbisonicConvention used =
-        verdict ? verdict->Used().convention
-                : AmbisonicConvention{options.order.value_or(ChannelOrder::Ambix), options.norm.value_or(Normalisation::Sn3d)};
+    const AmbisonicConvention used = verdict ? verdict->Used().convention
+                                             : AmbisonicConvention{options.order.value_or(ChannelOrder::Ambix),
+                                                                   options.norm.value_or(Normalisation::Sn3d)};
 
     // Second pass: convert and write.
     if (std::string failure = reader.Rewind(); !failure.empty()) return messages.Fail(inName + " " + failure);

@@ -77,7 +77,8 @@ std::size_t SoundFileReader::ReadFrames(std::span<double> interleaved)
 std::string SoundFileReader::Rewind()
 {
     if (m_file == nullptr) return "is not open";
-    if (sf_seek(m_file, 0, SEEK_SET) != 0) return std::string("cannot be read again from its start: ") + sf_strerror(m_file);
+    if (sf_seek(m_file, 0, SEEK_SET) != 0)
+        return std::string("cannot be read again from its start: ") + sf_strerror(m_file);
     return {};
 }
 

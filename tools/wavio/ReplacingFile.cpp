@@ -70,7 +70,9 @@ DescriptorBuffer::pos_type DescriptorBuffer::seekoff(off_type offset, std::ios_b
 {
     const pos_type failed(off_type(-1));
     if (!(which & std::ios_base::out) || !Drain()) return failed;
-    const int whence = direction == std::ios_base::beg ? SEEK_SET : direction == std::ios_base::cur ? SEEK_CUR : SEEK_END;
+    const int whence = direction == std::ios_base::beg   ? SEEK_SET
+                       : direction == std::ios_base::cur ? SEEK_CUR
+                                                         : SEEK_END;
     const off_t at = ::lseek(m_fd, static_cast<off_t>(offset), whence);
     return at < 0 ? failed : pos_type(static_cast<off_type>(at));
 }
