@@ -25,7 +25,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-TEST(DirectSound, FirstWindowWithin20DbOfTheLoudest)
+TEST(DirectSoundCheck, FirstWindowWithin20DbOfTheLoudest)
 {
     struct Case {
         const char* name;
@@ -49,7 +49,7 @@ TEST(DirectSound, FirstWindowWithin20DbOfTheLoudest)
     }
 }
 
-TEST(DirectSound, StreamingKeepsTheAnswerOfTheWholeSequence)
+TEST(DirectSoundCheck, StreamingKeepsTheAnswerOfTheWholeSequence)
 {
     // The finder forgets windows as it goes; on every prefix of rising, falling and ragged
     // sequences it must still agree with the rule applied to the whole prefix at once.
@@ -77,7 +77,7 @@ TEST(DirectSound, StreamingKeepsTheAnswerOfTheWholeSequence)
     }
 }
 
-TEST(DirectSound, WindowsThatCannotBeTheDirectSoundStillSetTheLoudest)
+TEST(DirectSoundCheck, WindowsThatCannotBeTheDirectSoundStillSetTheLoudest)
 {
     DirectSoundFinder finder;
     const std::vector<std::pair<double, bool>> windows = {{0.5, true}, {5, true}, {1000, false}, {30, true}};
