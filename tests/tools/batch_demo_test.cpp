@@ -4,7 +4,7 @@
 #include "RunCommand.h"
 #include "WavBytes.h"
 #include "demo/DemoRoom.h"
-#include "wavio/WavWriter.h"
+#include "bformat/WavWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ TEST(BatchOnDemo, ReferenceTableFindsEveryArrival)
     const auto wav = scratch.Path() / "demo-room.wav";
     {
         std::ofstream out(wav, std::ios::binary);
-        ASSERT_TRUE(wavio::WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
+        ASSERT_TRUE(WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
                                          demo::RenderDemoImpulseResponse(demo::DemoRoom{}))
                         .ok);
     }

@@ -1,9 +1,11 @@
-// halvane-convert end to end: exit status, messages, and that the input is never touched.
+// halvane-convert end to end: exit status, messages, the output put in place whole, and the
+// input never touched.
 
 #include "RunCommand.h"
+#include "SoundFiles.h"
 #include "WavBytes.h"
-#include "wavio/FileImage.h"
-#include "wavio/WavReader.h"
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -20,13 +22,14 @@ void WriteBytes(const fs::path& path, const std::string& bytes)
     out << bytes;
 }
 
-// A FuMa 24-bit file of a plane wave from azimuthDeg, elevation 0.
-std::string FumaFile(double azimuthDeg)
+// A 24-bit W, X, Y, Z file (W 3 dB down) of a plane wave from azimuthDeg, elevation 0.
+void WriteFumaFile(const fs::path& path, double azimuthDeg, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                   bool markBFormat = false)
 {
     std::vector<double> signal(2400, 0.0);
     for (int n = 0; n < 24; ++n) signal[480 + n] = 0.6 * std::cos(0.5 * n) * std::exp(-n / 6.0);
     const auto frames = InConvention(PlaneWaveAmbix(azimuthDeg, 0, signal), Convention::FumaFuma);
-    return RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 12, 24)) + Chunk("data", EncodeSamples(Encoding::Pcm24, frames)));
+    ASSERT_EQ(WriteSoundFile(path, format, 4, 48000, frames, markBFormat), "");
 }
 
 CommandResult Convert(const std::vector<std::string>& args, const fs::path& scratch)
@@ -34,25 +37,25 @@ CommandResult Convert(const std::vector<std::string>& args, const fs::path& scra
     return RunCommand(HALVANE_CONVERT_COMMAND, args, scratch);
 }
 
-TEST(ConvertCommand, ConvertsAFumaFileToTheFloatLayout)
+TEST(ConvertCommand, FindsTheConventionAndWritesTheFloatLayout)
 {
     ScratchFolder scratch("convert-ok");
-    const auto in = scratch.Path() / "hall.wav";
+    const auto in = scratch.Path() / "hall.flac";
     const auto out = scratch.Path() / "hall-ambix.wav";
-    WriteBytes(in, FumaFile(30));
-    const auto run = Convert({in.string(), out.string(), "--order", "fuma", "--norm", "fuma"}, scratch.Path());
+    WriteFumaFile(in, 30, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    const auto run = Convert({in.string(), out.string()}, scratch.Path());
     EXPECT_EQ(run.exitStatus, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_NE(run.out.find("Az 30"), std::string::npos) << run.out;
-    const auto image = wavio::ReadFileImage(out);
-    ASSERT_TRUE(image.ok);
-    const std::string written(reinterpret_cast<const char*>(image.bytes.data()), image.bytes.size());
+    EXPECT_NE(run.out.find("convention: FuMa, found from the direct sound at 10.0 ms: a plane wave"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("Az 30.0, El 0.0"), std::string::npos) << run.out;
+    const std::string written = Slurp(out);
     EXPECT_EQ(written.substr(96, 4), "data");
-    const auto read = wavio::ReadWav(image.bytes);
-    ASSERT_EQ(read.status, wavio::WavReadStatus::Ok);
-    EXPECT_EQ(read.audio.format.encoding, wavio::SampleEncoding::Float);
-    EXPECT_EQ(read.audio.frameCount, 2400u);
-    EXPECT_FALSE(fs::exists(scratch.Path() / "hall-ambix.wav.partial"));
+    const SoundRead read = ReadSoundFile(out);
+    EXPECT_EQ(read.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(read.info.frames, 2400);
+    for (const auto& entry : fs::directory_iterator(scratch.Path()))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
 }
 
 TEST(ConvertCommand, WarnsButStillConvertsWhenTheDirectSoundComesFromBehind)
@@ -60,12 +63,25 @@ TEST(ConvertCommand, WarnsButStillConvertsWhenTheDirectSoundComesFromBehind)
     ScratchFolder scratch("convert-behind");
     const auto in = scratch.Path() / "in.wav";
     const auto out = scratch.Path() / "out.wav";
-    WriteBytes(in, FumaFile(170));
+    WriteFumaFile(in, 170);
     const auto run = Convert({in.string(), out.string(), "--order", "fuma", "--norm", "fuma"}, scratch.Path());
     EXPECT_EQ(run.exitStatus, 0);
-    EXPECT_NE(run.err.find("warning"), std::string::npos);
-    EXPECT_NE(run.err.find("behind"), std::string::npos);
+    EXPECT_NE(run.err.find("warning: " + in.string() + ": the direct sound"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("from behind"), std::string::npos);
     EXPECT_TRUE(fs::exists(out));
+}
+
+TEST(ConvertCommand, AGivenConventionTheDataContradictIsObeyedWithAWarning)
+{
+    ScratchFolder scratch("convert-contradicted");
+    const auto in = scratch.Path() / "in.wav";
+    WriteFumaFile(in, 10);
+    const auto run = Convert({in.string(), (scratch.Path() / "out.wav").string(), "--order=ambix", "--norm=sn3d"},
+                             scratch.Path());
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_NE(run.out.find("convention: AmbiX/SN3D, as given"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("the data suggest FuMa rather than AmbiX/SN3D"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--order fuma --norm fuma"), std::string::npos) << run.err;
 }
 
 TEST(ConvertCommand, RefusesToWriteOverItsInput)
@@ -73,92 +89,120 @@ TEST(ConvertCommand, RefusesToWriteOverItsInput)
     ScratchFolder scratch("convert-same");
     fs::create_directories(scratch.Path() / "sub");
     const auto in = scratch.Path() / "ir.wav";
-    const std::string original = FumaFile(0);
-    WriteBytes(in, original);
+    WriteFumaFile(in, 0);
+    const std::string original = Slurp(in);
     fs::create_hard_link(in, scratch.Path() / "linked.wav");
     const std::vector<std::pair<const char*, std::string>> sameFile = {
         {"same path", in.string()},
         {"through ..", (scratch.Path() / "sub" / ".." / "ir.wav").string()},
         {"hard link", (scratch.Path() / "linked.wav").string()},
     };
-    // The temporary file beside OUT must not be the input either.
-    const auto partialNamed = scratch.Path() / "out.wav.partial";
-    WriteBytes(partialNamed, original);
-    const auto run = Convert({partialNamed.string(), (scratch.Path() / "out.wav").string()}, scratch.Path());
-    EXPECT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(Slurp(partialNamed), original);
-    EXPECT_TRUE(fs::exists(scratch.Path() / "out.wav"));
-
     for (const auto& [name, outName] : sameFile) {
         SCOPED_TRACE(name);
         const auto run = Convert({in.string(), outName}, scratch.Path());
         EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_NE(run.err.find("input"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("is the input file"), std::string::npos) << run.err;
         EXPECT_EQ(Slurp(in), original);
     }
+    // The temporary file beside OUT is created anew, so an input of that name is not truncated.
+    const auto partialNamed = scratch.Path() / "out.wav.partial";
+    fs::rename(scratch.Path() / "linked.wav", partialNamed);
+    const auto run = Convert({partialNamed.string(), (scratch.Path() / "out.wav").string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(Slurp(partialNamed), original);
+    EXPECT_TRUE(fs::exists(scratch.Path() / "out.wav"));
 }
 
-TEST(ConvertCommand, UnreadableInputFailsWithAMessageAndWritesNothing)
+TEST(ConvertCommand, ASymbolicLinkAtTheOutputNameIsReplacedAndItsTargetKept)
+{
+    ScratchFolder scratch("convert-symlink");
+    const auto in = scratch.Path() / "in.wav";
+    WriteFumaFile(in, 0);
+    const auto target = scratch.Path() / "precious.txt";
+    WriteBytes(target, "keep me");
+    const auto out = scratch.Path() / "out.wav";
+    fs::create_symlink(target, out);
+    const auto run = Convert({in.string(), out.string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_EQ(Slurp(target), "keep me");
+    EXPECT_FALSE(fs::is_symlink(out));
+    EXPECT_EQ(Slurp(out).substr(96, 4), "data");
+    // A link to the input is a name of its own, replaced like any other.
+    fs::remove(out);
+    fs::create_symlink(in, out);
+    const std::string original = Slurp(in);
+    EXPECT_EQ(Convert({in.string(), out.string()}, scratch.Path()).exitStatus, 0);
+    EXPECT_EQ(Slurp(in), original);
+    EXPECT_FALSE(fs::is_symlink(out));
+}
+
+TEST(ConvertCommand, RefusedInputsAndOutputsFailWithAMessageAndWriteNothing)
 {
     ScratchFolder scratch("convert-bad");
+    const auto in = scratch.Path() / "in.wav";
     const auto out = scratch.Path() / "out.wav";
+    const auto stereo = scratch.Path() / "stereo.wav";
+    ASSERT_EQ(WriteSoundFile(stereo, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 48000, {0.5, -0.5, 0.25, -0.25}), "");
+    const auto empty = scratch.Path() / "empty.wav";
+    ASSERT_EQ(WriteSoundFile(empty, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4, 48000, {}), "");
+    const auto text = scratch.Path() / "text.wav";
+    WriteBytes(text, "just some text, not audio");
+    WriteFumaFile(in, 0);
+    const auto occupied = scratch.Path() / "occupied";
+    fs::create_directories(occupied);
     struct Case {
         const char* name;
-        std::string bytes;
-        const char* messagePart;
+        fs::path input;
+        fs::path output;
+        std::string message;
     };
     const std::vector<Case> cases = {
-        {"truncated header", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16))).substr(0, 25), "ends inside"},
-        {"not a WAV file", "just some text, not audio", "RIFF"},
-        {"stereo", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 2, 48000, 4, 16)) + Chunk("data", std::string(16, '\1'))), "2 channels"},
-        {"no frames", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16)) + Chunk("data", "")), "no sample frames"},
-        {"zero block align", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 0, 16)) + Chunk("data", std::string(16, '\1'))), "block align"},
+        {"missing", scratch.Path() / "missing.wav", out, "missing.wav does not exist"},
+        {"folder", scratch.Path(), out, "is not a regular file"},
+        {"not audio", text, out, "text.wav cannot be read as audio: "},
+        {"2 channels", stereo, out, "stereo.wav has 2 channels; a first-order B-format file has 4"},
+        {"no frames", empty, out, "empty.wav holds no sample frames"},
+        {"output a folder", in, occupied, "occupied is a folder, FIFO or device, not a regular file"},
+        {"output folder missing", in, scratch.Path() / "no-such-folder" / "out.wav", "cannot be created"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto in = scratch.Path() / "in.wav";
-        WriteBytes(in, c.bytes);
-        const auto run = Convert({in.string(), out.string()}, scratch.Path());
+        const auto run = Convert({c.input.string(), c.output.string()}, scratch.Path());
         EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_NE(run.err.find(c.messagePart), std::string::npos) << run.err;
-        EXPECT_NE(run.err.find("in.wav"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "");
         EXPECT_FALSE(fs::exists(out));
     }
-    const auto missing = Convert({(scratch.Path() / "missing.wav").string(), out.string()}, scratch.Path());
-    EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_NE(missing.err.find("does not exist"), std::string::npos);
-    const auto folder = Convert({scratch.Path().string(), out.string()}, scratch.Path());
-    EXPECT_EQ(folder.exitStatus, 1);
-}
-
-TEST(ConvertCommand, AnUnwritableOutputFailsAndLeavesNothingBehind)
-{
-    ScratchFolder scratch("convert-unwritable");
-    const auto in = scratch.Path() / "in.wav";
-    WriteBytes(in, FumaFile(0));
-    const auto out = scratch.Path() / "no-such-folder" / "out.wav";
-    const auto run = Convert({in.string(), out.string()}, scratch.Path());
-    EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_NE(run.err.find("cannot be created"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_directory(occupied));
     EXPECT_FALSE(fs::exists(scratch.Path() / "no-such-folder"));
 }
 
-TEST(ConvertCommand, HintsAtFumaForFilesMarkedAsBFormat)
+TEST(ConvertCommand, AFifoAsInputIsRefusedWithoutWaitingForAWriter)
+{
+    ScratchFolder scratch("convert-fifo");
+    const auto fifo = scratch.Path() / "pipe.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Opening a FIFO for reading blocks until a writer comes, and none will: a blocking open
+    // would hang until the timeout kills it (status 124).
+    const auto run = RunCommand("timeout", {"20", HALVANE_CONVERT_COMMAND, fifo.string(),
+                                            (scratch.Path() / "out.wav").string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 1);
+    EXPECT_NE(run.err.find("pipe.wav is not a regular file"), std::string::npos) << run.err;
+}
+
+TEST(ConvertCommand, HintsAtFumaForFilesMarkedAsBFormatReadInAmbixOrder)
 {
     ScratchFolder scratch("convert-amb");
-    std::string fmt = ExtensibleFmtBody(kTagPcm, 4, 48000, 16, 16);
-    fmt.replace(fmt.size() - 14, 14, std::string("\x00\x00\x21\x07\xD3\x11\x86\x44\xC8\xC1\xCA\x00\x00\x00", 14));
-    const auto frames = InConvention(PlaneWaveAmbix(0, 0, {0.5, -0.25, 0.125}), Convention::FumaFuma);
     const auto in = scratch.Path() / "hall.amb";
-    WriteBytes(in, RiffFile(Chunk("fmt ", fmt) + Chunk("data", EncodeSamples(Encoding::Pcm16, frames))));
-    const auto plain = Convert({in.string(), (scratch.Path() / "a.wav").string()}, scratch.Path());
-    EXPECT_EQ(plain.exitStatus, 0);
-    EXPECT_NE(plain.err.find("--order fuma --norm fuma"), std::string::npos) << plain.err;
-    const auto told = Convert({in.string(), (scratch.Path() / "b.wav").string(), "--order", "fuma", "--norm", "fuma"},
-                              scratch.Path());
+    WriteFumaFile(in, 0, SF_FORMAT_WAVEX | SF_FORMAT_PCM_16, true);
+    const auto found = Convert({in.string(), (scratch.Path() / "a.wav").string()}, scratch.Path());
+    EXPECT_EQ(found.exitStatus, 0);
+    EXPECT_EQ(found.err, "");
+    EXPECT_NE(found.out.find("convention: FuMa, found"), std::string::npos) << found.out;
+    const auto told = Convert({in.string(), (scratch.Path() / "b.wav").string(), "--order", "ambix"}, scratch.Path());
     EXPECT_EQ(told.exitStatus, 0);
-    EXPECT_EQ(told.err, "");
-    EXPECT_NE(told.out.find("Az 0.0, El 0.0"), std::string::npos) << told.out;
+    EXPECT_NE(told.err.find("marked as B-format (.amb)"), std::string::npos) << told.err;
+    EXPECT_NE(told.err.find("--order fuma --norm fuma"), std::string::npos) << told.err;
 }
 
 TEST(ConvertCommand, UsageErrorsExitWithTwo)
@@ -177,9 +221,16 @@ TEST(ConvertCommand, UsageErrorsExitWithTwo)
         SCOPED_TRACE(name);
         const auto run = Convert(args, scratch.Path());
         EXPECT_EQ(run.exitStatus, 2);
-        EXPECT_NE(run.err.find("usage:"), std::string::npos);
+        EXPECT_NE(run.err.find("usage: halvane-convert IN OUT"), std::string::npos) << run.err;
     }
-    EXPECT_EQ(Convert({"--help"}, scratch.Path()).exitStatus, 0);
+    const auto help = Convert({"--help"}, scratch.Path());
+    EXPECT_EQ(help.exitStatus, 0);
+    EXPECT_EQ(
+        help.out.rfind("usage: halvane-convert IN OUT [--order auto|ambix|fuma] [--norm auto|sn3d|n3d|fuma]\n", 0), 0u);
+    EXPECT_NE(help.out.find("FLAC"), std::string::npos);
+    const auto version = Convert({"--version"}, scratch.Path());
+    EXPECT_EQ(version.exitStatus, 0);
+    EXPECT_EQ(version.out, "halvane-convert " HALVANE_VERSION "\n");
 }
 
 }  // namespace

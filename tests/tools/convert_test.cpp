@@ -1,14 +1,20 @@
-// The converter's conventions: a plane wave written in any convention and sample format
-// comes out as the same AmbiX/SN3D samples and the same direction.
+// The conventions: the direct sound's window, the conversion of every file format and
+// convention to AmbiX, and the convention found from plane waves encoded in each of them.
 
+#include "RunCommand.h"
+#include "SoundFiles.h"
 #include "WavBytes.h"
-#include "convert/AmbisonicConvention.h"
-#include "convert/DirectSoundCheck.h"
-#include "wavio/WavReader.h"
-#include "wavio/WavWriter.h"
+#include "analysis/ConventionCheck.h"
+#include "analysis/DirectSound.h"
+#include "bformat/AmbisonicConvention.h"
+#include "convert/ConventionReport.h"
+#include "convert/ConvertCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <limits>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,212 +22,341 @@
 namespace halvane::testing {
 namespace {
 
-using convert::ChannelOrder;
-using convert::Normalisation;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// 16-bit quantisation of a 0.5-amplitude signal moves the intensity direction by well under
-// 0.05 degrees; 8-bit by about a degree. Both bounds leave room for the float output rounding.
-constexpr double kDirectionToleranceDeg = 0.05;
-constexpr double kCoarseDirectionToleranceDeg = 1.5;
-// Float output: one rounding to 32 bits of a value below 1.
-constexpr double kFloatRounding = 0x1.0p-24;
-
-struct Direction {
-    const char* name;
-    double azimuthDeg;
-    double elevationDeg;
-};
-
-const std::vector<Direction> kDirections = {
-    {"front left", 45, 0},    {"back left", 135, 10},     {"back right", -135, -10}, {"front right", -45, 20},
-    {"straight behind", 180, 0}, {"up", 0, 90},           {"down", 0, -90},          {"odd angle", -112, -37},
-};
-
-struct Format {
-    const char* name;
-    Encoding encoding;
-    bool extensible;
-    bool rf64;
-};
-
-const std::vector<Format> kFormats = {
-    {"16-bit PCM", Encoding::Pcm16, false, false},       {"24-bit PCM", Encoding::Pcm24, false, false},
-    {"32-bit PCM", Encoding::Pcm32, false, false},       {"32-bit float", Encoding::Float32, false, false},
-    {"64-bit float", Encoding::Float64, false, false},   {"extensible 24-bit", Encoding::Pcm24, true, false},
-    {"extensible float", Encoding::Float32, true, false}, {"RF64 24-bit", Encoding::Pcm24, false, true},
-    {"8-bit PCM", Encoding::Pcm8, false, false},
-};
-
-struct ConventionCase {
-    const char* name;
-    Convention convention;
-    ChannelOrder order;
-    Normalisation norm;
-};
-
-const std::vector<ConventionCase> kConventions = {
-    {"AmbiX SN3D", Convention::AmbixSn3d, ChannelOrder::Ambix, Normalisation::Sn3d},
-    {"FuMa", Convention::FumaFuma, ChannelOrder::Fuma, Normalisation::Fuma},
-    {"AmbiX N3D", Convention::AmbixN3d, ChannelOrder::Ambix, Normalisation::N3d},
-};
-
-// A decaying tone: every sample different, peak 0.5 so N3D's sqrt(3) gain stays below 1.
-std::vector<double> Signal()
+TEST(DirectSoundCheck, FirstWindowWithin20DbOfTheLoudest)
 {
-    std::vector<double> s;
-    for (int n = 0; n < 240; ++n) s.push_back(0.5 * std::exp(-n / 60.0) * std::cos(0.37 * n + 0.2));
-    return s;
-}
-
-std::string WavOf(const std::vector<double>& frames, const Format& f)
-{
-    const auto bits = static_cast<std::uint16_t>(BitsOf(f.encoding));
-    const std::uint16_t tag = IsFloat(f.encoding) ? kTagFloat : kTagPcm;
-    const std::string fmt = f.extensible ? ExtensibleFmtBody(tag, 4, 48000, bits, bits)
-                                         : FmtBody(tag, 4, 48000, static_cast<std::uint16_t>(bits / 2), bits);
-    const std::string samples = EncodeSamples(f.encoding, frames);
-    if (f.rf64) {
-        const std::string ds64 = Chunk("ds64", U64(0) + U64(samples.size()) + U64(frames.size() / 4) + U32(0));
-        return RiffFile(ds64 + Chunk("fmt ", fmt) + Chunk("data", samples, 0xFFFFFFFF), "RF64");
+    struct Case {
+        const char* name;
+        std::vector<double> energies;
+        std::optional<std::size_t> direct;
+    };
+    const std::vector<Case> cases = {
+        {"nothing", {}, std::nullopt},
+        {"silence", {0, 0, 0}, std::nullopt},
+        {"the loudest is the first", {0.1, 1000, 10, 900}, 1},
+        {"a weaker direct sound before a focused reflection", {0.1, 20, 1000, 10}, 1},
+        {"exactly 20 dB down counts", {0.1, 9.9999, 10, 1000}, 2},
+        {"just below 20 dB does not", {0.1, 9.9999, 1000}, 2},
+        {"non-finite windows are passed over", {kNaN, kInf, -kInf, 0.5, 30}, 3},
+        {"a negative energy counts as none", {-1e9, 1, 100}, 1},
+        {"only non-finite windows", {kNaN, kInf}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(FindDirectSoundWindow(c.energies), c.direct);
     }
-    return RiffFile(Chunk("fmt ", fmt) + Chunk("data", samples));
 }
 
-// Reads, converts and writes as the command does, then reads the written file back.
-std::vector<double> ConvertedSamples(const std::string& file, ChannelOrder order, Normalisation norm)
+TEST(DirectSoundCheck, StreamingKeepsTheAnswerOfTheWholeSequence)
 {
-    const auto read = wavio::ReadWav(AsBytes(file));
-    EXPECT_EQ(read.status, wavio::WavReadStatus::Ok) << read.message;
-    const std::vector<float> converted = convert::ToAmbixSn3d(read.audio, order, norm);
-    std::ostringstream out;
-    EXPECT_TRUE(wavio::WriteFloatWav(out, read.audio.format.sampleRateHz, 4, converted).ok);
-    const std::string written = out.str();
-    const auto back = wavio::ReadWav(AsBytes(written));
-    EXPECT_EQ(back.status, wavio::WavReadStatus::Ok) << back.message;
-    return back.audio.samples;
+    // The finder forgets windows as it goes; on every prefix of rising, falling and ragged
+    // sequences it must still agree with the rule applied to the whole prefix at once.
+    auto byRule = [](const std::vector<double>& e) -> std::optional<std::size_t> {
+        double loudest = 0;
+        for (double v : e)
+            if (std::isfinite(v)) loudest = std::max(loudest, v);
+        if (!(loudest > 0)) return std::nullopt;
+        for (std::size_t k = 0; k < e.size(); ++k)
+            if (std::isfinite(e[k]) && e[k] >= loudest / 100) return k;
+        return std::nullopt;
+    };
+    std::uint32_t seed = 12345;
+    auto next = [&] { return (seed = seed * 1664525u + 1013904223u) >> 8; };
+    for (int shape = 0; shape < 3; ++shape) {
+        DirectSoundFinder finder;
+        std::vector<double> energies;
+        for (int k = 0; k < 600; ++k) {
+            const double ragged = std::ldexp(static_cast<double>(next() % 1000 + 1), static_cast<int>(next() % 20));
+            const double e = shape == 0 ? std::pow(1.02, k) : shape == 1 ? std::pow(0.97, k) * 1e6 : ragged;
+            energies.push_back(next() % 50 == 0 ? kNaN : e);
+            finder.Add(energies.back());
+            ASSERT_EQ(finder.DirectWindow(), byRule(energies)) << "shape " << shape << ", window " << k;
+        }
+    }
 }
 
-TEST(ConvertConventions, PlaneWaveKeepsItsSamplesAndDirectionInEveryConventionAndFormat)
+TEST(DirectSoundCheck, WindowsThatCannotBeTheDirectSoundStillSetTheLoudest)
 {
-    const std::vector<double> signal = Signal();
-    for (const auto& direction : kDirections) {
-        const std::vector<double> expected = PlaneWaveAmbix(direction.azimuthDeg, direction.elevationDeg, signal);
-        for (const auto& convention : kConventions) {
-            const std::vector<double> encoded = InConvention(expected, convention.convention);
-            for (const auto& format : kFormats) {
-                SCOPED_TRACE(std::string(direction.name) + ", " + convention.name + ", " + format.name);
-                const std::vector<double> got =
-                    ConvertedSamples(WavOf(encoded, format), convention.order, convention.norm);
-                ASSERT_EQ(got.size(), expected.size());
-                // Quantisation of the stored sample, scaled by the largest gain applied (sqrt 2),
-                // then one float rounding.
-                const double tolerance = StepOf(format.encoding) * std::sqrt(2.0) + kFloatRounding;
-                for (std::size_t i = 0; i < got.size(); ++i)
-                    ASSERT_NEAR(got[i], expected[i], tolerance) << "sample " << i << " (channel " << i % 4 << ")";
+    DirectSoundFinder finder;
+    const std::vector<std::pair<double, bool>> windows = {{0.5, true}, {5, true}, {1000, false}, {30, true}};
+    for (const auto& [energy, canBeDirect] : windows) finder.Add(energy, canBeDirect);
+    EXPECT_EQ(finder.DirectWindow(), 3u);
+    EXPECT_EQ(finder.LoudestEnergy(), 1000.0);
+}
 
-                const auto measured = DirectionOver(got, 0, got.size() / 4);
-                const double limit = format.encoding == Encoding::Pcm8 ? kCoarseDirectionToleranceDeg
-                                                                       : kDirectionToleranceDeg;
-                EXPECT_NEAR(measured.elevationDeg, direction.elevationDeg, limit);
-                if (std::fabs(direction.elevationDeg) < 90) {
-                    EXPECT_LE(AzimuthDifferenceDeg(measured.azimuthDeg, direction.azimuthDeg), limit);
-                }
+TEST(ConvertConventions, EachConventionIsReorderedAndScaledToAmbix)
+{
+    // One frame with a distinct value per channel, in the file's own channel order.
+    const std::vector<double> frame{0.5, 0.25, -0.125, 0.0625};
+    const double root2 = std::sqrt(2.0);
+    const double root3 = std::sqrt(3.0);
+    struct Case {
+        AmbisonicConvention convention;
+        std::vector<double> wyzx;  // before the rounding to float
+    };
+    const std::vector<Case> cases = {
+        {kAmbixSn3d, {0.5, 0.25, -0.125, 0.0625}},
+        {kAmbixN3d, {0.5, 0.25 * (1 / root3), -0.125 * (1 / root3), 0.0625 * (1 / root3)}},
+        {kFuma, {0.5 * root2, -0.125, 0.0625, 0.25}},
+        {{ChannelOrder::Fuma, Normalisation::Sn3d}, {0.5, -0.125, 0.0625, 0.25}},
+        {{ChannelOrder::Ambix, Normalisation::Fuma}, {0.5 * root2, 0.25, -0.125, 0.0625}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ShortName(c.convention));
+        std::vector<float> out(4, 9.0f);
+        ASSERT_EQ(ToAmbixSn3d(frame, c.convention, out), 1u);
+        for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(out[i], static_cast<float>(c.wyzx[i])) << "channel " << i;
+    }
+    // A partial frame, in or out, is left alone.
+    std::vector<float> three(3, 9.0f);
+    EXPECT_EQ(ToAmbixSn3d(frame, kAmbixSn3d, three), 0u);
+    EXPECT_EQ(three[0], 9.0f);
+}
+
+TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
+{
+    struct Format {
+        std::string name;
+        int format;
+        int bits;  // significant bits of a sample: 16, 24 or 32 (integer), 24 (float), 53 (double)
+    };
+    const std::vector<std::pair<std::string, int>> majors = {
+        {"WAV", SF_FORMAT_WAV}, {"WAV extensible", SF_FORMAT_WAVEX}, {"RF64", SF_FORMAT_RF64},
+        {"W64", SF_FORMAT_W64}, {"AIFF", SF_FORMAT_AIFF},           {"CAF", SF_FORMAT_CAF}};
+    const std::vector<Format> sampleTypes = {{"16-bit", SF_FORMAT_PCM_16, 16}, {"24-bit", SF_FORMAT_PCM_24, 24},
+                                             {"32-bit", SF_FORMAT_PCM_32, 32}, {"float", SF_FORMAT_FLOAT, 24},
+                                             {"double", SF_FORMAT_DOUBLE, 53}};
+    std::vector<Format> formats;
+    for (const auto& [major, code] : majors)
+        for (const auto& type : sampleTypes)
+            formats.push_back({major + " " + type.name, code | type.format, type.bits});
+    formats.push_back({"FLAC 16-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 16});
+    formats.push_back({"FLAC 24-bit", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 24});
+
+    // Eight frames of 32-bit values: both extremes, zero, and values whose low bits a reader
+    // that dropped precision would lose.
+    std::vector<std::int32_t> raw = {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(),
+                                     0, -1};
+    std::uint32_t seed = 7;
+    while (raw.size() < 32) raw.push_back(static_cast<std::int32_t>(seed = seed * 2654435761u + 12345u));
+
+    ScratchFolder scratch("convert-formats");
+    for (std::size_t f = 0; f < formats.size(); ++f) {
+        const Format& format = formats[f];
+        SCOPED_TRACE(format.name);
+        // What the file holds: the values cut to the format's resolution, full scale +-1.
+        std::vector<double> stored;
+        for (std::int32_t v : raw) {
+            const std::int64_t step = format.bits >= 32 ? 1 : std::int64_t{1} << (32 - format.bits);
+            stored.push_back(static_cast<double>((static_cast<std::int64_t>(v) / step - (v % step < 0)) * step) /
+                             2147483648.0);
+        }
+        const auto in = scratch.Path() / ("in-" + std::to_string(f));
+        const auto out = scratch.Path() / ("out-" + std::to_string(f) + ".wav");
+        ASSERT_EQ(WriteSoundFile(in, format.format, 4, 44100, stored), "");
+
+        std::ostringstream report, errors;
+        const int status = convert::Convert({in, out, ChannelOrder::Fuma, Normalisation::Fuma}, report, errors);
+        ASSERT_EQ(status, convert::kExitOk) << errors.str();
+        const SoundRead back = ReadSoundFile(out);
+        ASSERT_EQ(back.failure, "");
+        EXPECT_EQ(back.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+        EXPECT_EQ(back.info.samplerate, 44100);
+        ASSERT_EQ(back.samples.size(), stored.size());
+        for (std::size_t frame = 0; frame < 8; ++frame) {
+            const double* s = &stored[4 * frame];  // W, X, Y, Z with W 3 dB down
+            const float expected[4] = {static_cast<float>(s[0] * std::sqrt(2.0)), static_cast<float>(s[2]),
+                                       static_cast<float>(s[3]), static_cast<float>(s[1])};
+            for (std::size_t c = 0; c < 4; ++c) {
+                const float got = back.samples[4 * frame + c];
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(expected[c]))
+                    << "frame " << frame << ", channel " << c << ": " << got << " vs " << expected[c];
             }
         }
     }
 }
 
-TEST(ConvertConventions, WrongOrderMovesTheDirection)
+// A 48 kHz response of 0.3 s in the given convention: a short pulse from (azimuthDeg,
+// elevationDeg) starting at frame 1000 (in the 5 ms window from 20 ms), and a reflection
+// 12 dB down 8 ms later from elsewhere. Every channel carries a different signal.
+std::vector<double> Response(Convention convention, double azimuthDeg, double elevationDeg)
 {
-    // The test above would pass for a converter that ignored --order if every case were
-    // symmetric; reading FuMa as AmbiX must put a frontal source somewhere else.
-    const auto fuma = InConvention(PlaneWaveAmbix(0, 0, Signal()), Convention::FumaFuma);
-    const Format float32{"32-bit float", Encoding::Float32, false, false};
-    const auto misread = ConvertedSamples(WavOf(fuma, float32), ChannelOrder::Ambix, Normalisation::Fuma);
-    const auto measured = DirectionOver(misread, 0, misread.size() / 4);
-    EXPECT_NEAR(measured.azimuthDeg, 90.0, kDirectionToleranceDeg);
+    std::vector<double> direct(14400, 0.0), reflection(14400, 0.0);
+    for (int k = 0; k < 48; ++k) {
+        const double pulse = 0.6 * std::exp(-k / 8.0) * std::cos(0.9 * k + 0.3);
+        direct[1000 + k] = pulse;
+        reflection[1384 + k] = 0.25 * pulse;
+    }
+    auto ambix = PlaneWaveAmbix(azimuthDeg, elevationDeg, direct);
+    const auto echo = PlaneWaveAmbix(azimuthDeg + 100, -elevationDeg / 2, reflection);
+    for (std::size_t i = 0; i < ambix.size(); ++i) ambix[i] += echo[i];
+    return InConvention(ambix, convention);
 }
 
-TEST(ConvertConventions, OnlyFourChannelAudioIsConverted)
+ConventionCheck CheckOf(const std::vector<double>& frames)
 {
-    wavio::WavAudio stereo;
-    stereo.format.channelCount = 2;
-    stereo.frameCount = 2;
-    stereo.samples = {0.1, 0.2, 0.3, 0.4};
-    EXPECT_TRUE(convert::ToAmbixSn3d(stereo, ChannelOrder::Ambix, Normalisation::Sn3d).empty());
+    ConventionCheck check(48000);
+    constexpr std::size_t kBlockFrames = 77;  // blocks that straddle the windows
+    for (std::size_t at = 0; at < frames.size(); at += 4 * kBlockFrames)
+        check.AddFrames(std::span<const double>(frames).subspan(at, std::min(4 * kBlockFrames, frames.size() - at)));
+    check.Finish();
+    return check;
 }
 
-// Interleaved W, Y, Z, X at 48 kHz: silence, then a plane wave pulse in the window starting
-// at pulseMs, then an echo from elsewhere 12 dB down.
-std::vector<float> PulseFile(double azimuthDeg, double elevationDeg, double pulseMs)
-{
-    std::vector<float> out(4 * 4800, 0.0f);
-    auto put = [&](double ms, double amplitude, double az, double el) {
-        const auto frames = PlaneWaveAmbix(az, el, {amplitude, -0.5 * amplitude, 0.25 * amplitude});
-        const auto first = static_cast<std::size_t>(ms * 48) + 100;
-        for (std::size_t i = 0; i < frames.size(); ++i) out[4 * first + i] = static_cast<float>(frames[i]);
-    };
-    put(pulseMs, 0.8, azimuthDeg, elevationDeg);
-    put(pulseMs + 30, 0.2, -azimuthDeg + 60, -elevationDeg);
-    return out;
-}
+struct Truth {
+    const char* name;
+    Convention encoded;
+    AmbisonicConvention convention;
+};
+const std::vector<Truth> kTruths = {
+    {"AmbiX/SN3D", Convention::AmbixSn3d, kAmbixSn3d},
+    {"AmbiX/N3D", Convention::AmbixN3d, kAmbixN3d},
+    {"FuMa", Convention::FumaFuma, kFuma},
+};
 
-TEST(DirectSoundCheck, FindsTheDirectSoundAndWarnsOnlyAboutSuspectDirections)
+struct Source {
+    const char* name;
+    double azimuthDeg;
+    double elevationDeg;
+};
+// The side sources are where a wrong order puts a frontal one (left, near the horizon) and
+// where it puts one from behind (right).
+const std::vector<Source> kSources = {{"front-ish", 20, 10}, {"left side", 80, 5}, {"right side", -75, -5}};
+
+// The sums are taken in double precision from exact plane waves.
+constexpr double kExactDirectionToleranceDeg = 1e-6;
+constexpr double kExactRatioTolerance = 1e-9;
+
+TEST(ConventionChoice, PlaneWavesAreFoundInEachConvention)
 {
-    struct Case {
-        const char* name;
-        double azimuthDeg;
-        double elevationDeg;
-        std::size_t warnings;
-    };
-    const std::vector<Case> cases = {
-        {"front", 10, 5, 0},          {"left, slightly below", 80, -20, 0}, {"right", -120, 0, 0},
-        {"behind left", 150, 0, 1},   {"behind right", -140, 0, 1},         {"well below", 30, -45, 1},
-        {"overhead", 0, 75, 1},       {"behind and below", 180, -60, 2},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto estimate = convert::EstimateDirectSound(PulseFile(c.azimuthDeg, c.elevationDeg, 20), 48000);
-        ASSERT_TRUE(estimate);
-        EXPECT_EQ(estimate->windowIndex, 4u);
-        EXPECT_DOUBLE_EQ(estimate->startMs, 20.0);
-        EXPECT_NEAR(estimate->direction.elevationDeg, c.elevationDeg, 1e-3);
-        EXPECT_LE(AzimuthDifferenceDeg(estimate->direction.azimuthDeg, c.azimuthDeg), 1e-3);
-        EXPECT_EQ(convert::ConventionSlipWarnings(*estimate).size(), c.warnings);
+    for (const auto& truth : kTruths) {
+        for (const auto& source : kSources) {
+            SCOPED_TRACE(std::string(truth.name) + ", " + source.name);
+            const auto verdict =
+                JudgeConvention(CheckOf(Response(truth.encoded, source.azimuthDeg, source.elevationDeg)), {}, {});
+            ASSERT_TRUE(verdict);
+            const DirectSoundReading& used = verdict->Used();
+            EXPECT_EQ(ShortName(used.convention), ShortName(truth.convention));
+            EXPECT_EQ(used.window, 4u);
+            EXPECT_DOUBLE_EQ(used.startMs, 20.0);
+            EXPECT_NEAR(used.energyRatio, 1.0, kExactRatioTolerance);
+            EXPECT_NEAR(used.azimuthDeg, source.azimuthDeg, kExactDirectionToleranceDeg);
+            EXPECT_NEAR(used.elevationDeg, source.elevationDeg, kExactDirectionToleranceDeg);
+            EXPECT_FALSE(verdict->Suggested());
+            EXPECT_TRUE(convert::ConventionWarnings(*verdict, false).empty());
+        }
     }
 }
 
-TEST(DirectSoundCheck, SilenceAndNonsenseGiveNoEstimate)
+TEST(ConventionChoice, GivenConventionsAreObeyedAndContradictionsNamed)
 {
-    EXPECT_FALSE(convert::EstimateDirectSound(std::vector<float>(4 * 480, 0.0f), 48000));
-    EXPECT_FALSE(convert::EstimateDirectSound({}, 48000));
-    EXPECT_FALSE(convert::EstimateDirectSound(PulseFile(0, 0, 20), 0));
-    // W alone carries energy but no direction.
-    std::vector<float> omni(4 * 480, 0.0f);
-    omni[400] = 0.5f;
-    EXPECT_FALSE(convert::EstimateDirectSound(omni, 48000));
+    for (const auto& truth : kTruths) {
+        const ConventionCheck check = CheckOf(Response(truth.encoded, 20, 10));
+        for (const AmbisonicConvention& given : kCommonConventions) {
+            SCOPED_TRACE(std::string(truth.name) + " given as " + ShortName(given));
+            const auto verdict = JudgeConvention(check, given.order, given.norm);
+            ASSERT_TRUE(verdict);
+            EXPECT_EQ(verdict->Used().convention, given);
+            const auto warnings = convert::ConventionWarnings(*verdict, false);
+            if (given == truth.convention) {
+                EXPECT_TRUE(warnings.empty());
+                continue;
+            }
+            ASSERT_TRUE(verdict->Suggested());
+            EXPECT_EQ(verdict->Suggested()->convention, truth.convention);
+            ASSERT_FALSE(warnings.empty());
+            const std::string options = "--order " + std::string(Keyword(truth.convention.order)) + " --norm " +
+                                        std::string(Keyword(truth.convention.norm));
+            EXPECT_NE(warnings[0].find("the data suggest " + ShortName(truth.convention) + " rather than"),
+                      std::string::npos)
+                << warnings[0];
+            EXPECT_NE(warnings[0].find(options), std::string::npos) << warnings[0];
+        }
+    }
 }
 
-TEST(DirectSoundCheck, AWindowOfNonFiniteSamplesDoesNotHideTheDirectSound)
+TEST(ConventionChoice, OneGivenPartLeavesTheOtherToBeFound)
 {
-    std::vector<float> samples = PulseFile(-30, 0, 40);
-    samples[4 * 10] = std::numeric_limits<float>::infinity();
-    samples[4 * 11 + 3] = std::numeric_limits<float>::quiet_NaN();
-    const auto estimate = convert::EstimateDirectSound(samples, 48000);
-    ASSERT_TRUE(estimate);
-    EXPECT_EQ(estimate->windowIndex, 8u);
-    EXPECT_NEAR(estimate->direction.azimuthDeg, -30, 1e-3);
+    struct Case {
+        const char* name;
+        Convention encoded;
+        std::optional<ChannelOrder> order;
+        std::optional<Normalisation> norm;
+        AmbisonicConvention used;
+        bool warned;
+    };
+    const std::vector<Case> cases = {
+        {"FuMa, order given", Convention::FumaFuma, ChannelOrder::Fuma, {}, kFuma, false},
+        {"FuMa, gains given", Convention::FumaFuma, {}, Normalisation::Fuma, kFuma, false},
+        {"N3D, order given", Convention::AmbixN3d, ChannelOrder::Ambix, {}, kAmbixN3d, false},
+        // The order given is wrong; the gains found are still the file's own.
+        {"FuMa, AmbiX order given", Convention::FumaFuma, ChannelOrder::Ambix, {},
+         {ChannelOrder::Ambix, Normalisation::Fuma}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto verdict = JudgeConvention(CheckOf(Response(c.encoded, -30, 10)), c.order, c.norm);
+        ASSERT_TRUE(verdict);
+        EXPECT_EQ(ShortName(verdict->Used().convention), ShortName(c.used));
+        EXPECT_EQ(verdict->Suggested().has_value(), c.warned);
+        const std::string line = convert::ChoiceLine(*verdict, c.order.has_value(), c.norm.has_value());
+        EXPECT_NE(line.find(c.order ? "(order as given)" : "(gains as given)"), std::string::npos) << line;
+    }
 }
 
-TEST(DirectSoundCheck, StraightBehindIsPlus180)
+TEST(ConventionChoice, SilenceHasNoReadingAndBadSamplesDoNotHideTheDirectSound)
 {
-    convert::WindowSums sums;
-    sums.energy = 2;
-    sums.ix = -1;
-    sums.iy = -0.0;
-    const auto d = convert::DirectionOf(sums);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->azimuthDeg, 180.0);
+    EXPECT_FALSE(JudgeConvention(CheckOf(std::vector<double>(4 * 4800, 0.0)), {}, {}));
+    EXPECT_FALSE(JudgeConvention(CheckOf({}), {}, {}));
+
+    std::vector<double> frames = Response(Convention::FumaFuma, -30, 0);
+    frames[4 * 10] = kInf;
+    frames[4 * 500 + 3] = kNaN;
+    const auto verdict = JudgeConvention(CheckOf(frames), {}, {});
+    ASSERT_TRUE(verdict);
+    EXPECT_EQ(verdict->Used().convention, kFuma);
+    EXPECT_EQ(verdict->Used().window, 4u);
+
+    // W alone: energy but no direction, and no plane wave under any gains.
+    std::vector<double> omni(4 * 4800, 0.0);
+    omni[4 * 1000] = 0.5;
+    const auto reading = CheckOf(omni).Read(kAmbixSn3d);
+    ASSERT_TRUE(reading);
+    EXPECT_EQ(reading->placement, Placement::Nowhere);
+    EXPECT_FALSE(reading->planeWave);
+}
+
+TEST(ConventionChoice, TheDirectSoundIsTheLoudestWindowOfItsFirst10Ms)
+{
+    // A half-sine pulse starting 10 frames before the end of window 4: that window comes within
+    // 20 dB of the loudest (about 13 dB down) but the pulse's bulk lies in window 5.
+    std::vector<double> signal(14400, 0.0);
+    for (int k = 0; k < 48; ++k) signal[1190 + k] = 0.6 * std::sin(std::numbers::pi * k / 48);
+    const auto frames = InConvention(PlaneWaveAmbix(-40, 15, signal), Convention::FumaFuma);
+    const auto verdict = JudgeConvention(CheckOf(frames), {}, {});
+    ASSERT_TRUE(verdict);
+    EXPECT_EQ(verdict->Used().convention, kFuma);
+    EXPECT_EQ(verdict->Used().window, 5u);
+    EXPECT_DOUBLE_EQ(verdict->Used().startMs, 25.0);
+    EXPECT_NEAR(verdict->Used().azimuthDeg, -40, kExactDirectionToleranceDeg);
+}
+
+TEST(ConventionChoice, DirectionsArePlacedAtTheirLimits)
+{
+    struct Case {
+        double azimuthDeg, elevationDeg;
+        Placement placement;
+    };
+    const std::vector<Case> cases = {
+        {45, 0, Placement::Front},     {45.001, 0, Placement::Side},    {-135, 0, Placement::Side},
+        {-135.001, 0, Placement::Behind}, {180, 0, Placement::Behind},  {0, -30, Placement::Front},
+        {0, -30.001, Placement::Below}, {0, 60, Placement::Front},      {170, 60.001, Placement::Overhead},
+        {kNaN, 0, Placement::Nowhere},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlaceDirection(c.azimuthDeg, c.elevationDeg), c.placement) << c.azimuthDeg << ", " << c.elevationDeg;
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // The demo room: the generator is deterministic, its file opens in both readers, and the
 // directions and times it put in come out of its samples again.
 
+#include "RunCommand.h"
+#include "SoundFiles.h"
 #include "WavBytes.h"
+#include "bformat/ByteReader.h"
 #include "bformat/WavHeader.h"
+#include "bformat/WavWriter.h"
 #include "demo/DemoRoom.h"
-#include "wavio/FileImage.h"
-#include "wavio/WavReader.h"
-#include "wavio/WavWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ constexpr double kDirectionalRatio = 0.25;
 std::string DemoWavBytes()
 {
     std::ostringstream out;
-    const auto result = wavio::WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
+    const auto result = WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
                                              demo::RenderDemoImpulseResponse(DemoRoom{}));
     EXPECT_TRUE(result.ok) << result.message;
     return out.str();
@@ -48,17 +49,9 @@ TEST(DemoRoom, GeneratesTheSameBytesEveryTime)
 
 TEST(DemoRoom, CommittedExamplesAreWhatTheGeneratorWrites)
 {
-    const auto wav = wavio::ReadFileImage(HALVANE_EXAMPLES_DIR "/demo-room.wav");
-    ASSERT_TRUE(wav.ok) << wav.message;
-    const std::string expected = DemoWavBytes();
-    ASSERT_EQ(wav.bytes.size(), expected.size());
-    EXPECT_TRUE(std::equal(wav.bytes.begin(), wav.bytes.end(), AsBytes(expected).begin()))
+    EXPECT_TRUE(Slurp(HALVANE_EXAMPLES_DIR "/demo-room.wav") == DemoWavBytes())
         << "examples/demo-room.wav is stale: run halvane-demo examples";
-
-    const auto table = wavio::ReadFileImage(HALVANE_EXAMPLES_DIR "/demo-arrivals.csv");
-    ASSERT_TRUE(table.ok) << table.message;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(table.bytes.data()), table.bytes.size()),
-              demo::ArrivalTableText(demo::DemoArrivals(DemoRoom{})));
+    EXPECT_EQ(Slurp(HALVANE_EXAMPLES_DIR "/demo-arrivals.csv"), demo::ArrivalTableText(demo::DemoArrivals(DemoRoom{})));
 }
 
 TEST(DemoRoom, OpensAtTheFixedPositionsAndByTheChunkWalk)
@@ -66,10 +59,10 @@ TEST(DemoRoom, OpensAtTheFixedPositionsAndByTheChunkWalk)
     const std::string file = DemoWavBytes();
     const auto bytes = AsBytes(file);
     // The fixed positions (1-based): channels 23-24, bits 35-36, "data" at 97, its size at 101.
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 22), 4u);
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 34), 32u);
+    EXPECT_EQ(ReadU16Le(bytes, 22), 4u);
+    EXPECT_EQ(ReadU16Le(bytes, 34), 32u);
     EXPECT_EQ(file.substr(96, 4), "data");
-    EXPECT_EQ(*wavio::ReadU32Le(bytes, 100), demo::kDemoFrameCount * 16);
+    EXPECT_EQ(ReadU32Le(bytes, 100), demo::kDemoFrameCount * 16);
 
     const WavHeader header = ReadWavHeader(bytes);
     EXPECT_FALSE(TestWavHeader(header).has_value());
@@ -78,9 +71,9 @@ TEST(DemoRoom, OpensAtTheFixedPositionsAndByTheChunkWalk)
     EXPECT_EQ(header.SampleRate, 48000);
     EXPECT_EQ(FrameCount(header), static_cast<std::int64_t>(demo::kDemoFrameCount));
 
-    const auto read = wavio::ReadWav(bytes);
-    ASSERT_EQ(read.status, wavio::WavReadStatus::Ok);
-    EXPECT_EQ(read.audio.frameCount, demo::kDemoFrameCount);
+    const SoundRead read = ReadSoundBytes(file);
+    ASSERT_EQ(read.failure, "");
+    EXPECT_EQ(read.info.frames, static_cast<sf_count_t>(demo::kDemoFrameCount));
 }
 
 TEST(DemoRoom, ArrivalsFollowFromTheRoomGeometry)

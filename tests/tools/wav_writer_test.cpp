@@ -1,11 +1,15 @@
-// The float writer: the layout that the fixed-position reader and the chunk walker both open.
+// The float writer: the layout that the fixed-position reader and the chunk walker both open,
+// written at once or in blocks.
 
+#include "SoundFiles.h"
 #include "WavBytes.h"
-#include "wavio/WavReader.h"
-#include "wavio/WavWriter.h"
+#include "bformat/ByteReader.h"
+#include "bformat/WavWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <limits>
 #include <sstream>
 #include <streambuf>
 #include <string>
@@ -13,9 +17,6 @@
 
 namespace halvane::testing {
 namespace {
-
-using wavio::ReadU32Le;
-using wavio::ReadFourCc;
 
 // Three frames whose channels all differ; the peaks sit in different frames per channel.
 const std::vector<float> kThreeFrames{0.25f, -0.5f, 0.125f, 1.0f,  //
@@ -25,8 +26,21 @@ const std::vector<float> kThreeFrames{0.25f, -0.5f, 0.125f, 1.0f,  //
 std::string Written(const std::vector<float>& samples, std::uint32_t rateHz = 48000, int channels = 4)
 {
     std::ostringstream out;
-    const auto result = wavio::WriteFloatWav(out, rateHz, channels, samples);
+    const auto result = WriteFloatWav(out, rateHz, channels, samples);
     EXPECT_TRUE(result.ok) << result.message;
+    return out.str();
+}
+
+// The same samples through the streaming form, in blocks of blockFrames frames.
+std::string WrittenInBlocks(const std::vector<float>& samples, std::size_t blockFrames, int channels = 4)
+{
+    std::ostringstream out;
+    FloatWavWriter writer(out, 48000, channels);
+    EXPECT_TRUE(writer.Begin().ok);
+    const std::size_t step = blockFrames * static_cast<std::size_t>(channels);
+    for (std::size_t at = 0; at < samples.size(); at += step)
+        EXPECT_TRUE(writer.Write(std::span<const float>(samples).subspan(at, std::min(step, samples.size() - at))).ok);
+    EXPECT_TRUE(writer.Finish().ok);
     return out.str();
 }
 
@@ -37,26 +51,26 @@ TEST(WavWriter, PutsTheDataChunkHeaderAtByte97)
     ASSERT_EQ(file.size(), 104u + 12 * 4);
     // The positions a reader with fixed offsets uses (1-based): 1-4, 9-16, 23-24, 35-36, 97-104.
     EXPECT_EQ(file.substr(0, 4), "RIFF");
-    EXPECT_EQ(*ReadU32Le(bytes, 4), file.size() - 8);
+    EXPECT_EQ(ReadU32Le(bytes, 4), file.size() - 8);
     EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
-    EXPECT_EQ(*ReadU32Le(bytes, 16), 16u);
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 20), 3u);      // IEEE float
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 22), 4u);      // channels
-    EXPECT_EQ(*ReadU32Le(bytes, 24), 48000u);
-    EXPECT_EQ(*ReadU32Le(bytes, 28), 48000u * 16);
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 32), 16u);     // block align
-    EXPECT_EQ(*wavio::ReadU16Le(bytes, 34), 32u);     // bits
-    EXPECT_EQ(*ReadFourCc(bytes, 36), "fact");
-    EXPECT_EQ(*ReadU32Le(bytes, 44), 3u);             // frames
-    EXPECT_EQ(*ReadFourCc(bytes, 48), "PEAK");
-    EXPECT_EQ(*ReadU32Le(bytes, 52), 40u);
-    EXPECT_EQ(*ReadU32Le(bytes, 56), 1u);             // version
-    EXPECT_EQ(*ReadU32Le(bytes, 60), 0u);             // time stamp
-    EXPECT_EQ(wavio::kFourChannelDataHeaderOffset, 96u);
-    EXPECT_EQ(*ReadFourCc(bytes, 96), "data");
-    EXPECT_EQ(*ReadU32Le(bytes, 100), 48u);
-    EXPECT_EQ(std::bit_cast<float>(*ReadU32Le(bytes, 104)), 0.25f);
-    EXPECT_EQ(std::bit_cast<float>(*ReadU32Le(bytes, 104 + 11 * 4)), -0.25f);
+    EXPECT_EQ(ReadU32Le(bytes, 16), 16u);
+    EXPECT_EQ(ReadU16Le(bytes, 20), 3u);      // IEEE float
+    EXPECT_EQ(ReadU16Le(bytes, 22), 4u);      // channels
+    EXPECT_EQ(ReadU32Le(bytes, 24), 48000u);
+    EXPECT_EQ(ReadU32Le(bytes, 28), 48000u * 16);
+    EXPECT_EQ(ReadU16Le(bytes, 32), 16u);     // block align
+    EXPECT_EQ(ReadU16Le(bytes, 34), 32u);     // bits
+    EXPECT_EQ(ReadChars(bytes, 36, 4), "fact");
+    EXPECT_EQ(ReadU32Le(bytes, 44), 3u);      // frames
+    EXPECT_EQ(ReadChars(bytes, 48, 4), "PEAK");
+    EXPECT_EQ(ReadU32Le(bytes, 52), 40u);
+    EXPECT_EQ(ReadU32Le(bytes, 56), 1u);      // version
+    EXPECT_EQ(ReadU32Le(bytes, 60), 0u);      // time stamp
+    EXPECT_EQ(kFourChannelDataHeaderOffset, 96u);
+    EXPECT_EQ(ReadChars(bytes, 96, 4), "data");
+    EXPECT_EQ(ReadU32Le(bytes, 100), 48u);
+    EXPECT_EQ(ReadF32Le(bytes, 104), 0.25f);
+    EXPECT_EQ(ReadF32Le(bytes, 104 + 11 * 4), -0.25f);
 }
 
 TEST(WavWriter, PeakChunkHoldsEachChannelsLargestMagnitudeAndItsFrame)
@@ -67,30 +81,39 @@ TEST(WavWriter, PeakChunkHoldsEachChannelsLargestMagnitudeAndItsFrame)
     const std::uint32_t frame[4] = {1, 0, 1, 0};
     for (int c = 0; c < 4; ++c) {
         SCOPED_TRACE("channel " + std::to_string(c));
-        EXPECT_EQ(std::bit_cast<float>(*ReadU32Le(bytes, 64 + 8 * c)), peak[c]);
-        EXPECT_EQ(*ReadU32Le(bytes, 68 + 8 * c), frame[c]);
+        EXPECT_EQ(ReadF32Le(bytes, 64 + 8 * c), peak[c]);
+        EXPECT_EQ(ReadU32Le(bytes, 68 + 8 * c), frame[c]);
     }
 }
 
-TEST(WavWriter, RoundTripsThroughTheReaderBitForBit)
+TEST(WavWriter, RoundTripsThroughLibsndfileBitForBit)
 {
     std::vector<float> samples = kThreeFrames;
-    samples.push_back(-1.0f);
-    samples.push_back(std::numeric_limits<float>::denorm_min());
-    samples.push_back(-0.0f);
-    samples.push_back(1e-30f);
-    const std::string file = Written(samples);
-    const auto result = wavio::ReadWav(AsBytes(file));
-    ASSERT_EQ(result.status, wavio::WavReadStatus::Ok) << result.message;
-    ASSERT_EQ(result.audio.samples.size(), samples.size());
+    for (float v : {-1.0f, std::numeric_limits<float>::denorm_min(), -0.0f, 1e-30f}) samples.push_back(v);
+    const SoundRead read = ReadSoundBytes(Written(samples));
+    ASSERT_EQ(read.failure, "");
+    EXPECT_EQ(read.info.channels, 4);
+    EXPECT_EQ(read.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    ASSERT_EQ(read.samples.size(), samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i)
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(static_cast<float>(result.audio.samples[i])),
-                  std::bit_cast<std::uint32_t>(samples[i]))
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(read.samples[i]), std::bit_cast<std::uint32_t>(samples[i]))
             << "sample " << i;
 }
 
-TEST(WavWriter, EqualSamplesGiveEqualBytes)
+TEST(WavWriter, BlocksGiveTheSameBytesAsOneWrite)
 {
+    // 1000 frames with a peak late in one channel and equal peaks (the first counts) in another.
+    std::vector<float> samples;
+    for (int k = 0; k < 4000; ++k) samples.push_back(static_cast<float>(std::sin(0.01 * k) * 0.5));
+    samples[4 * 900 + 2] = -0.9f;
+    samples[4 * 300 + 1] = 0.8f;
+    samples[4 * 700 + 1] = -0.8f;
+    const std::string whole = Written(samples);
+    for (std::size_t block : {1u, 7u, 256u, 1000u, 5000u}) {
+        SCOPED_TRACE("blocks of " + std::to_string(block));
+        EXPECT_EQ(WrittenInBlocks(samples, block), whole);
+    }
+    EXPECT_EQ(WrittenInBlocks({}, 1), Written({}));
     EXPECT_EQ(Written(kThreeFrames), Written(kThreeFrames));
 }
 
@@ -111,14 +134,24 @@ TEST(WavWriter, RefusesWhatCannotBeAFile)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::ostringstream out;
-        const auto result = wavio::WriteFloatWav(out, c.rateHz, c.channels, c.samples);
+        const auto result = WriteFloatWav(out, c.rateHz, c.channels, c.samples);
         EXPECT_FALSE(result.ok);
         EXPECT_FALSE(result.message.empty());
         EXPECT_TRUE(out.str().empty());
     }
+    // The size limit, checked before anything is written.
+    const std::uint64_t mostFrames = kMaxFloatWavDataBytes / 16;
+    EXPECT_TRUE(CheckFloatWav(48000, 4, mostFrames).ok);
+    EXPECT_FALSE(CheckFloatWav(48000, 4, mostFrames + 1).ok);
+    EXPECT_FALSE(CheckFloatWav(48000, 70000, 1).ok);
+
+    std::ostringstream out;
+    FloatWavWriter writer(out, 48000, 4);
+    EXPECT_FALSE(writer.Write(kThreeFrames).ok) << "frames before the header";
+    EXPECT_FALSE(writer.Begin().ok) << "a failure stays";
 }
 
-// A stream that accepts a few bytes and then fails, like a full disk.
+// A stream that accepts a few bytes and then fails, like a full disk; it cannot seek either.
 class FullDisk : public std::streambuf {
 protected:
     int_type overflow(int_type ch) override { return m_left-- > 0 ? ch : traits_type::eof(); }
@@ -137,8 +170,14 @@ TEST(WavWriter, ReportsAStreamThatFailsWhileWriting)
 {
     FullDisk disk;
     std::ostream out(&disk);
-    const auto result = wavio::WriteFloatWav(out, 48000, 4, kThreeFrames);
-    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(WriteFloatWav(out, 48000, 4, kThreeFrames).ok);
+
+    FullDisk unseekable;
+    std::ostream stream(&unseekable);
+    FloatWavWriter writer(stream, 48000, 4);
+    const auto begun = writer.Begin();
+    EXPECT_FALSE(begun.ok);
+    EXPECT_NE(begun.message.find("rewound"), std::string::npos) << begun.message;
 }
 
 }  // namespace

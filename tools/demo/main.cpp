@@ -1,9 +1,9 @@
 // halvane-demo: writes the demo room's impulse response, its list of arrivals and (when built
 // with Qt) its panorama into a folder.
 
+#include "bformat/WavWriter.h"
 #include "demo/DemoRoom.h"
-#include "wavio/FileImage.h"
-#include "wavio/WavWriter.h"
+#include "wavio/ReplacingFile.h"
 
 #ifdef HALVANE_DEMO_PANORAMA
 #include "demo/DemoPanorama.h"
@@ -60,8 +60,7 @@ int main(int argc, char** argv)
 
     const fs::path wavPath = folder / "demo-room.wav";
     const std::string wavFailure = halvane::wavio::WriteFileReplacing(wavPath, [&](std::ostream& out) {
-        return halvane::wavio::WriteFloatWav(out, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount,
-                                             samples)
+        return halvane::WriteFloatWav(out, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
             .message;
     });
     if (!wavFailure.empty()) {

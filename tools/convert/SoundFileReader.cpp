@@ -1,0 +1,85 @@
+#include "convert/SoundFileReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace halvane::convert {
+namespace {
+
+std::string FormatName(int format)
+{
+    std::string name;
+    for (const int part : {format & SF_FORMAT_TYPEMASK, format & SF_FORMAT_SUBMASK}) {
+        SF_FORMAT_INFO info{};
+        info.format = part;
+        if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) continue;
+        if (!name.empty()) name += ", ";
+        name += info.name;
+    }
+    return name.empty() ? "unknown format" : name;
+}
+
+}  // namespace
+
+SoundFileReader::~SoundFileReader()
+{
+    if (m_file != nullptr) sf_close(m_file);
+}
+
+std::string SoundFileReader::Open(const std::filesystem::path& path)
+{
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, and some
+    // devices wait for a carrier. The flag is cleared again before any read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno == ENOENT) return "does not exist";
+        return std::string("cannot be opened: ") + std::strerror(errno);
+    }
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        return "is not a regular file (a folder, FIFO or device)";
+    }
+    m_identity = {status.st_dev, status.st_ino};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return std::string("cannot be opened: ") + std::strerror(errno);
+    }
+
+    SF_INFO info{};
+    m_file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);  // closes fd, also on failure
+    if (m_file == nullptr) return std::string("cannot be read as audio: ") + sf_strerror(nullptr);
+    m_info.channelCount = info.channels;
+    m_info.sampleRateHz = info.samplerate > 0 ? static_cast<std::uint32_t>(info.samplerate) : 0;
+    m_info.frameCount = info.frames;
+    m_info.formatName = FormatName(info.format);
+    m_info.markedAsBFormat = sf_command(m_file, SFC_WAVEX_GET_AMBISONIC, nullptr, 0) == SF_AMBISONIC_B_FORMAT;
+    return {};
+}
+
+std::size_t SoundFileReader::ReadFrames(std::span<double> interleaved)
+{
+    m_error.clear();
+    if (m_file == nullptr || m_info.channelCount <= 0) return 0;
+    const auto frames = static_cast<sf_count_t>(interleaved.size() / static_cast<std::size_t>(m_info.channelCount));
+    const sf_count_t read = sf_readf_double(m_file, interleaved.data(), frames);
+    if (read < frames && sf_error(m_file) != SF_ERR_NO_ERROR) m_error = sf_strerror(m_file);
+    return read > 0 ? static_cast<std::size_t>(read) : 0;
+}
+
+std::string SoundFileReader::Rewind()
+{
+    if (m_file == nullptr) return "is not open";
+    if (sf_seek(m_file, 0, SEEK_SET) != 0)
+        return std::string("cannot be read again from its start: ") + sf_strerror(m_file);
+    return {};
+}
+
+}  // namespace halvane::convert
