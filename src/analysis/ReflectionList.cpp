@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "analysis/DirectSound.h"
 #include "analysis/DirectionQuantities.h"
 
 namespace halvane {
@@ -44,11 +45,14 @@ std::vector<Reflection> FindReflections(std::span<const RunSummary::SummedWindow
         return r;
     };
 
-    // The direct sound: the first window with a direction within 20 dB of the
-    // peak (a factor 100 in energy).
-    std::size_t direct = 0;
-    while (direct < windows.size() && !(energy[direct] >= peak / 100.0 && describe(direct, direct))) ++direct;
-    if (direct == windows.size()) return found;
+    // The direct sound, among the windows that have a direction.
+    DirectSoundFinder finder;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        finder.Add(energy[i], ComputeDirection(windows[i].sums, windows[i].timeMs).hasDirection);
+    }
+    const std::optional<std::size_t> directWindow = finder.DirectWindow();
+    if (!directWindow) return found;
+    const std::size_t direct = *directWindow;
     found.push_back(*describe(direct, direct));
 
     const double lowest = energy[direct] * std::pow(10.0, -options.floorDb / 10.0);

@@ -19,8 +19,8 @@ struct ReflectionOptions {
 // 343 m/s, or 331.3 x sqrt(1 + T / 273.15) for an air temperature T in deg C.
 double SpeedOfSoundMPerS(const std::optional<double>& temperatureC);
 
-// The direct sound is the first window whose energy comes within 20 dB of the
-// loudest window's; after it, every window whose energy is a local maximum
+// The direct sound is found by analysis/DirectSound.h among the windows that
+// have a direction; after it, every window whose energy is a local maximum
 // (above the window before, not below the window after) and no more than
 // floorDb below the direct sound. Windows without a direction (no intensity,
 // or sums that are not finite) are passed over. Windows carry their own times.

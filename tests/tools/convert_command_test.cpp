@@ -162,7 +162,7 @@ TEST(ConvertCommand, RefusedInputsAndOutputsFailWithAMessageAndWriteNothing)
         {"not audio", text, out, "text.wav cannot be read as audio: "},
         {"2 channels", stereo, out, "stereo.wav has 2 channels; a first-order B-format file has 4"},
         {"no frames", empty, out, "empty.wav holds no sample frames"},
-        {"output a folder", in, occupied, "occupied is a folder, FIFO or device, not a regular file"},
+        {"output a folder", in, occupied, "occupied cannot be created: it is a folder"},
         {"output folder missing", in, scratch.Path() / "no-such-folder" / "out.wav", "cannot be created"},
     };
     for (const auto& c : cases) {

@@ -53,7 +53,7 @@ TEST(WavReaderLayouts, ReadsInBlocksAndAgainAfterRewinding)
     EXPECT_EQ(ReadAllInBlocks(reader, 300), samples);
     ASSERT_EQ(reader.Rewind(), "");
     EXPECT_EQ(ReadAllInBlocks(reader, 4096), samples);
-    EXPECT_EQ(reader.Identity(), wavio::IdentityOfName(path));
+    EXPECT_EQ(reader.Identity(), IdentityOfName(path.string()));
 }
 
 TEST(WavReaderLayouts, NamesTheFormatAndMarksBFormatFiles)

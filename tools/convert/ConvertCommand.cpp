@@ -4,7 +4,8 @@
 #include "bformat/WavWriter.h"
 #include "convert/ConventionReport.h"
 #include "convert/SoundFileReader.h"
-#include "wavio/ReplacingFile.h"
+#include "bformat/FileIdentity.h"
+#include "report/ReplacingFile.h"
 
 #include <string>
 #include <vector>
@@ -49,12 +50,11 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
                                                   static_cast<std::uint64_t>(info.frameCount));
         !fits.ok)
         return messages.Fail(inName + ": " + fits.message + " (" + std::to_string(info.frameCount) + " frames)");
-    if (wavio::IdentityOfName(options.output) == reader.Identity())
+    if (IdentityOfName(options.output.string()) == reader.Identity())
         return messages.Fail(outName + " is the input file; choose another output name");
 
-    wavio::ReplacingFile output;
-    if (std::string failure = output.Open(options.output); !failure.empty())
-        return messages.Fail(outName + " " + failure);
+    auto output = ReplacingFile::Create(options.output.string());
+    if (!output) return messages.Fail(outName + " cannot be created: " + output.Message());
 
     // First pass: the direct sound under every convention.
     std::vector<double> frames(kFramesPerBlock * kBFormatChannels);
@@ -75,7 +75,7 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
 
     // Second pass: convert and write.
     if (std::string failure = reader.Rewind(); !failure.empty()) return messages.Fail(inName + " " + failure);
-    FloatWavWriter writer(output.Stream(), info.sampleRateHz, kBFormatChannels);
+    FloatWavWriter writer(**output, info.sampleRateHz, kBFormatChannels);
     WavWriteResult written = writer.Begin();
     std::vector<float> converted(kFramesPerBlock * kBFormatChannels);
     while (written.ok) {
@@ -90,7 +90,8 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
     if (writer.FramesWritten() != framesRead)
         return messages.Fail(inName + " changed while it was read (" + std::to_string(framesRead) + " frames, then " +
                              std::to_string(writer.FramesWritten()) + ")");
-    if (std::string failure = output.Commit(); !failure.empty()) return messages.Fail(outName + " " + failure);
+    if (const auto committed = (*output)->Commit(); !committed)
+        return messages.Fail(outName + " cannot be written: " + committed.Message());
 
     out << inName << ": " << info.formatName << ", " << info.sampleRateHz << " Hz, " << framesRead
         << " frames, read as " << Name(used.order) << " with " << Name(used.norm) << " gains\n";

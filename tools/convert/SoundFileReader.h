@@ -5,7 +5,7 @@
 // divided by 2^(bits - 1), float samples as stored. Every 8, 16, 24 and 32-bit integer and
 // 32-bit float sample is exact in a double, so nothing is rounded on the way in.
 
-#include "wavio/ReplacingFile.h"
+#include "bformat/FileIdentity.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +41,7 @@ public:
 
     const SoundFileInfo& Info() const { return m_info; }
     /// The identity of the file that was opened (not of whatever holds its name now).
-    const wavio::FileIdentity& Identity() const { return m_identity; }
+    const FileIdentity& Identity() const { return m_identity; }
 
     /// Reads the next frames into interleaved (whole frames of Info().channelCount samples);
     /// returns the number of frames read, 0 at the end. A read error also gives 0 and sets
@@ -55,7 +55,7 @@ public:
 private:
     sf_private_tag* m_file = nullptr;
     SoundFileInfo m_info;
-    wavio::FileIdentity m_identity;
+    FileIdentity m_identity;
     std::string m_error;
 };
 

@@ -3,7 +3,7 @@
 
 #include "bformat/WavWriter.h"
 #include "demo/DemoRoom.h"
-#include "wavio/ReplacingFile.h"
+#include "report/ReplacingFile.h"
 
 #ifdef HALVANE_DEMO_PANORAMA
 #include "demo/DemoPanorama.h"
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -59,10 +60,11 @@ int main(int argc, char** argv)
     const auto samples = halvane::demo::RenderDemoImpulseResponse(room);
 
     const fs::path wavPath = folder / "demo-room.wav";
-    const std::string wavFailure = halvane::wavio::WriteFileReplacing(wavPath, [&](std::ostream& out) {
-        return halvane::WriteFloatWav(out, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
-            .message;
-    });
+    std::ostringstream wav;
+    std::string wavFailure = halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz,
+                                                    halvane::demo::kDemoChannelCount, samples)
+                                 .message;
+    if (wavFailure.empty()) wavFailure = halvane::WriteReplacing(wavPath.string(), wav.str()).Message();
     if (!wavFailure.empty()) {
         std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";
         return 1;
@@ -70,12 +72,8 @@ int main(int argc, char** argv)
 
     const std::string table = halvane::demo::ArrivalTableText(arrivals);
     const fs::path tablePath = folder / "demo-arrivals.csv";
-    const std::string tableFailure = halvane::wavio::WriteFileReplacing(tablePath, [&](std::ostream& out) {
-        out << table;
-        return std::string();
-    });
-    if (!tableFailure.empty()) {
-        std::cerr << "halvane-demo: " << tablePath.string() << ": " << tableFailure << "\n";
+    if (const auto written = halvane::WriteReplacing(tablePath.string(), table); !written) {
+        std::cerr << "halvane-demo: " << tablePath.string() << ": " << written.Message() << "\n";
         return 1;
     }
 
@@ -99,12 +97,8 @@ int main(int argc, char** argv)
         std::cerr << "halvane-demo: Qt cannot write JPEG pictures here (image format plug-in missing?)\n";
         return 1;
     }
-    const std::string jpegFailure = halvane::wavio::WriteFileReplacing(jpegPath, [&](std::ostream& out) {
-        out.write(jpeg.constData(), jpeg.size());
-        return std::string();
-    });
-    if (!jpegFailure.empty()) {
-        std::cerr << "halvane-demo: " << jpegPath.string() << ": " << jpegFailure << "\n";
+    if (const auto written = halvane::WriteReplacing(jpegPath.string(), jpeg.toStdString()); !written) {
+        std::cerr << "halvane-demo: " << jpegPath.string() << ": " << written.Message() << "\n";
         return 1;
     }
     std::cout << "Wrote " << jpegPath.string() << "\n";
