@@ -20,6 +20,7 @@
 #include <string>
 #include <thread>
 
+#include "support/RunCommand.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -30,22 +31,15 @@ namespace fs = std::filesystem;
 struct CommandRun {
     int status = -1;
     std::string out;
-    long peakKb = 0;
 };
 
 // Runs the command through the shell (stdout and stderr captured together),
 // bounded in time: a hang fails the test instead of holding it.
 CommandRun Batch(const std::string& args, const std::string& environment = "")
 {
-    CommandRun r;
-    const std::string command =
-        environment + " timeout 60 " + std::string(HALVANE_BATCH) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+    const testing::CommandResult r =
+        testing::RunShell((environment.empty() ? "" : environment + " ") + HALVANE_BATCH + " " + args);
+    return {r.exitStatus, r.out};
 }
 
 class BatchOutputs : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include "batch/BatchOptions.h"
+#include "support/RunCommand.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -22,14 +23,8 @@ struct CommandRun {
 // Runs the real command with its output (stdout and stderr) captured.
 CommandRun Batch(const std::string& args)
 {
-    CommandRun r;
-    const std::string command = std::string(HALVANE_BATCH) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) r.out += buffer;
-    const int raw = pclose(pipe);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
+    const testing::CommandResult r = testing::RunShell(std::string(HALVANE_BATCH) + " " + args);
+    return {r.exitStatus, r.out};
 }
 
 std::string ReadFile(const fs::path& p)

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,40 @@ inline std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The same file layouts as text, chunk by chunk, for hostile headers that
+// the builder above does not make (a cut-short format chunk, no data chunk).
+inline constexpr std::uint16_t kTagPcm = 1;
+
+inline std::string TextU16(std::uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
+inline std::string TextU32(std::uint32_t v)
+{
+    return TextU16(static_cast<std::uint16_t>(v)) + TextU16(static_cast<std::uint16_t>(v >> 16));
+}
+
+/// One chunk: id, 32-bit size (the body's length), body, and a pad byte after an odd-sized body.
+inline std::string Chunk(const std::string& id, const std::string& body)
+{
+    std::string chunk = id + TextU32(static_cast<std::uint32_t>(body.size())) + body;
+    if (body.size() % 2 == 1) chunk.push_back('\0');
+    return chunk;
+}
+
+inline std::string RiffFile(const std::string& chunks)
+{
+    return "RIFF" + TextU32(static_cast<std::uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
+
+inline std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rateHz, std::uint16_t blockAlign,
+                           std::uint16_t bits)
+{
+    return TextU16(tag) + TextU16(channels) + TextU32(rateHz) + TextU32(rateHz * blockAlign) + TextU16(blockAlign) + TextU16(bits);
+}
+
+inline std::span<const std::byte> AsBytes(const std::string& s)
+{
+    return {reinterpret_cast<const std::byte*>(s.data()), s.size()};
 }
 
 }  // namespace halvane::test

@@ -1,8 +1,8 @@
 // The batch command on the demo room: its reference table holds the direct sound and every
 // early reflection at the right time and from the right direction.
 
-#include "RunCommand.h"
-#include "WavBytes.h"
+#include "support/RunCommand.h"
+#include "ConventionSignals.h"
 #include "demo/DemoRoom.h"
 #include "bformat/WavWriter.h"
 

@@ -1,9 +1,9 @@
 // halvane-convert end to end: exit status, messages, the output put in place whole, and the
 // input never touched.
 
-#include "RunCommand.h"
+#include "support/RunCommand.h"
 #include "SoundFiles.h"
-#include "WavBytes.h"
+#include "ConventionSignals.h"
 
 #include <sys/stat.h>
 

@@ -1,9 +1,9 @@
 // The conventions: the direct sound's window, the conversion of every file format and
 // convention to AmbiX, and the convention found from plane waves encoded in each of them.
 
-#include "RunCommand.h"
+#include "support/RunCommand.h"
 #include "SoundFiles.h"
-#include "WavBytes.h"
+#include "ConventionSignals.h"
 #include "analysis/ConventionCheck.h"
 #include "analysis/DirectSound.h"
 #include "bformat/AmbisonicConvention.h"

@@ -1,6 +1,6 @@
 // halvane-demo end to end: the files it writes into a folder.
 
-#include "RunCommand.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 

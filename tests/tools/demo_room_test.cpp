@@ -1,9 +1,9 @@
 // The demo room: the generator is deterministic, its file opens in both readers, and the
 // directions and times it put in come out of its samples again.
 
-#include "RunCommand.h"
+#include "support/RunCommand.h"
 #include "SoundFiles.h"
-#include "WavBytes.h"
+#include "ConventionSignals.h"
 #include "bformat/ByteReader.h"
 #include "bformat/WavHeader.h"
 #include "bformat/WavWriter.h"

@@ -1,9 +1,9 @@
 // The converter's reader: files of every kind libsndfile reads come back exactly, in blocks
 // and again after rewinding; what is not a readable regular file is refused with a reason.
 
-#include "RunCommand.h"
+#include "support/RunCommand.h"
 #include "SoundFiles.h"
-#include "WavBytes.h"
+#include "ConventionSignals.h"
 #include "convert/SoundFileReader.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // written at once or in blocks.
 
 #include "SoundFiles.h"
-#include "WavBytes.h"
+#include "ConventionSignals.h"
 #include "bformat/ByteReader.h"
 #include "bformat/WavWriter.h"
 

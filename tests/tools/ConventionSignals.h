@@ -1,7 +1,7 @@
 #pragma once
 
-// Bytes of WAV headers built inside tests (for hostile inputs), and plane waves encoded in the
-// three first-order conventions, so every fixture is made in code.
+// Plane waves encoded in the three first-order conventions, so every fixture is made in code.
+// WAV files themselves come from the shared builder, support/TestWav.h.
 
 #include <algorithm>
 #include <cmath>
@@ -12,39 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "support/TestWav.h"
+
 namespace halvane::testing {
 
-inline constexpr std::uint16_t kTagPcm = 1;
-
-inline std::string U16(std::uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
-inline std::string U32(std::uint32_t v)
-{
-    return U16(static_cast<std::uint16_t>(v)) + U16(static_cast<std::uint16_t>(v >> 16));
-}
-
-/// One chunk: id, 32-bit size (the body's length), body, and a pad byte after an odd-sized body.
-inline std::string Chunk(const std::string& id, const std::string& body)
-{
-    std::string chunk = id + U32(static_cast<std::uint32_t>(body.size())) + body;
-    if (body.size() % 2 == 1) chunk.push_back('\0');
-    return chunk;
-}
-
-inline std::string RiffFile(const std::string& chunks)
-{
-    return "RIFF" + U32(static_cast<std::uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
-}
-
-inline std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rateHz, std::uint16_t blockAlign,
-                           std::uint16_t bits)
-{
-    return U16(tag) + U16(channels) + U32(rateHz) + U32(rateHz * blockAlign) + U16(blockAlign) + U16(bits);
-}
-
-inline std::span<const std::byte> AsBytes(const std::string& s)
-{
-    return {reinterpret_cast<const std::byte*>(s.data()), s.size()};
-}
+using test::AsBytes;
+using test::Chunk;
+using test::FmtBody;
+using test::kTagPcm;
+using test::RiffFile;
 
 enum class Convention { AmbixSn3d, FumaFuma, AmbixN3d };
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// Running a command-line tool from a test and collecting its exit status and output.
+// Running a command-line program from a test and collecting its exit status and output.
 
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,5 +75,19 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+/// Runs a shell command line with standard output and standard error captured together,
+/// bounded in time by timeout(1) so that a hang fails the test instead of holding it.
+inline CommandResult RunShell(const std::string& commandLine, int timeoutSeconds = 60)
+{
+    CommandResult result;
+    const std::string line = "timeout " + std::to_string(timeoutSeconds) + " " + commandLine + " 2>&1";
+    FILE* pipe = popen(line.c_str(), "r");
+    char buffer[4096];
+    while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
+    const int raw = pipe != nullptr ? pclose(pipe) : -1;
+    result.exitStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return result;
+}
 
 }  // namespace halvane::testing
