@@ -26,13 +26,13 @@ double ToDb(double energy)
 
 }  // namespace
 
-EnergyDecay::EnergyDecay(std::span<const double> energy, double sampleRateHz, std::size_t firstIntervalFrames)
-    : m_sampleRateHz(sampleRateHz), m_frames(energy.size())
+EnergyDecay::EnergyDecay(std::vector<double> energy, double sampleRateHz, std::size_t firstIntervalFrames)
+    : m_sampleRateHz(sampleRateHz), m_frames(energy.size()), m_suffix(std::move(energy))
 {
-    // Summing from the end adds the small late values first, so each suffix
-    // sum is accurate to its own size, however far down the decay it lies.
-    m_suffix.assign(m_frames + 1, 0.0);
-    for (std::size_t n = m_frames; n-- > 0;) m_suffix[n] = m_suffix[n + 1] + energy[n];
+    // The squared values become their suffix sums in place. Summing from the
+    // end adds the small late values first, so each sum is accurate to its own
+    // size, however far down the decay it lies.
+    for (std::size_t n = m_frames; n-- > 1;) m_suffix[n - 1] += m_suffix[n];
 
     Analyse(std::max<std::size_t>(firstIntervalFrames, 1));
     if (!m_found) {
@@ -44,20 +44,30 @@ EnergyDecay::EnergyDecay(std::span<const double> energy, double sampleRateHz, st
         m_tailRatio = 0;
         m_decayRangeDb = 0;
     }
+    // sum over n < cut of n (e[n] - noise), from the suffix sums S:
+    // sum of n e[n] = sum over m = 1 .. cut-1 of (S[m] - S[cut]).
+    const double atCut = Suffix(m_cutFrame);
     double moment = 0;
-    for (std::size_t n = 0; n < m_cutFrame; ++n) moment += static_cast<double>(n) * (energy[n] - m_subtractedNoise);
+    for (std::size_t m = 1; m < m_cutFrame; ++m) moment += m_suffix[m] - atCut;
+    const double cut = static_cast<double>(m_cutFrame);
+    moment -= m_subtractedNoise * cut * (cut - 1) / 2;
     if (m_found) {
         // sum over j >= 0 of (cut + j) m q^j, m the line's energy at the cut:
         // cut m / (1 - q) + m q / (1 - q)^2.
         const double q = m_tailRatio;
-        moment += m_tailEnergy * (static_cast<double>(m_cutFrame) + q / (1 - q));
+        moment += m_tailEnergy * (cut + q / (1 - q));
     }
     m_firstMoment = moment;
 }
 
+double EnergyDecay::Suffix(std::size_t frame) const
+{
+    return frame < m_frames ? m_suffix[frame] : 0.0;
+}
+
 double EnergyDecay::IntervalMean(std::size_t first, std::size_t end) const
 {
-    return (m_suffix[first] - m_suffix[end]) / static_cast<double>(end - first);
+    return (Suffix(first) - Suffix(end)) / static_cast<double>(end - first);
 }
 
 std::vector<double> EnergyDecay::IntervalLevelsDb(std::size_t intervalFrames) const
@@ -107,7 +117,7 @@ std::optional<EnergyDecay::Line> EnergyDecay::FitIntervals(const std::vector<dou
 
 void EnergyDecay::Analyse(std::size_t firstIntervalFrames)
 {
-    if (m_frames < kMinIntervals * firstIntervalFrames || !(m_suffix[0] > 0)) return;
+    if (m_frames < kMinIntervals * firstIntervalFrames || !(Suffix(0) > 0)) return;
     const double frames = static_cast<double>(m_frames);
     const std::size_t lastShareFirst = m_frames - std::max<std::size_t>(1, static_cast<std::size_t>(frames * kNoiseShare));
     auto crossing = [frames](const Line& line, double noiseDb) {
@@ -157,7 +167,7 @@ void EnergyDecay::Analyse(std::size_t firstIntervalFrames)
     // that still decays in its last 10 % has no noise floor to take off (what
     // was measured there is decay), and taking it off would shorten T30.
     const double subtracted = floorReached ? noise : 0;
-    const double total = m_suffix[0] - m_suffix[cut] - subtracted * static_cast<double>(cut) + tail;
+    const double total = Suffix(0) - Suffix(cut) - subtracted * static_cast<double>(cut) + tail;
     if (!(tail > 0) || !std::isfinite(tail) || !(total > tail)) return;
 
     m_found = true;
@@ -174,7 +184,7 @@ double EnergyDecay::Remaining(std::size_t frame) const
 {
     if (frame < m_cutFrame) {
         const double decayEnergy =
-            m_suffix[frame] - m_suffix[m_cutFrame] - m_subtractedNoise * static_cast<double>(m_cutFrame - frame);
+            m_suffix[frame] - Suffix(m_cutFrame) - m_subtractedNoise * static_cast<double>(m_cutFrame - frame);
         return std::max(0.0, decayEnergy + m_tailEnergy);
     }
     if (!m_found) return 0;

@@ -47,10 +47,11 @@ struct DecayFit {
 // and the decay range is 0 dB.
 class EnergyDecay {
 public:
-    // energy: squared values from the start of the response; sampleRateHz
-    // finite and positive; firstIntervalFrames the averaging interval of step 1
+    // energy: squared values from the start of the response, taken over (the
+    // decay keeps its backward sums in the same storage); sampleRateHz finite
+    // and positive; firstIntervalFrames the averaging interval of step 1
     // (at least 1).
-    EnergyDecay(std::span<const double> energy, double sampleRateHz, std::size_t firstIntervalFrames);
+    EnergyDecay(std::vector<double> energy, double sampleRateHz, std::size_t firstIntervalFrames);
 
     bool Found() const { return m_found; }
     // Where the late decay meets the noise, in frames from the start (the
@@ -113,6 +114,7 @@ private:
     std::size_t m_frames = 0;
     // m_suffix[n]: the plain sum of the squared values from frame n to the end.
     std::vector<double> m_suffix;
+    double Suffix(std::size_t frame) const;  // m_suffix[frame], 0 from m_frames on
     bool m_found = false;
     double m_crossingFrame = 0;
     std::size_t m_cutFrame = 0;  // the crossing point rounded to a frame

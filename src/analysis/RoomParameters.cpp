@@ -100,17 +100,6 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
     const std::size_t ring = w.leadFrames;
     auto wAt = [&w](std::size_t frame) { return w.values[w.leadFrames + frame]; };
 
-    // The decay is followed from the start to the last sounding frame, less
-    // the frames whose band output already feels the end of the input.
-    const std::size_t decayEnd = facts->soundingEnd > start + ring ? facts->soundingEnd - ring : start;
-    std::vector<double> energy;
-    energy.reserve(decayEnd - start);
-    for (std::size_t frame = start; frame < decayEnd; ++frame) energy.push_back(wAt(frame) * wAt(frame));
-    double firstIntervalS = kFirstIntervalMinS;
-    if (filter) firstIntervalS = std::max(firstIntervalS, kFirstIntervalPeriods / filter->MidBandHz());
-    const EnergyDecay decay(energy, rate,
-                            static_cast<std::size_t>(std::max(1.0, std::nearbyint(firstIntervalS * rate))));
-
     // The pre-ringing of an arrival at the start: the ring frames before it,
     // the earliest (smallest) first.
     double leadEnergy = 0, leadMoment = 0;
@@ -120,41 +109,9 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
         leadMoment -= static_cast<double>(back) * e;
     }
 
-    row.decay.startS = static_cast<double>(start) / rate;
-    decay.Curve(static_cast<std::size_t>(std::max(1.0, std::nearbyint(kCurveStepS * rate))), row.decay.timeS,
-                row.decay.levelDb);
-    row.decay.crossingS = decay.CrossingFrame() / rate;
-    row.decay.decayRangeDb = decay.DecayRangeDb();
-
-    const EnergyDecay::FitRange ranges[] = {{kEdtFromDb, kEdtToDb}, {kT20FromDb, kT20ToDb}, {kT30FromDb, kT30ToDb}};
-    const std::vector<std::optional<DecayFit>> fits = decay.Fit(ranges);
-    auto reverberation = [&decay](const std::optional<DecayFit>& fit, double minRangeDb, std::optional<double>& timeS,
-                                  std::optional<DecayFit>& line) {
-        if (decay.DecayRangeDb() < minRangeDb || !fit || !(fit->slopeDbPerS < 0)) return;
-        timeS = -60 / fit->slopeDbPerS;
-        line = fit;
-    };
-    reverberation(fits[0], kEdtMinRangeDb, row.edtS, row.edtFit);
-    reverberation(fits[1], kT20MinRangeDb, row.t20S, row.t20Fit);
-    reverberation(fits[2], kT30MinRangeDb, row.t30S, row.t30Fit);
-
     const std::size_t lateralFrom = FramesBefore(kLateralFromMs, rate);
     const std::size_t definitionEnd = FramesBefore(kDefinitionMs, rate);
     const std::size_t clarityEnd = FramesBefore(kClarityMs, rate);
-    if (decay.Found()) {
-        const double total = leadEnergy + decay.Remaining(0);
-        auto earlyLate = [&](std::size_t limit, std::optional<double>& clarityDb, std::optional<double>* definition) {
-            if (start + limit > frames) return;
-            const double late = decay.Remaining(limit);
-            const double early = total - late;
-            if (early > 0 && late > 0) clarityDb = 10 * std::log10(early / late);
-            if (definition) *definition = early / total;
-        };
-        earlyLate(definitionEnd, row.c50Db, &row.d50);
-        earlyLate(clarityEnd, row.c80Db, nullptr);
-        row.tsMs = (leadMoment + decay.FirstMoment()) / total / rate * 1000;
-    }
-
     if (start + clarityEnd <= frames && facts->lateralUsable) {
         double wEarly = leadEnergy;
         for (std::size_t frame = start; frame < start + clarityEnd; ++frame) wEarly += wAt(frame) * wAt(frame);
@@ -178,6 +135,51 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
             row.lf = lateral / wEarly;
             row.lfc = lateralCosine / wEarly;
         }
+    }
+
+    // The decay is followed from the start to the last sounding frame, less
+    // the frames whose band output already feels the end of the input. The
+    // squared values take over the filtered values' storage.
+    const std::size_t decayEnd = facts->soundingEnd > start + ring ? facts->soundingEnd - ring : start;
+    std::vector<double> energy = std::move(w.values);
+    const std::size_t offset = w.leadFrames + start;
+    for (std::size_t i = 0; i < decayEnd - start; ++i) energy[i] = energy[offset + i] * energy[offset + i];
+    energy.resize(decayEnd - start);
+    double firstIntervalS = kFirstIntervalMinS;
+    if (filter) firstIntervalS = std::max(firstIntervalS, kFirstIntervalPeriods / filter->MidBandHz());
+    const EnergyDecay decay(std::move(energy), rate,
+                            static_cast<std::size_t>(std::max(1.0, std::nearbyint(firstIntervalS * rate))));
+
+    row.decay.startS = static_cast<double>(start) / rate;
+    decay.Curve(static_cast<std::size_t>(std::max(1.0, std::nearbyint(kCurveStepS * rate))), row.decay.timeS,
+                row.decay.levelDb);
+    row.decay.crossingS = decay.CrossingFrame() / rate;
+    row.decay.decayRangeDb = decay.DecayRangeDb();
+
+    const EnergyDecay::FitRange ranges[] = {{kEdtFromDb, kEdtToDb}, {kT20FromDb, kT20ToDb}, {kT30FromDb, kT30ToDb}};
+    const std::vector<std::optional<DecayFit>> fits = decay.Fit(ranges);
+    auto reverberation = [&decay](const std::optional<DecayFit>& fit, double minRangeDb, std::optional<double>& timeS,
+                                  std::optional<DecayFit>& line) {
+        if (decay.DecayRangeDb() < minRangeDb || !fit || !(fit->slopeDbPerS < 0)) return;
+        timeS = -60 / fit->slopeDbPerS;
+        line = fit;
+    };
+    reverberation(fits[0], kEdtMinRangeDb, row.edtS, row.edtFit);
+    reverberation(fits[1], kT20MinRangeDb, row.t20S, row.t20Fit);
+    reverberation(fits[2], kT30MinRangeDb, row.t30S, row.t30Fit);
+
+    if (decay.Found()) {
+        const double total = leadEnergy + decay.Remaining(0);
+        auto earlyLate = [&](std::size_t limit, std::optional<double>& clarityDb, std::optional<double>* definition) {
+            if (start + limit > frames) return;
+            const double late = decay.Remaining(limit);
+            const double early = total - late;
+            if (early > 0 && late > 0) clarityDb = 10 * std::log10(early / late);
+            if (definition) *definition = early / total;
+        };
+        earlyLate(definitionEnd, row.c50Db, &row.d50);
+        earlyLate(clarityEnd, row.c80Db, nullptr);
+        row.tsMs = (leadMoment + decay.FirstMoment()) / total / rate * 1000;
     }
     return row;
 }
