@@ -137,8 +137,9 @@ void EnergyDecay::Analyse(std::size_t firstIntervalFrames)
     // Step 3, repeated.
     for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
         const double framesPer10Db = 10 / -line->slopeDbPerFrame;
+        // (At most the whole response: a nearly flat line asks for more.)
         const auto intervalFrames =
-            static_cast<std::size_t>(std::max(1.0, std::nearbyint(framesPer10Db / kIntervalsPer10Db)));
+            static_cast<std::size_t>(std::clamp(std::nearbyint(framesPer10Db / kIntervalsPer10Db), 1.0, frames));
         const double noiseFrom = crossingFrame + kNoiseAfterCrossingDb / 10 * framesPer10Db;
         const std::size_t noiseFirst =
             noiseFrom < static_cast<double>(lastShareFirst) ? static_cast<std::size_t>(noiseFrom) : lastShareFirst;

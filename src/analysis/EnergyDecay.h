@@ -69,11 +69,11 @@ public:
     // decay is found.
     double DecayRangeDb() const { return m_decayRangeDb; }
 
-    // The energy from frame on to infinity: the squared values (less the noise
-    // energy when the floor was reached) up to the crossing point and the late-decay line's tail after it
-    // (only the tail for a frame at or past the crossing point). Never
-    // negative; where noise dominates, it can rise by a frame's noise
-    // fluctuation from one frame to the next.
+    // The energy from frame on to infinity: the squared values (less the
+    // noise energy when the floor was reached) up to the crossing point and
+    // the late-decay line's tail after it (only the tail for a frame at or
+    // past the crossing point). Never negative; where noise dominates, it can
+    // rise by a frame's noise fluctuation from one frame to the next.
     double Remaining(std::size_t frame) const;
     // The sum of frame * energy over the same energy as Remaining(0), in
     // frames times energy.
@@ -109,12 +109,12 @@ private:
                                      double bottomDb) const;
     // The first frame whose Remaining is at or below energy (m_frames if none).
     std::size_t FirstAtOrBelow(double energy) const;
+    double Suffix(std::size_t frame) const;  // m_suffix[frame], 0 from m_frames on
 
     double m_sampleRateHz = 0;
     std::size_t m_frames = 0;
     // m_suffix[n]: the plain sum of the squared values from frame n to the end.
     std::vector<double> m_suffix;
-    double Suffix(std::size_t frame) const;  // m_suffix[frame], 0 from m_frames on
     bool m_found = false;
     double m_crossingFrame = 0;
     std::size_t m_cutFrame = 0;  // the crossing point rounded to a frame

@@ -115,7 +115,7 @@ std::optional<double> ExactMidBandHz(int nominalHz)
 std::optional<OctaveBandFilter> OctaveBandFilter::Design(int nominalHz, double sampleRateHz)
 {
     const std::optional<double> midBandHz = ExactMidBandHz(nominalHz);
-    if (!midBandHz || !std::isfinite(sampleRateHz) || sampleRateHz <= 0) return std::nullopt;
+    if (!midBandHz || !(sampleRateHz > 0 && sampleRateHz <= kMaxSampleRateHz)) return std::nullopt;
     const double lowerEdgeHz = *midBandHz / kHalfOctaveRatio;
     const double upperEdgeHz = *midBandHz * kHalfOctaveRatio;
     if (!(upperEdgeHz < sampleRateHz / 2)) return std::nullopt;

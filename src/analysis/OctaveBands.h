@@ -29,6 +29,11 @@ namespace halvane {
 
 inline constexpr std::array<int, 6> kOctaveBandsHz = {125, 250, 500, 1000, 2000, 4000};
 
+// The highest sample rate the filters (and the room parameters) accept: far
+// above any audio rate, low enough that the slowest band's ringing stays a
+// few hundred thousand frames.
+inline constexpr double kMaxSampleRateHz = 1e6;
+
 // The exact mid-band frequency in Hz of the band labelled nominalHz; nothing
 // when nominalHz is not one of kOctaveBandsHz.
 std::optional<double> ExactMidBandHz(int nominalHz);
@@ -60,7 +65,8 @@ public:
     static constexpr double kRingDecayDb = 100.0;
 
     // Nothing when nominalHz is not one of kOctaveBandsHz, sampleRateHz is not
-    // finite and positive, or the band's upper edge is not below sampleRateHz / 2.
+    // in (0, kMaxSampleRateHz], or the band's upper edge is not below
+    // sampleRateHz / 2.
     static std::optional<OctaveBandFilter> Design(int nominalHz, double sampleRateHz);
 
     int NominalHz() const { return m_nominalHz; }

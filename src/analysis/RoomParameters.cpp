@@ -81,7 +81,7 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
     row.nominalHz = nominalHz;
     row.band = nominalHz == kBroadband ? "all" : std::to_string(nominalHz);
     const double rate = signal.SampleRateHz;
-    if (!std::isfinite(rate) || rate <= 0 || !facts) return row;
+    if (!(rate > 0 && rate <= kMaxSampleRateHz) || !facts) return row;
     std::optional<OctaveBandFilter> filter;
     if (nominalHz != kBroadband) {
         filter = OctaveBandFilter::Design(nominalHz, rate);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/EnergyDecay.h"
+#include "analysis/OctaveBands.h"
 #include "bformat/BFormatSignal.h"
 
 namespace halvane {
@@ -25,7 +26,10 @@ namespace halvane {
 // include that stretch. Y is filtered only over the stretch LF needs.
 //
 // Energy windows hold the frames whose time t from the start satisfies
-// a <= t < b: the frame at exactly 50 ms after the start is late.
+// a <= t < b: the frame at exactly 50 ms after the start is late. The decay
+// of W is followed up to its last frame that is not exactly 0 (a simulated
+// response may end in digital silence), less the band's ring frames, whose
+// output already feels the end of the file.
 //
 // From W, noise handled by EnergyDecay (Lundeby's method):
 //   EDT, T20, T30: -60 dB over the slope of a least-squares line through the
@@ -34,7 +38,8 @@ namespace halvane {
 //     45 dB, so that the bottom of the fit lies 10 dB or more above the noise.
 //   C50, C80 in dB: 10 log10 of the energy before 50 (80) ms over the energy
 //     after it; D50 the energy before 50 ms over all of it; Ts, the centre
-//     time, in ms: the energy-weighted mean time. The late energy is the
+//     time, in ms: the energy-weighted mean time (the pre-ringing counting
+//     at its times before the start). The late energy is the
 //     decay's (noise removed, the hidden tail added); these need a decay to
 //     have been found and the file to reach 50 (80) ms after the start.
 // From W and Y (Y, in SN3D, is a figure-of-eight towards +Y with W's on-axis
@@ -43,7 +48,7 @@ namespace halvane {
 //   LFC = sum of |Y W| from 5 to 80 ms / energy of W from 0 to 80 ms.
 //
 // A value the signal does not allow stays empty: a silent or non-finite W
-// (or Y, for LF and LFC), a sample rate that is not finite and positive, a
+// (or Y, for LF and LFC), a sample rate outside (0, kMaxSampleRateHz], a
 // band that cannot be designed at the rate, a decay range or a file too short,
 // a ratio whose denominator is 0.
 

@@ -101,6 +101,7 @@ TEST(OctaveBands, DesignRefusesWhatCannotBeBuilt)
         {"negative rate", 1000, -48000, false},
         {"not-a-number rate", 1000, std::numeric_limits<double>::quiet_NaN(), false},
         {"infinite rate", 1000, kNoLimit, false},
+        {"rate above the highest accepted", 1000, 2 * kMaxSampleRateHz, false},
         {"4 kHz band edge above half of 11025 Hz", 4000, 11025, false},
         {"4 kHz band edge below half of 12 kHz", 4000, 12000, true},
         {"125 Hz at 8 kHz", 125, 8000, true},
