@@ -119,7 +119,8 @@ void EnergyDecay::Analyse(std::size_t firstIntervalFrames)
 {
     if (m_frames < kMinIntervals * firstIntervalFrames || !(Suffix(0) > 0)) return;
     const double frames = static_cast<double>(m_frames);
-    const std::size_t lastShareFirst = m_frames - std::max<std::size_t>(1, static_cast<std::size_t>(frames * kNoiseShare));
+    const std::size_t lastShareFirst =
+        m_frames - std::max<std::size_t>(1, static_cast<std::size_t>(frames * kNoiseShare));
     auto crossing = [frames](const Line& line, double noiseDb) {
         if (noiseDb == kMinusInfinity) return frames;
         return std::clamp((noiseDb - line.interceptDb) / line.slopeDbPerFrame, 0.0, frames);

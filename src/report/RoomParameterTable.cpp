@@ -29,7 +29,8 @@ std::string Fixed(const std::optional<double>& value, int decimals)
 
 void WriteRoomParameterTable(std::ostream& out, const std::vector<BandParameters>& rows)
 {
-    out << "\"band (Hz)\",\"EDT (s)\",\"T20 (s)\",\"T30 (s)\",\"C50 (dB)\",\"C80 (dB)\",\"D50\",\"Ts (ms)\",\"LF\",\"LFC\"\r\n";
+    out << "\"band (Hz)\",\"EDT (s)\",\"T20 (s)\",\"T30 (s)\",\"C50 (dB)\",\"C80 (dB)\","
+           "\"D50\",\"Ts (ms)\",\"LF\",\"LFC\"\r\n";
     for (const BandParameters& row : rows) {
         out << row.band << ',' << Fixed(row.edtS, kSecondsDecimals) << ',' << Fixed(row.t20S, kSecondsDecimals) << ','
             << Fixed(row.t30S, kSecondsDecimals) << ',' << Fixed(row.c50Db, kDbDecimals) << ','

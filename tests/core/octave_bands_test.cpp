@@ -106,7 +106,9 @@ TEST(OctaveBands, DesignRefusesWhatCannotBeBuilt)
         {"4 kHz band edge below half of 12 kHz", 4000, 12000, true},
         {"125 Hz at 8 kHz", 125, 8000, true},
     };
-    for (const auto& row : rows) EXPECT_EQ(OctaveBandFilter::Design(row.nominalHz, row.rateHz).has_value(), row.designed) << row.name;
+    for (const auto& row : rows) {
+        EXPECT_EQ(OctaveBandFilter::Design(row.nominalHz, row.rateHz).has_value(), row.designed) << row.name;
+    }
 }
 
 // Amplitude of the sinusoid at frequencyHz that best fits values[first, end).
@@ -166,7 +168,8 @@ TEST(OctaveBands, ZeroPhaseHoldsThePreRingingAndMovesNoArrival)
         }
         EXPECT_EQ(largest, std::abs(out.values[centre])) << nominal;
         for (std::size_t k = 1; k <= centre; ++k) {
-            ASSERT_NEAR(out.values[centre - k], out.values[centre + k], kSymmetryTolerance * largest) << nominal << " lag " << k;
+            ASSERT_NEAR(out.values[centre - k], out.values[centre + k], kSymmetryTolerance * largest)
+                << nominal << " lag " << k;
         }
         EXPECT_NEAR(before / after, 1.0, 1e-9) << nominal;
         // Both ends of the held sequence are silent, 100 dB down in energy.
@@ -193,7 +196,9 @@ TEST(OctaveBands, FourChannelsFilteredAlikeInTheirOwnOrder)
     // Distinct impulses per channel each stay at their own frame.
     BFormatSignal impulses;
     impulses.SampleRateHz = rateHz;
-    for (std::vector<float>* channel : {&impulses.W, &impulses.Y, &impulses.Z, &impulses.X}) channel->assign(20000, 0.0f);
+    for (std::vector<float>* channel : {&impulses.W, &impulses.Y, &impulses.Z, &impulses.X}) {
+        channel->assign(20000, 0.0f);
+    }
     impulses.W[4000] = impulses.Y[8000] = impulses.Z[12000] = impulses.X[16000] = 1.0f;
     const BFormatSignal filtered = FilterToOctaveBand(impulses, 250);
     const std::pair<const std::vector<float>*, std::ptrdiff_t> peaks[] = {

@@ -132,8 +132,8 @@ TEST(RoomParameters, DecayingNoiseMeanOfTwentyRealisations)
         const bool all = b == 6;
         EXPECT_NEAR(c80Sum[b] / kRealisations, 10 * std::log10(std::exp(0.16 * k) - 1),
                     all ? kEarlyEnergyToleranceDb : kEarlyEnergyBandToleranceDb) << "band " << b;
-        EXPECT_NEAR(d50Sum[b] / kRealisations, 1 - std::exp(-0.1 * k), all ? kDefinitionTolerance : kDefinitionBandTolerance)
-            << "band " << b;
+        EXPECT_NEAR(d50Sum[b] / kRealisations, 1 - std::exp(-0.1 * k),
+                    all ? kDefinitionTolerance : kDefinitionBandTolerance) << "band " << b;
         EXPECT_NEAR(tsSum[b] / kRealisations / (1000 / (2 * k)), 1, kCentreTimeTolerance) << "band " << b;
     }
 }
