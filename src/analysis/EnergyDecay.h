@@ -5,17 +5,9 @@
 #include <span>
 #include <vector>
 
-namespace halvane {
+#include "bformat/RoomQuantities.h"
 
-// A straight line fitted by least squares to a stretch of a decay curve:
-// level = interceptDb + slopeDbPerS * t, t in seconds from the start of the
-// response, fitted over the points from fromS to toS.
-struct DecayFit {
-    double slopeDbPerS = 0;
-    double interceptDb = 0;
-    double fromS = 0;
-    double toS = 0;
-};
+namespace halvane {
 
 // The energy decay of a squared impulse response, from the start of the
 // response on, with the background noise taken out by Lundeby's iterative

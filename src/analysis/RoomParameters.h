@@ -9,6 +9,7 @@
 #include "analysis/EnergyDecay.h"
 #include "analysis/OctaveBands.h"
 #include "bformat/BFormatSignal.h"
+#include "bformat/RoomQuantities.h"
 
 namespace halvane {
 
@@ -51,31 +52,6 @@ namespace halvane {
 // (or Y, for LF and LFC), a sample rate outside (0, kMaxSampleRateHz], a
 // band that cannot be designed at the rate, a decay range or a file too short,
 // a ratio whose denominator is 0.
-
-// The nominal band of the unfiltered response, labelled "all".
-inline constexpr int kBroadband = 0;
-
-// The Schroeder decay curve of W in one band, for plotting: levelDb[i] at
-// timeS[i], seconds from the start of the response (which lies startS into
-// the file), every millisecond or so (a whole number of frames), up to the
-// crossing point (see EnergyDecay::Curve). 0 dB is the energy from the start
-// on; the noise is removed as EnergyDecay describes.
-struct DecayCurve {
-    double startS = 0;
-    std::vector<double> timeS;
-    std::vector<double> levelDb;
-    double crossingS = 0;     // where the late decay meets the noise
-    double decayRangeDb = 0;  // the curve's depth there; 0 when no decay was found
-};
-
-struct BandParameters {
-    std::string band;    // "125" ... "4000", or "all"
-    int nominalHz = 0;   // kBroadband for "all"
-    std::optional<double> edtS, t20S, t30S, c50Db, c80Db, d50, tsMs, lf, lfc;
-    DecayCurve decay;
-    // The lines behind EDT, T20 and T30, present with their values.
-    std::optional<DecayFit> edtFit, t20Fit, t30Fit;
-};
 
 // The first frame whose squared value reaches 1/100 of the largest squared
 // value of omni (20 dB below its maximum); nothing when omni is empty, silent

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <vector>
 
-#include "analysis/RoomParameters.h"
+#include "bformat/RoomQuantities.h"
 
 namespace halvane {
 
