@@ -35,6 +35,8 @@ constexpr const char* kUsage =
     "  --norm sn3d     IN has SN3D gains (default)\n"
     "  --norm n3d      IN has N3D gains: X, Y, Z are divided by sqrt(3)\n"
     "  --norm fuma     IN has FuMa gains: W is multiplied by sqrt(2)\n"
+    "  --help          this text\n"
+    "  --version       the program's version\n"
     "\n"
     "Traditional B-format recordings are usually --order fuma --norm fuma.\n"
     "OUT must differ from IN. Exit status: 0 converted, 1 unreadable input or unwritable\n"
@@ -63,6 +65,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return kExitOk;
+        }
+        if (arg == "--version") {
+            std::cout << "halvane-convert " << HALVANE_VERSION << "\n";
             return kExitOk;
         }
         if (arg == "--order" || arg == "--norm") {
