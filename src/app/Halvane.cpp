@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/ConverterHintDialogs.h"
 #include "app/PickFileOrCancel.h"
 #include "app/QtDialogService.h"
 #include "app/QtRunHost.h"
@@ -137,7 +138,8 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     m_display = std::make_unique<LiveDisplay>(*m_strip, *m_map, *m_polar,
                                               DisplayControls{m_textBox, m_pgX, m_pgY, m_pgZ, m_idc, m_progress},
                                               RegionalDecimalSeparator());
-    m_host = std::make_unique<QtRunHost>(*m_dialogs, *this);
+    m_runDialogs = std::make_unique<ConverterHintDialogs>(*m_dialogs);
+    m_host = std::make_unique<QtRunHost>(*m_runDialogs, *this);
 
     connect(m_chooseButton, &QPushButton::clicked, this, &Halvane::ChooseImpulseResponse);
     connect(m_processButton, &QPushButton::clicked, this, &Halvane::Process);
@@ -286,6 +288,7 @@ void Halvane::Process() {
         return;
     }
     m_runUnderWay = true;
+    m_runDialogs->SetRunInput(QFile::decodeName(m_state.IrFileName.c_str()));
     DiskInput input;
     DiskTables tables;
     m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display);

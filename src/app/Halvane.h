@@ -14,6 +14,7 @@ class QSlider;
 
 namespace halvane {
 
+class ConverterHintDialogs;
 class DialogService;
 class DrawingSurface;
 class LiveDisplay;
@@ -65,6 +66,8 @@ private:
     SharedState m_state;
     std::unique_ptr<DialogService> m_ownDialogs;
     DialogService* m_dialogs = nullptr;
+    // The dialogs runs talk through (m_dialogs with the converter hint).
+    std::unique_ptr<ConverterHintDialogs> m_runDialogs;
 
     QLineEdit* m_textBox = nullptr;
     QPushButton* m_chooseButton = nullptr;
