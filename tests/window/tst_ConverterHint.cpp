@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "FakeDialogs.h"
+#include "TestPictureFiles.h"
 #include "TestWavFile.h"
 #include "app/ConverterHint.h"
 #include "app/Halvane.h"
@@ -18,6 +19,8 @@
 
 using namespace halvane;
 using halvane::test::FakeDialogs;
+using halvane::test::PlainPanoramaJpeg;
+using halvane::test::WriteTestFile;
 
 namespace {
 
@@ -29,15 +32,6 @@ constexpr int ConverterTimeoutMs = 30000;
 
 const QString Bits = QString::fromLatin1(kNotSixteenOrThirtyTwoBitsMessage);
 const QString Channels = QString::fromLatin1(kNotFourChannelsMessage);
-
-QString WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly)) {
-        file.write(bytes);
-    }
-    return path;
-}
 
 void PutLe(QByteArray& bytes, std::uint64_t value, int width)
 {
@@ -257,7 +251,7 @@ void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable()
     QFETCH(QString, firstLine);
     QTemporaryDir dir;
     // A name that needs the quoting: spaces, a dollar, a single quote.
-    const QString input = WriteFile(dir.filePath(QStringLiteral("Saal $1 (Jo's).wav")), bytes);
+    const QString input = WriteTestFile(dir.filePath(QStringLiteral("Saal $1 (Jo's).wav")), bytes);
     const WindowRun refused(input);
     QCOMPARE(refused.window.LastRunReport().outcome, RunOutcome::Rejected);
     QCOMPARE(refused.dialogs.warnings.size(), std::size_t{1});
@@ -283,7 +277,7 @@ void ConverterHintTest::stereoFileGetsTheLineToo()
     // The converter refuses a genuine two-channel file in turn; the line says
     // which files it converts.
     QTemporaryDir dir;
-    const QString input = WriteFile(dir.filePath(QStringLiteral("stereo.wav")), StereoFile());
+    const QString input = WriteTestFile(dir.filePath(QStringLiteral("stereo.wav")), StereoFile());
     const WindowRun run(input);
     QCOMPARE(run.window.LastRunReport().outcome, RunOutcome::Rejected);
     QCOMPARE(run.dialogs.warnings,
