@@ -345,7 +345,8 @@ void Halvane::OpenAtStart(const QString& irFile, const QString& picturePath)
         if (file.isFile()) {
             ChooseFile(irFile);
         } else if (file.exists()) {
-            m_dialogs->ShowWarning(QStringLiteral("Sorry, %1 is not a file: no impulse response is chosen.").arg(irFile));
+            m_dialogs->ShowWarning(
+                QStringLiteral("Sorry, %1 is not a file: no impulse response is chosen.").arg(irFile));
         } else {
             m_dialogs->ShowWarning(
                 QStringLiteral("Sorry, the file %1 does not exist: no impulse response is chosen.").arg(irFile));
@@ -363,8 +364,8 @@ bool Halvane::OnMap(const QPointF& pos) const
 
 void Halvane::dragEnterEvent(QDragEnterEvent* event)
 {
-    // Taken only when some place of the window would take it: a picture is
-    // refused here but may be taken over the map (dragMoveEvent follows).
+    // Taken when some place of the window would take it; whether the place
+    // under the pointer does (a picture only over the map) is for the moves.
     const DroppedFile anywhere = ReadDrop(event->mimeData(), true, m_runUnderWay);
     if (anywhere.use == DropUse::Refused) {
         event->ignore();

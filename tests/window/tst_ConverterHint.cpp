@@ -292,8 +292,8 @@ void ConverterHintTest::otherRunWarningsStayAsTheyAre()
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("gone.wav"));
     const WindowRun run(missing);
-    QCOMPARE(run.dialogs.warnings,
-             std::vector<QString>{QStringLiteral("Sorry, the file %1 cannot be opened: it does not exist!").arg(missing)});
+    const QString cannotOpen = QStringLiteral("Sorry, the file %1 cannot be opened: it does not exist!").arg(missing);
+    QCOMPARE(run.dialogs.warnings, std::vector<QString>{cannotOpen});
 }
 
 QTEST_MAIN(ConverterHintTest)

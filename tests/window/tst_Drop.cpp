@@ -291,7 +291,8 @@ void DropTest::pictureDroppedBesideTheMapIsRefused()
 void DropTest::unreadablePictureGetsTheWindowsWarning()
 {
     QTemporaryDir dir;
-    const QString cut = WriteTestFile(dir.filePath(QStringLiteral("cut.jpg")), PlainPanoramaJpeg(qRgb(0, 0, 200)).left(400));
+    const QString cut =
+        WriteTestFile(dir.filePath(QStringLiteral("cut.jpg")), PlainPanoramaJpeg(qRgb(0, 0, 200)).left(400));
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();

@@ -210,7 +210,8 @@ void StartupTest::startedWithAFileAsTheDialogChoosesIt()
 void StartupTest::startedWithAPictureAsAClickOnTheMapLoadsIt()
 {
     QTemporaryDir dir;
-    const QString picture = WriteTestFile(dir.filePath(QStringLiteral("pano.jpg")), PlainPanoramaJpeg(qRgb(200, 40, 40)));
+    const QString picture =
+        WriteTestFile(dir.filePath(QStringLiteral("pano.jpg")), PlainPanoramaJpeg(qRgb(200, 40, 40)));
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();
@@ -230,7 +231,8 @@ void StartupTest::badPictureGetsTheWindowsWarning()
     const QString wav = WriteTestFile(dir.filePath(QStringLiteral("hall.wav")),
                                   test::MakeBFormatWav(48000, 32, test::PlaneWaveFrames(480, 30, 10, 0.5)));
     const QString text = WriteTestFile(dir.filePath(QStringLiteral("notes.jpg")), "this is text, not a picture\n");
-    const QString cut = WriteTestFile(dir.filePath(QStringLiteral("cut.jpg")), PlainPanoramaJpeg(qRgb(0, 0, 200)).left(400));
+    const QString cut =
+        WriteTestFile(dir.filePath(QStringLiteral("cut.jpg")), PlainPanoramaJpeg(qRgb(0, 0, 200)).left(400));
     const QString missing = dir.filePath(QStringLiteral("missing.jpg"));
     for (const QString& picture : {text, cut, missing}) {
         FakeDialogs dialogs;
@@ -269,7 +271,8 @@ void StartupTest::missingOrFolderFileIsNotChosen()
     if (makeFolder) {
         QVERIFY(QDir(dir.path()).mkdir(name));
     }
-    const QString picture = WriteTestFile(dir.filePath(QStringLiteral("pano.jpg")), PlainPanoramaJpeg(qRgb(200, 40, 40)));
+    const QString picture =
+        WriteTestFile(dir.filePath(QStringLiteral("pano.jpg")), PlainPanoramaJpeg(qRgb(200, 40, 40)));
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();
