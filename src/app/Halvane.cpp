@@ -3,7 +3,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +16,8 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "app/ConverterHintDialogs.h"
+#include "app/DroppedFile.h"
 #include "app/PickFileOrCancel.h"
 #include "app/QtDialogService.h"
 #include "app/QtRunHost.h"
@@ -137,7 +143,8 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     m_display = std::make_unique<LiveDisplay>(*m_strip, *m_map, *m_polar,
                                               DisplayControls{m_textBox, m_pgX, m_pgY, m_pgZ, m_idc, m_progress},
                                               RegionalDecimalSeparator());
-    m_host = std::make_unique<QtRunHost>(*m_dialogs, *this);
+    m_runDialogs = std::make_unique<ConverterHintDialogs>(*m_dialogs);
+    m_host = std::make_unique<QtRunHost>(*m_runDialogs, *this);
 
     connect(m_chooseButton, &QPushButton::clicked, this, &Halvane::ChooseImpulseResponse);
     connect(m_processButton, &QPushButton::clicked, this, &Halvane::Process);
@@ -146,6 +153,11 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     connect(m_stopImage, &SymbolImage::Clicked, this, [this] { StopRun(m_state); });
     connect(m_strip, &DrawingSurface::Pressed, this, [this](float x, float) { PressOnStrip(m_state, x); });
     connect(m_map, &DrawingSurface::Clicked, this, &Halvane::LoadBackground);
+
+    // The text box would take a dropped file's name as typed text; the window
+    // takes the file itself, wherever it is dropped.
+    m_textBox->setAcceptDrops(false);
+    setAcceptDrops(true);
 }
 
 Halvane::~Halvane() = default;
@@ -276,9 +288,14 @@ void Halvane::ChooseImpulseResponse() {
     if (!path) {
         return;
     }
-    m_state.IrFileName = QFile::encodeName(*path).toStdString();
-    setWindowTitle(QStringLiteral("Halvane-Ambix - ") + *path);
-    m_textBox->setText(*path);
+    ChooseFile(*path);
+}
+
+void Halvane::ChooseFile(const QString& path)
+{
+    m_state.IrFileName = QFile::encodeName(path).toStdString();
+    setWindowTitle(QStringLiteral("Halvane-Ambix - ") + path);
+    m_textBox->setText(path);
 }
 
 void Halvane::Process() {
@@ -286,6 +303,7 @@ void Halvane::Process() {
         return;
     }
     m_runUnderWay = true;
+    m_runDialogs->SetRunInput(QFile::decodeName(m_state.IrFileName.c_str()));
     DiskInput input;
     DiskTables tables;
     m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display);
@@ -301,14 +319,88 @@ void Halvane::LoadBackground() {
     if (!path) {
         return;
     }
+    LoadBackgroundFrom(*path);
+}
+
+void Halvane::LoadBackgroundFrom(const QString& path)
+{
     m_map->Clear();
-    const LoadedPicture loaded = LoadBackgroundPicture(*path);
+    const LoadedPicture loaded = LoadBackgroundPicture(path);
     if (loaded.picture.isNull()) {
         m_dialogs->ShowWarning(loaded.whyNot);
         return;
     }
     m_map->SetBackgroundPicture(loaded.picture);
     m_map->Clear();
+}
+
+void Halvane::OpenAtStart(const QString& irFile, const QString& picturePath)
+{
+    if (!irFile.isEmpty()) {
+        // The file dialog lets a new name through (the run then says it cannot
+        // open it), but a name on the command line was meant to exist: a typo
+        // found only at Process, with the name shown in the title as if all
+        // were well, would be found too late.
+        const QFileInfo file(irFile);
+        if (file.isFile()) {
+            ChooseFile(irFile);
+        } else if (file.exists()) {
+            m_dialogs->ShowWarning(
+                QStringLiteral("Sorry, %1 is not a file: no impulse response is chosen.").arg(irFile));
+        } else {
+            m_dialogs->ShowWarning(
+                QStringLiteral("Sorry, the file %1 does not exist: no impulse response is chosen.").arg(irFile));
+        }
+    }
+    if (!picturePath.isEmpty()) {
+        LoadBackgroundFrom(picturePath);
+    }
+}
+
+bool Halvane::OnMap(const QPointF& pos) const
+{
+    return m_map->geometry().contains(pos.toPoint());
+}
+
+void Halvane::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Taken when some place of the window would take it; whether the place
+    // under the pointer does (a picture only over the map) is for the moves.
+    const DroppedFile anywhere = ReadDrop(event->mimeData(), true, m_runUnderWay);
+    if (anywhere.use == DropUse::Refused) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Halvane::dragMoveEvent(QDragMoveEvent* event)
+{
+    const DroppedFile here = ReadDrop(event->mimeData(), OnMap(event->position()), m_runUnderWay);
+    if (here.use == DropUse::Refused) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Halvane::dropEvent(QDropEvent* event)
+{
+    // Read again at the drop: a run may have started since the drag entered.
+    const DroppedFile dropped = ReadDrop(event->mimeData(), OnMap(event->position()), m_runUnderWay);
+    switch (dropped.use) {
+    case DropUse::ChooseImpulseResponse:
+        event->acceptProposedAction();
+        ChooseFile(dropped.path);
+        break;
+    case DropUse::LoadBackground:
+        event->acceptProposedAction();
+        LoadBackgroundFrom(dropped.path);
+        break;
+    case DropUse::Refused:
+        event->ignore();
+        break;
+    }
 }
 
 }  // namespace halvane

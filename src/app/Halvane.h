@@ -14,6 +14,7 @@ class QSlider;
 
 namespace halvane {
 
+class ConverterHintDialogs;
 class DialogService;
 class DrawingSurface;
 class LiveDisplay;
@@ -23,8 +24,9 @@ class SymbolImage;
 // The program's only window: every control at its fixed place, the shared
 // state, and one handler per handled event, each forwarding to the named
 // operation (file choice, the run, the run controls, the background picture,
-// the polar diagram at activation). Closing it ends the program, also in the
-// middle of a run. Controls carry their layout names as object names.
+// the polar diagram at activation, a file dropped on it). Closing it ends the
+// program, also in the middle of a run. Controls carry their layout names as
+// object names.
 class Halvane : public QWidget {
     Q_OBJECT
 
@@ -42,6 +44,24 @@ public:
     DrawingSurface& PolarView() { return *m_polar; }
     DrawingSurface& TimeStrip() { return *m_strip; }
 
+    // The file chosen as the "..." dialog chooses it: the shared state's input
+    // path (encoded as the system names files), the window title and the text
+    // box. The path is taken as it is; whether the file exists and can be read
+    // is the run's to find out.
+    void ChooseFile(const QString& path);
+    // The map's background from a picture file, as after the map's dialog:
+    // the map is cleared and shows the picture behind its drawing. A picture
+    // that cannot be read gets a warning naming the file and why, and the map
+    // keeps its previous background.
+    void LoadBackgroundFrom(const QString& path);
+    // What the command line asks for once the window shows (main calls it from
+    // the event loop): irFile, when not empty, is chosen as ChooseFile does,
+    // but only when it is an existing file; otherwise nothing is chosen and a
+    // warning names it, at once rather than at the first Process, when the
+    // mistyped name is still in mind. picturePath, when not empty, goes
+    // through LoadBackgroundFrom. Both are expected absolute.
+    void OpenAtStart(const QString& irFile, const QString& picturePath);
+
 public slots:
     // Command1: choose the impulse response.
     void ChooseImpulseResponse();
@@ -53,6 +73,10 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    // A file dragged over the window: taken or refused as ReadDrop says.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -61,10 +85,14 @@ private:
     void BuildControls();
     void SetFocusOrder();
     QSlider* MakeMeter(const char* name, int x, int minimum, int maximum, int tick, int value);
+    // Whether a drag at pos (window coordinates) is over the map.
+    bool OnMap(const QPointF& pos) const;
 
     SharedState m_state;
     std::unique_ptr<DialogService> m_ownDialogs;
     DialogService* m_dialogs = nullptr;
+    // The dialogs runs talk through (m_dialogs with the converter hint).
+    std::unique_ptr<ConverterHintDialogs> m_runDialogs;
 
     QLineEdit* m_textBox = nullptr;
     QPushButton* m_chooseButton = nullptr;

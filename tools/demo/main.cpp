@@ -22,6 +22,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: halvane-demo [FOLDER]\n"
+    "       halvane-demo --help | --version\n"
     "Writes the demo impulse response demo-room.wav (AmbiX W, Y, Z, X, SN3D, 48 kHz, 32-bit float,\n"
     "0.5 s), its arrivals demo-arrivals.csv and the room's panorama demo-panorama.jpg into FOLDER\n"
     "(default: examples).\n";
@@ -40,6 +41,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[1];
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "halvane-demo " << HALVANE_VERSION << "\n";
             return 0;
         }
         if (!arg.empty() && arg[0] == '-') {

@@ -1,0 +1,300 @@
+// The converter's line in the window's warnings: the suggested output name,
+// the shell quoting, which warnings get the line, and whole runs on files the
+// window refuses. The command the line names is run as it stands and its
+// output is then read by the window, so a wrong name or quoting fails here.
+#include <QtTest>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdint>
+
+#include "FakeDialogs.h"
+#include "TestPictureFiles.h"
+#include "TestWavFile.h"
+#include "app/ConverterHint.h"
+#include "app/Halvane.h"
+#include "bformat/WavHeader.h"
+
+using namespace halvane;
+using halvane::test::FakeDialogs;
+using halvane::test::PlainPanoramaJpeg;
+using halvane::test::WriteTestFile;
+
+namespace {
+
+// 300 ms at 48 kHz: 60 windows of 5 ms.
+constexpr int SampleRate = 48000;
+constexpr int FrameCount = 14400;
+// The converter converts 300 ms in well under a second.
+constexpr int ConverterTimeoutMs = 30000;
+
+const QString Bits = QString::fromLatin1(kNotSixteenOrThirtyTwoBitsMessage);
+const QString Channels = QString::fromLatin1(kNotFourChannelsMessage);
+
+void PutLe(QByteArray& bytes, std::uint64_t value, int width)
+{
+    for (int i = 0; i < width; ++i) {
+        bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
+    }
+}
+
+// The plane wave's samples as integers of the given width, channel by
+// channel in W, Y, Z, X order.
+QByteArray IntegerSamples(int bitsPerSample)
+{
+    const double fullScale = std::ldexp(1.0, bitsPerSample - 1) - 1;
+    QByteArray samples;
+    for (const test::Frame& frame : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
+        for (const float sample : frame) {
+            const auto value = static_cast<std::int64_t>(std::nearbyint(sample * fullScale));
+            PutLe(samples, static_cast<std::uint64_t>(value), bitsPerSample / 8);
+        }
+    }
+    return samples;
+}
+
+QByteArray FmtChunk(int channels, int bitsPerSample)
+{
+    const int blockAlign = channels * bitsPerSample / 8;
+    QByteArray fmt("fmt ");
+    PutLe(fmt, 16, 4);
+    PutLe(fmt, 1, 2);  // integer PCM
+    PutLe(fmt, static_cast<std::uint64_t>(channels), 2);
+    PutLe(fmt, SampleRate, 4);
+    PutLe(fmt, static_cast<std::uint64_t>(SampleRate * blockAlign), 4);
+    PutLe(fmt, static_cast<std::uint64_t>(blockAlign), 2);
+    PutLe(fmt, static_cast<std::uint64_t>(bitsPerSample), 2);
+    return fmt;
+}
+
+// A canonical four-channel 24-bit integer file, as most measured responses come.
+QByteArray TwentyFourBitFile()
+{
+    const QByteArray samples = IntegerSamples(24);
+    QByteArray bytes("RIFF");
+    PutLe(bytes, static_cast<std::uint64_t>(36 + samples.size()), 4);
+    bytes.append("WAVE").append(FmtChunk(4, 24)).append("data");
+    PutLe(bytes, static_cast<std::uint64_t>(samples.size()), 4);
+    return bytes.append(samples);
+}
+
+// A four-channel 16-bit RF64 file: its sizes in a ds64 chunk, 0xFFFFFFFF in
+// the 32-bit fields. The window reads its header at the canonical places and
+// finds no four channels there.
+QByteArray Rf64File()
+{
+    const QByteArray samples = IntegerSamples(16);
+    QByteArray ds64("ds64");
+    PutLe(ds64, 28, 4);
+    PutLe(ds64, static_cast<std::uint64_t>(4 + 36 + 24 + 8 + samples.size()), 8);
+    PutLe(ds64, static_cast<std::uint64_t>(samples.size()), 8);
+    PutLe(ds64, static_cast<std::uint64_t>(FrameCount), 8);
+    PutLe(ds64, 0, 4);
+    QByteArray bytes("RF64");
+    PutLe(bytes, 0xFFFFFFFFu, 4);
+    bytes.append("WAVE").append(ds64).append(FmtChunk(4, 16)).append("data");
+    PutLe(bytes, 0xFFFFFFFFu, 4);
+    return bytes.append(samples);
+}
+
+// The window's 16-bit file with two channels in its header.
+QByteArray StereoFile()
+{
+    QByteArray bytes = test::MakeBFormatWav(SampleRate, 16, test::PlaneWaveFrames(FrameCount, 30, 10, 0.5));
+    bytes[22] = 2;
+    return bytes;
+}
+
+// A run in the window on path, answering the four prompts.
+struct WindowRun {
+    explicit WindowRun(const QString& path) : window(&dialogs)
+    {
+        window.show();
+        dialogs.fileAnswers.push_back(path);
+        window.ChooseImpulseResponse();
+        for (const char* answer : {"0", "300", "5", "0"}) {
+            dialogs.textAnswers.push_back(QString::fromLatin1(answer));
+        }
+        window.Process();
+    }
+    FakeDialogs dialogs;
+    Halvane window;
+};
+
+// Runs a command line as a user pastes it into a shell, the build's
+// programs first on the path. Gives the exit status (-1 when it did not end).
+int RunInShell(const QString& commandLine, const QString& folder)
+{
+    QProcess shell;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PATH"),
+                       QStringLiteral(HALVANE_CONVERT_DIR ":") + environment.value(QStringLiteral("PATH")));
+    shell.setProcessEnvironment(environment);
+    shell.setWorkingDirectory(folder);
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), commandLine});
+    if (!shell.waitForFinished(ConverterTimeoutMs)) {
+        shell.kill();
+        shell.waitForFinished();
+        return -1;
+    }
+    if (shell.exitCode() != 0) {
+        qWarning("%s: %s", qPrintable(commandLine), shell.readAllStandardError().constData());
+    }
+    return shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
+}
+
+}  // namespace
+
+class ConverterHintTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void convertedFileName_data();
+    void convertedFileName();
+    void shellQuoting_data();
+    void shellQuoting();
+    void onlyTheTwoRefusalsGetTheLine_data();
+    void onlyTheTwoRefusalsGetTheLine();
+
+    void refusedFilesGetTheCommandThatMakesThemReadable_data();
+    void refusedFilesGetTheCommandThatMakesThemReadable();
+    void stereoFileGetsTheLineToo();
+    void otherRunWarningsStayAsTheyAre();
+};
+
+void ConverterHintTest::convertedFileName_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::newRow(".wav replaced") << "/data/hall.wav" << "/data/hall-ambix.wav";
+    QTest::newRow(".WAV in capitals replaced") << "/data/HALL.WAV" << "/data/HALL-ambix.wav";
+    QTest::newRow("no ending: appended") << "/data/hall" << "/data/hall-ambix.wav";
+    QTest::newRow("other ending: appended") << "/data/hall.rf64" << "/data/hall.rf64-ambix.wav";
+    QTest::newRow("only the last .wav") << "/data/a.wav.wav" << "/data/a.wav-ambix.wav";
+    QTest::newRow("dots in the folder") << "/data/v1.wav/hall" << "/data/v1.wav/hall-ambix.wav";
+    QTest::newRow("hidden file named .wav") << "/data/.wav" << "/data/.wav-ambix.wav";
+    QTest::newRow("relative bare .wav") << ".wav" << ".wav-ambix.wav";
+    QTest::newRow("already converted once") << "/d/hall-ambix.wav" << "/d/hall-ambix-ambix.wav";
+    QTest::newRow("spaces and umlaut kept") << "/d/Saal 1 (ö).wav" << "/d/Saal 1 (ö)-ambix.wav";
+}
+
+void ConverterHintTest::convertedFileName()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QCOMPARE(ConvertedFileName(input), output);
+    QVERIFY(ConvertedFileName(input) != input);
+}
+
+void ConverterHintTest::shellQuoting_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("quoted");
+    QTest::newRow("plain") << "/d/hall.wav" << "\"/d/hall.wav\"";
+    QTest::newRow("spaces, parentheses, single quote") << "/d/Saal 1 (it's).wav" << "\"/d/Saal 1 (it's).wav\"";
+    QTest::newRow("double quote") << "/d/a\"b.wav" << "\"/d/a\\\"b.wav\"";
+    QTest::newRow("dollar") << "/d/$HOME.wav" << "\"/d/\\$HOME.wav\"";
+    QTest::newRow("backquote") << "/d/`x`.wav" << "\"/d/\\`x\\`.wav\"";
+    QTest::newRow("backslash") << "/d/a\\b.wav" << "\"/d/a\\\\b.wav\"";
+    QTest::newRow("empty") << "" << "\"\"";
+}
+
+void ConverterHintTest::shellQuoting()
+{
+    QFETCH(QString, word);
+    QFETCH(QString, quoted);
+    QCOMPARE(ShellQuoted(word), quoted);
+    // The shell gives the word back unchanged.
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("printf %s ") + quoted});
+    QVERIFY(shell.waitForFinished(ConverterTimeoutMs));
+    QCOMPARE(QString::fromUtf8(shell.readAllStandardOutput()), word);
+}
+
+void ConverterHintTest::onlyTheTwoRefusalsGetTheLine_data()
+{
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("expected");
+    const QString command = QStringLiteral("halvane-convert \"/d/hall.wav\" \"/d/hall-ambix.wav\"");
+    QTest::newRow("sample format") << Bits << Bits + "\nTo convert it to 32-bit float: " + command;
+    QTest::newRow("channel count")
+        << Channels << Channels + "\nA four-channel B-format file in another layout converts with: " + command;
+    QTest::newRow("cannot be opened") << "Sorry, the file /d/hall.wav cannot be opened: it does not exist!"
+                                      << "Sorry, the file /d/hall.wav cannot be opened: it does not exist!";
+    QTest::newRow("frame size") << "Sorry, this .WAV file gives no valid frame size (BlockAlign)!"
+                                << "Sorry, this .WAV file gives no valid frame size (BlockAlign)!";
+    QTest::newRow("refusal with more after it") << Channels + " (twice)" << Channels + " (twice)";
+    QTest::newRow("refusal with a line already added") << Bits + "\nmore" << Bits + "\nmore";
+    QTest::newRow("empty") << "" << "";
+}
+
+void ConverterHintTest::onlyTheTwoRefusalsGetTheLine()
+{
+    QFETCH(QString, warning);
+    QFETCH(QString, expected);
+    QCOMPARE(WithConverterHint(warning, QStringLiteral("/d/hall.wav")), expected);
+}
+
+void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("firstLine");
+    QTest::newRow("24-bit integer") << TwentyFourBitFile() << Bits;
+    QTest::newRow("RF64") << Rf64File() << Channels;
+}
+
+void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, firstLine);
+    QTemporaryDir dir;
+    // A name that needs the quoting: spaces, a dollar, a single quote.
+    const QString input = WriteTestFile(dir.filePath(QStringLiteral("Saal $1 (Jo's).wav")), bytes);
+    const WindowRun refused(input);
+    QCOMPARE(refused.window.LastRunReport().outcome, RunOutcome::Rejected);
+    QCOMPARE(refused.dialogs.warnings.size(), std::size_t{1});
+    const QStringList lines = refused.dialogs.warnings[0].split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], firstLine);
+    const QString command = QStringLiteral("halvane-convert ") + ShellQuoted(input) + QLatin1Char(' ') +
+                            ShellQuoted(dir.filePath(QStringLiteral("Saal $1 (Jo's)-ambix.wav")));
+    QVERIFY2(lines[1].endsWith(QStringLiteral(": ") + command), qPrintable(lines[1]));
+    // The report keeps the core's message; only the box gets the line.
+    QCOMPARE(QString::fromStdString(refused.window.LastRunReport().message), firstLine);
+
+    // The command as it stands, pasted into a shell, writes a file the window reads.
+    QCOMPARE(RunInShell(lines[1].mid(lines[1].indexOf(QStringLiteral("halvane-convert"))), dir.path()), 0);
+    const WindowRun converted(dir.filePath(QStringLiteral("Saal $1 (Jo's)-ambix.wav")));
+    QCOMPARE(converted.window.LastRunReport().outcome, RunOutcome::Completed);
+    QVERIFY(converted.dialogs.warnings.empty());
+    QVERIFY(converted.window.LastRunReport().referenceRows > 0);
+}
+
+void ConverterHintTest::stereoFileGetsTheLineToo()
+{
+    // The converter refuses a genuine two-channel file in turn; the line says
+    // which files it converts.
+    QTemporaryDir dir;
+    const QString input = WriteTestFile(dir.filePath(QStringLiteral("stereo.wav")), StereoFile());
+    const WindowRun run(input);
+    QCOMPARE(run.window.LastRunReport().outcome, RunOutcome::Rejected);
+    QCOMPARE(run.dialogs.warnings,
+             std::vector<QString>{Channels + QStringLiteral("\nA four-channel B-format file in another layout "
+                                                            "converts with: halvane-convert \"") +
+                                  input + QStringLiteral("\" \"") + dir.filePath(QStringLiteral("stereo-ambix.wav")) +
+                                  QStringLiteral("\"")});
+}
+
+void ConverterHintTest::otherRunWarningsStayAsTheyAre()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("gone.wav"));
+    const WindowRun run(missing);
+    const QString cannotOpen = QStringLiteral("Sorry, the file %1 cannot be opened: it does not exist!").arg(missing);
+    QCOMPARE(run.dialogs.warnings, std::vector<QString>{cannotOpen});
+}
+
+QTEST_MAIN(ConverterHintTest)
+#include "tst_ConverterHint.moc"
