@@ -33,51 +33,39 @@ constexpr int ConverterTimeoutMs = 30000;
 const QString Bits = QString::fromLatin1(kNotSixteenOrThirtyTwoBitsMessage);
 const QString Channels = QString::fromLatin1(kNotFourChannelsMessage);
 
-void PutLe(QByteArray& bytes, std::uint64_t value, int width)
+std::string U64(std::uint64_t v)
 {
-    for (int i = 0; i < width; ++i) {
-        bytes.append(static_cast<char>((value >> (8 * i)) & 0xff));
-    }
+    return test::TextU32(static_cast<std::uint32_t>(v)) + test::TextU32(static_cast<std::uint32_t>(v >> 32));
 }
 
 // The plane wave's samples as integers of the given width, channel by
 // channel in W, Y, Z, X order.
-QByteArray IntegerSamples(int bitsPerSample)
+std::string IntegerSamples(int bitsPerSample)
 {
     const double fullScale = std::ldexp(1.0, bitsPerSample - 1) - 1;
-    QByteArray samples;
-    for (const test::Frame& frame : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
-        for (const float sample : frame) {
-            const auto value = static_cast<std::int64_t>(std::nearbyint(sample * fullScale));
-            PutLe(samples, static_cast<std::uint64_t>(value), bitsPerSample / 8);
+    std::string samples;
+    for (const test::Frame4& frame : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
+        for (const double sample : {frame.W, frame.Y, frame.Z, frame.X}) {
+            const auto value = static_cast<std::uint64_t>(static_cast<std::int64_t>(std::nearbyint(sample * fullScale)));
+            samples += U64(value).substr(0, static_cast<std::size_t>(bitsPerSample / 8));
         }
     }
     return samples;
 }
 
-QByteArray FmtChunk(int channels, int bitsPerSample)
+std::string FmtChunk(int channels, int bitsPerSample)
 {
-    const int blockAlign = channels * bitsPerSample / 8;
-    QByteArray fmt("fmt ");
-    PutLe(fmt, 16, 4);
-    PutLe(fmt, 1, 2);  // integer PCM
-    PutLe(fmt, static_cast<std::uint64_t>(channels), 2);
-    PutLe(fmt, SampleRate, 4);
-    PutLe(fmt, static_cast<std::uint64_t>(SampleRate * blockAlign), 4);
-    PutLe(fmt, static_cast<std::uint64_t>(blockAlign), 2);
-    PutLe(fmt, static_cast<std::uint64_t>(bitsPerSample), 2);
-    return fmt;
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
+    return test::Chunk("fmt ", test::FmtBody(test::kTagPcm, static_cast<std::uint16_t>(channels), SampleRate,
+                                             blockAlign, static_cast<std::uint16_t>(bitsPerSample)));
 }
+
+QByteArray AsQBytes(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 
 // A canonical four-channel 24-bit integer file, as most measured responses come.
 QByteArray TwentyFourBitFile()
 {
-    const QByteArray samples = IntegerSamples(24);
-    QByteArray bytes("RIFF");
-    PutLe(bytes, static_cast<std::uint64_t>(36 + samples.size()), 4);
-    bytes.append("WAVE").append(FmtChunk(4, 24)).append("data");
-    PutLe(bytes, static_cast<std::uint64_t>(samples.size()), 4);
-    return bytes.append(samples);
+    return AsQBytes(test::RiffFile(FmtChunk(4, 24) + test::Chunk("data", IntegerSamples(24))));
 }
 
 // A four-channel 16-bit RF64 file: its sizes in a ds64 chunk, 0xFFFFFFFF in
@@ -85,18 +73,11 @@ QByteArray TwentyFourBitFile()
 // finds no four channels there.
 QByteArray Rf64File()
 {
-    const QByteArray samples = IntegerSamples(16);
-    QByteArray ds64("ds64");
-    PutLe(ds64, 28, 4);
-    PutLe(ds64, static_cast<std::uint64_t>(4 + 36 + 24 + 8 + samples.size()), 8);
-    PutLe(ds64, static_cast<std::uint64_t>(samples.size()), 8);
-    PutLe(ds64, static_cast<std::uint64_t>(FrameCount), 8);
-    PutLe(ds64, 0, 4);
-    QByteArray bytes("RF64");
-    PutLe(bytes, 0xFFFFFFFFu, 4);
-    bytes.append("WAVE").append(ds64).append(FmtChunk(4, 16)).append("data");
-    PutLe(bytes, 0xFFFFFFFFu, 4);
-    return bytes.append(samples);
+    const std::string samples = IntegerSamples(16);
+    const std::string ds64 = "ds64" + test::TextU32(28) + U64(4 + 36 + 24 + 8 + samples.size()) +
+                             U64(samples.size()) + U64(FrameCount) + test::TextU32(0);
+    return AsQBytes("RF64" + test::TextU32(0xFFFFFFFFu) + "WAVE" + ds64 + FmtChunk(4, 16) + "data" +
+                    test::TextU32(0xFFFFFFFFu) + samples);
 }
 
 // The window's 16-bit file with two channels in its header.
