@@ -4,26 +4,35 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <numbers>
 
+#include "analysis/PulsePursuit.h"
 #include "analysis/PulseTemplate.h"
 
-// The arrivals are found by matching pursuit with a measured pulse: the
-// direct sound is taken as the template of the system's pulse, and the
-// omnidirectional channel is explained, strongest part first, as a sum of
-// delayed and scaled copies of it; each copy found is fitted in all four
-// channels and taken out of them before the next search (the CLEAN method of
-// radio astronomy, applied to a room response). Side lobes and ripples of a
-// pulse go out with it, and an arrival less than a pulse width behind a
-// stronger one is found in what the stronger one leaves.
+// How the arrivals are found, and what the method follows:
 //
-// Direction and diffuseness follow the spatial decomposition method and DirAC:
-// the pseudo-intensity W times (X, Y, Z) summed over a short window centred
-// on the arrival gives the direction, and 1 - 2 |I| / De over the same window
-// (SN3D: De = W^2 + X^2 + Y^2 + Z^2) its diffuseness, here computed on the
-// arrival alone plus what no arrival explains (reverberant tail and noise),
-// so that a strong neighbour does not pull the direction.
+// 1. Below lowCutHz nothing is timed (a zero-phase high-pass): the
+//    loudspeaker's low-frequency ringing and the room's modes have no time
+//    resolution and would otherwise be taken for a train of weak arrivals.
+// 2. The system's pulse is cut from the strongest arrival (in practice the
+//    direct sound), up to where its envelope shows the next arrival beginning
+//    (PulseTemplate).
+// 3. Matching pursuit with that measured pulse (PulsePursuit, the CLEAN method
+//    of radio astronomy): W is explained strongest part first as a sum of
+//    delayed, scaled copies of the pulse, each also fitted in X, Y and Z and
+//    taken out of all four channels before the next search. That is what
+//    finds an arrival less than 0.5 ms beneath a stronger one, and what keeps
+//    a pulse's side lobes and ripple from being listed.
+// 4. Each copy is described as the spatial decomposition method describes a
+//    sample: by the pseudo-intensity W times (X, Y, Z) over a short window
+//    centred on it, here of the copy alone plus what no copy explains (tail
+//    and noise), so that a strong neighbour does not pull its direction.
+//    DirAC's diffuseness 1 - 2 |I| / De (SN3D) over the same window tells a
+//    reflection from a fluctuation of the reverberant tail.
+// 5. What a measured reflection adds to the direct sound's pulse (a surface
+//    or the microphone filters it) shows as weak copies right behind it, or
+//    as a few close copies from one direction: the first are dropped, the
+//    second joined to their strongest.
 
 namespace halvane {
 namespace {
@@ -35,35 +44,21 @@ constexpr double kDirectSearchDb = 20.0;
 // The search goes this much deeper than the floor, so that an arrival whose
 // first estimate falls just below the floor still gets its refined level.
 constexpr double kSearchMarginDb = 1.0;
-// A copy of the pulse that carries less energy in the direction window than
-// what remains there once it is taken out is a fluctuation of the tail.
-constexpr double kMinProminence = 1.0;
 // What is left of a strong arrival after its pulse is taken out (the pulse
-// shapes of direct sound and reflections differ a little) lies at least this
-// far below it; weaker fits within a pulse length of it are that remainder.
-constexpr double kRippleDb = 30.0;
-// Refitting every arrival with all the others taken out, strongest first,
-// corrects the first estimates of arrivals that overlapped a weaker one not
-// yet found; the second pass changes times by well under 0.01 sample.
-constexpr int kRefitPasses = 2;
-// Each pulse position is refined to 1e-4 sample by golden-section search.
-constexpr double kOriginToleranceSamples = 1e-4;
-constexpr std::size_t kBlockSize = 256;
+// of a reflection differs a little from the direct sound's: surfaces and the
+// microphone's directivity filter it) lies at least this far below it and
+// trails it by a few milliseconds; weaker copies that close are that remainder.
+constexpr double kRippleDb = 25.0;
+constexpr double kRippleReachMs = 3.0;
+// Copies this close together, from directions this close, are one arrival
+// whose pulse the surfaces have filtered and widened.
+constexpr double kGroupReachMs = 0.25;
+constexpr double kGroupAngleDeg = 10.0;
+// A low cut at or above this share of the sample rate would leave no band.
+constexpr double kHighestLowCut = 0.25;
 
-enum ChannelIndex : std::size_t { kW = 0, kY = 1, kZ = 2, kX = 3 };
+enum ChannelIndex : std::size_t { kW = 0 };
 using Channels = std::array<std::vector<double>, 4>;
-
-// One copy of the pulse: where its centre lies and its amplitude in each
-// channel (W, Y, Z, X).
-struct Component {
-    double originSamples = 0;
-    std::array<double, 4> amplitude{};
-};
-
-struct Intensity {
-    double ix = 0, iy = 0, iz = 0, de = 0;
-    double Magnitude() const { return std::sqrt(ix * ix + iy * iy + iz * iz); }
-};
 
 Channels CleanCopy(const BFormatSignal& signal)
 {
@@ -80,306 +75,58 @@ Channels CleanCopy(const BFormatSignal& signal)
     return channels;
 }
 
-// The omnidirectional channel's correlation with the template at every
-// integer centre, with the running maxima of its magnitude per block of
-// samples so the strongest remaining candidate is found without a full scan.
-// Masked samples are never candidates again.
-class MatchedFilter {
-public:
-    MatchedFilter(const std::vector<double>& w, const PulseTemplate& pulse)
-        : m_w(w), m_pulse(pulse), m_values(w.size(), 0.0), m_masked(w.size(), 0),
-          m_blocks((w.size() + kBlockSize - 1) / kBlockSize)
-    {
-        Update(0, static_cast<std::ptrdiff_t>(w.size()) - 1);
-    }
-
-    // Recomputes the correlation at centres from..to after the channel changed.
-    void Update(std::ptrdiff_t from, std::ptrdiff_t to)
-    {
-        const auto size = static_cast<std::ptrdiff_t>(m_w.size());
-        from = std::max<std::ptrdiff_t>(from, 0);
-        to = std::min(to, size - 1);
-        if (from > to) return;
-        const std::vector<double>& taps = m_pulse.Samples();
-        const std::ptrdiff_t k = m_pulse.HalfLengthSamples();
-        for (std::ptrdiff_t n = from; n <= to; ++n) {
-            const std::ptrdiff_t lo = std::max(-k, -n);
-            const std::ptrdiff_t hi = std::min(k, size - 1 - n);
-            double sum = 0;
-            for (std::ptrdiff_t i = lo; i <= hi; ++i) {
-                sum += m_w[static_cast<std::size_t>(n + i)] * taps[static_cast<std::size_t>(i + k)];
-            }
-            m_values[static_cast<std::size_t>(n)] = sum;
+// A zero-phase high-pass: a second-order Butterworth section run forward and
+// then backward over the channel (fourth order in magnitude, no delay, so
+// no arrival moves).
+void HighPassBothWays(std::vector<double>& values, double cutHz, double rateHz)
+{
+    const double w0 = 2.0 * std::numbers::pi * cutHz / rateHz;
+    const double alpha = std::sin(w0) / std::sqrt(2.0);
+    const double a0 = 1.0 + alpha;
+    const double b0 = (1.0 + std::cos(w0)) / 2.0 / a0, b1 = -2.0 * b0, b2 = b0;
+    const double a1 = -2.0 * std::cos(w0) / a0, a2 = (1.0 - alpha) / a0;
+    auto run = [&](auto begin, auto end) {
+        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+        for (auto it = begin; it != end; ++it) {
+            const double x0 = *it;
+            const double y0 = b0 * x0 + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+            x2 = x1;
+            x1 = x0;
+            y2 = y1;
+            y1 = y0;
+            *it = y0;
         }
-        RefreshBlocks(from, to);
-    }
-
-    void Mask(std::ptrdiff_t from, std::ptrdiff_t to)
-    {
-        from = std::max<std::ptrdiff_t>(from, 0);
-        to = std::min(to, static_cast<std::ptrdiff_t>(m_w.size()) - 1);
-        if (from > to) return;
-        for (std::ptrdiff_t n = from; n <= to; ++n) m_masked[static_cast<std::size_t>(n)] = 1;
-        RefreshBlocks(from, to);
-    }
-
-    // The unmasked centre of the largest correlation magnitude; false when every centre is masked.
-    bool Strongest(std::ptrdiff_t& centre) const
-    {
-        double best = -1;
-        for (const Block& block : m_blocks) {
-            if (block.valid && block.magnitude > best) {
-                best = block.magnitude;
-                centre = block.index;
-            }
-        }
-        return best >= 0;
-    }
-
-    double At(std::ptrdiff_t n) const
-    {
-        if (n < 0 || n >= static_cast<std::ptrdiff_t>(m_values.size())) return 0.0;
-        return m_values[static_cast<std::size_t>(n)];
-    }
-
-private:
-    struct Block {
-        bool valid = false;
-        double magnitude = 0;
-        std::ptrdiff_t index = 0;
     };
+    run(values.begin(), values.end());
+    run(values.rbegin(), values.rend());
+}
 
-    void RefreshBlocks(std::ptrdiff_t from, std::ptrdiff_t to)
-    {
-        for (auto b = static_cast<std::size_t>(from) / kBlockSize; b <= static_cast<std::size_t>(to) / kBlockSize; ++b) {
-            Block block;
-            const std::size_t end = std::min(m_values.size(), (b + 1) * kBlockSize);
-            for (std::size_t n = b * kBlockSize; n < end; ++n) {
-                if (m_masked[n]) continue;
-                const double magnitude = std::fabs(m_values[n]);
-                if (!block.valid || magnitude > block.magnitude) {
-                    block = {true, magnitude, static_cast<std::ptrdiff_t>(n)};
-                }
-            }
-            m_blocks[b] = block;
-        }
-    }
-
-    const std::vector<double>& m_w;
-    const PulseTemplate& m_pulse;
-    std::vector<double> m_values;
-    std::vector<std::uint8_t> m_masked;
-    std::vector<Block> m_blocks;
-};
-
-// The whole matching pursuit over one response.
-class Pursuit {
-public:
-    Pursuit(Channels channels, const PulseTemplate& pulse, double halfWindowSamples)
-        : m_residual(std::move(channels)), m_pulse(pulse), m_halfWindow(halfWindowSamples)
-    {
-    }
-
-    // Takes out copies of the pulse, strongest first, until the strongest
-    // remaining correlation means an amplitude below stopAmplitude.
-    void Run(double stopAmplitude)
-    {
-        MatchedFilter filter(m_residual[kW], m_pulse);
-        const double energy = m_pulse.Energy();
-        const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-        const auto mask = static_cast<std::ptrdiff_t>(std::max(1.0, std::ceil(m_halfWindow)));
-        const std::ptrdiff_t k = m_pulse.HalfLengthSamples();
-        // Every rejection masks a sample, every acceptance lowers the residual:
-        // the bound only guards against a pathological input.
-        const std::ptrdiff_t maxSteps = 4 * frames + 64;
-        std::ptrdiff_t centre = 0;
-        for (std::ptrdiff_t step = 0; step < maxSteps && filter.Strongest(centre); ++step) {
-            const double correlation = filter.At(centre);
-            if (!(std::fabs(correlation) / energy >= stopAmplitude)) break;
-
-            const double origin = RefineOrigin(ParabolicPeak(filter, centre), correlation >= 0 ? 1.0 : -1.0);
-            const Component component = Fit(origin);
-            if (!Prominent(component)) {
-                filter.Mask(centre - mask, centre + mask);
-                continue;
-            }
-            Subtract(component, 1.0);
-            m_components.push_back(component);
-            filter.Update(static_cast<std::ptrdiff_t>(std::floor(origin)) - 2 * k,
-                          static_cast<std::ptrdiff_t>(std::ceil(origin)) + 2 * k);
-        }
-    }
-
-    // Refits every copy with all the others taken out, strongest first.
-    void Refit()
-    {
-        std::vector<std::size_t> order(m_components.size());
-        for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::sort(order.begin(), order.end(), [this](std::size_t a, std::size_t b) {
-            return std::fabs(m_components[a].amplitude[kW]) > std::fabs(m_components[b].amplitude[kW]);
-        });
-        for (int pass = 0; pass < kRefitPasses; ++pass) {
-            for (std::size_t i : order) {
-                Component& component = m_components[i];
-                Subtract(component, -1.0);
-                const double sign = component.amplitude[kW] >= 0 ? 1.0 : -1.0;
-                component = Fit(RefineOrigin(component.originSamples, sign));
-                Subtract(component, 1.0);
-            }
-        }
-    }
-
-    const std::vector<Component>& Components() const { return m_components; }
-
-    // The pseudo-intensity over the direction window centred on timeSamples,
-    // of the residual plus, when given, one copy of the pulse. False when the
-    // window lies outside the response.
-    bool WindowIntensity(double timeSamples, const Component* added, Intensity& intensity) const
-    {
-        const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-        auto lo = static_cast<std::ptrdiff_t>(std::ceil(timeSamples - m_halfWindow));
-        auto hi = static_cast<std::ptrdiff_t>(std::floor(timeSamples + m_halfWindow));
-        if (lo > hi) lo = hi = static_cast<std::ptrdiff_t>(std::nearbyint(timeSamples));
-        lo = std::max<std::ptrdiff_t>(lo, 0);
-        hi = std::min(hi, frames - 1);
-        if (lo > hi) return false;
-        intensity = {};
-        for (std::ptrdiff_t n = lo; n <= hi; ++n) {
-            std::array<double, 4> v{};
-            const double shape = added ? m_pulse.ValueAt(static_cast<double>(n) - added->originSamples) : 0.0;
-            for (std::size_t c = 0; c < 4; ++c) {
-                v[c] = m_residual[c][static_cast<std::size_t>(n)] + (added ? added->amplitude[c] * shape : 0.0);
-            }
-            intensity.ix += v[kW] * v[kX];
-            intensity.iy += v[kW] * v[kY];
-            intensity.iz += v[kW] * v[kZ];
-            intensity.de += v[kW] * v[kW] + v[kX] * v[kX] + v[kY] * v[kY] + v[kZ] * v[kZ];
-        }
-        return true;
-    }
-
-private:
-    // The integer centre moved to the vertex of the parabola through its
-    // neighbours' correlations, no further than half a sample.
-    static double ParabolicPeak(const MatchedFilter& filter, std::ptrdiff_t centre)
-    {
-        const double before = filter.At(centre - 1), at = filter.At(centre), after = filter.At(centre + 1);
-        const double curvature = (before - 2.0 * at + after) * (at >= 0 ? 1.0 : -1.0);
-        if (!(curvature < 0)) return static_cast<double>(centre);
-        const double shift = 0.5 * (before - after) / (before - 2.0 * at + after);
-        return static_cast<double>(centre) + std::clamp(shift, -0.5, 0.5);
-    }
-
-    double Correlation(double origin) const
-    {
-        std::ptrdiff_t first = 0;
-        m_pulse.Place(origin, first, m_placed);
-        const std::vector<double>& w = m_residual[kW];
+// The largest magnitude of a group's pulses in W, summed, on a grid of an
+// eighth of a sample around its head (the first copy). The grid is fixed to
+// the head, so a lone copy's peak is its amplitude times the same template
+// value whatever its fractional position, and levels of lone copies are exact
+// amplitude ratios.
+double GroupPeak(const PulseTemplate& pulse, const std::vector<const PulseCopy*>& group)
+{
+    constexpr int kSteps = 8;
+    const std::ptrdiff_t span = kSteps * pulse.HalfLengthSamples();
+    const double head = group.front()->originSamples;
+    double peak = 0;
+    for (std::ptrdiff_t m = -span; m <= span; ++m) {
+        const double t = head + static_cast<double>(m) / kSteps;
         double sum = 0;
-        for (std::size_t i = 0; i < m_placed.size(); ++i) {
-            const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-            if (n >= 0 && n < static_cast<std::ptrdiff_t>(w.size())) sum += w[static_cast<std::size_t>(n)] * m_placed[i];
-        }
-        return sum;
+        for (const PulseCopy* c : group) sum += c->amplitude[kW] * pulse.ValueAt(t - c->originSamples);
+        peak = std::max(peak, std::fabs(sum));
     }
-
-    // The centre within half a sample of start where sign times the
-    // correlation is largest (golden-section search; the correlation of a
-    // band-limited pulse with itself has a single maximum that close).
-    double RefineOrigin(double start, double sign) const
-    {
-        constexpr double kInverseGolden = 0.6180339887498949;
-        double a = start - 0.5, b = start + 0.5;
-        double c = b - kInverseGolden * (b - a), d = a + kInverseGolden * (b - a);
-        double fc = sign * Correlation(c), fd = sign * Correlation(d);
-        while (b - a > kOriginToleranceSamples) {
-            if (fc > fd) {
-                b = d;
-                d = c;
-                fd = fc;
-                c = b - kInverseGolden * (b - a);
-                fc = sign * Correlation(c);
-            } else {
-                a = c;
-                c = d;
-                fc = fd;
-                d = a + kInverseGolden * (b - a);
-                fd = sign * Correlation(d);
-            }
-        }
-        return 0.5 * (a + b);
-    }
-
-    // The least-squares amplitude of the pulse at origin in each channel.
-    Component Fit(double origin) const
-    {
-        Component component;
-        component.originSamples = origin;
-        std::ptrdiff_t first = 0;
-        m_pulse.Place(origin, first, m_placed);
-        std::array<double, 4> dot{};
-        double energy = 0;
-        for (std::size_t i = 0; i < m_placed.size(); ++i) {
-            const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-            const double p = m_placed[i];
-            energy += p * p;
-            if (n < 0 || n >= static_cast<std::ptrdiff_t>(m_residual[kW].size())) continue;
-            for (std::size_t c = 0; c < 4; ++c) dot[c] += m_residual[c][static_cast<std::size_t>(n)] * p;
-        }
-        if (energy > 0) {
-            for (std::size_t c = 0; c < 4; ++c) component.amplitude[c] = dot[c] / energy;
-        }
-        return component;
-    }
-
-    // True when the copy carries more energy in its direction window than
-    // what would remain there once it is taken out.
-    bool Prominent(const Component& component) const
-    {
-        const double centre = component.originSamples + m_pulse.PeakOffsetSamples();
-        const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-        const auto lo = std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::ceil(centre - m_halfWindow)));
-        const auto hi = std::min(frames - 1, static_cast<std::ptrdiff_t>(std::floor(centre + m_halfWindow)));
-        double model = 0, remainder = 0;
-        for (std::ptrdiff_t n = lo; n <= hi; ++n) {
-            const double shape = m_pulse.ValueAt(static_cast<double>(n) - component.originSamples);
-            for (std::size_t c = 0; c < 4; ++c) {
-                const double fitted = component.amplitude[c] * shape;
-                const double left = m_residual[c][static_cast<std::size_t>(n)] - fitted;
-                model += fitted * fitted;
-                remainder += left * left;
-            }
-        }
-        return model > 0 && model >= kMinProminence * remainder;
-    }
-
-    // Takes the copy out of the residual (scale 1) or puts it back (-1).
-    void Subtract(const Component& component, double scale)
-    {
-        std::ptrdiff_t first = 0;
-        m_pulse.Place(component.originSamples, first, m_placed);
-        const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-        for (std::size_t i = 0; i < m_placed.size(); ++i) {
-            const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-            if (n < 0 || n >= frames) continue;
-            for (std::size_t c = 0; c < 4; ++c) {
-                m_residual[c][static_cast<std::size_t>(n)] -= scale * component.amplitude[c] * m_placed[i];
-            }
-        }
-    }
-
-    Channels m_residual;
-    const PulseTemplate& m_pulse;
-    double m_halfWindow;
-    std::vector<Component> m_components;
-    mutable std::vector<double> m_placed;  // scratch for one placed copy of the pulse
-};
+    return peak;
+}
 
 bool ValidOptions(const ArrivalOptions& options)
 {
     return std::isfinite(options.directionWindowMs) && options.directionWindowMs > 0 &&
            std::isfinite(options.maxDiffuseness) && options.maxDiffuseness >= 0 && std::isfinite(options.floorDb) &&
-           options.floorDb > 0 && std::isfinite(options.pulseHalfLengthMs) && options.pulseHalfLengthMs > 0;
+           options.floorDb > 0 && std::isfinite(options.pulseHalfLengthMs) && options.pulseHalfLengthMs > 0 &&
+           std::isfinite(options.lowCutHz) && options.lowCutHz >= 0;
 }
 
 }  // namespace
@@ -391,6 +138,9 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     if (!(std::isfinite(rateHz) && rateHz > 0) || !ValidOptions(options)) return arrivals;
 
     Channels channels = CleanCopy(signal);
+    if (options.lowCutHz > 0 && options.lowCutHz < kHighestLowCut * rateHz) {
+        for (auto& channel : channels) HighPassBothWays(channel, options.lowCutHz, rateHz);
+    }
     const std::vector<double>& w = channels[kW];
     if (w.empty()) return arrivals;
     std::size_t strongest = 0;
@@ -406,60 +156,107 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     const PulseTemplate pulse(w, static_cast<std::ptrdiff_t>(strongest), static_cast<std::ptrdiff_t>(halfLength));
     if (!(pulse.Energy() > 0)) return arrivals;
 
-    Pursuit pursuit(std::move(channels), pulse, halfWindow);
+    PulsePursuit pursuit(std::move(channels), pulse, halfWindow, options.maxDiffuseness);
     // The template is the strongest arrival itself: its fitted amplitude is 1.
     pursuit.Run(std::pow(10.0, -(options.floorDb + kSearchMarginDb) / 20.0));
     pursuit.Refit();
+    pursuit.Prune();
 
-    std::vector<Component> components = pursuit.Components();
-    std::sort(components.begin(), components.end(),
-              [](const Component& a, const Component& b) { return a.originSamples < b.originSamples; });
+    std::vector<PulseCopy> copies = pursuit.Copies();
+    std::sort(copies.begin(), copies.end(),
+              [](const PulseCopy& a, const PulseCopy& b) { return a.originSamples < b.originSamples; });
+    const double peakOffset = pulse.PeakOffsetSamples();
 
-    // Every copy that is neither a ripple of a much stronger neighbour nor
-    // diffuse tail, described.
-    struct Candidate {
+    // The copies worth describing: not the remainder of a much stronger
+    // neighbour, and with a direction in their own window.
+    struct Described {
+        const PulseCopy* copy;
         double amplitude;
+        std::array<double, 3> direction;  // unit vector of its own window's intensity
+    };
+    std::vector<Described> described;
+    const double rippleRatio = std::pow(10.0, kRippleDb / 20.0);
+    const double rippleReach =
+        std::max(static_cast<double>(pulse.HalfLengthSamples()), kRippleReachMs * rateHz / 1000.0);
+    for (const PulseCopy& c : copies) {
+        const double amplitude = std::fabs(c.amplitude[kW]);
+        const bool ripple = std::any_of(copies.begin(), copies.end(), [&](const PulseCopy& other) {
+            return std::fabs(other.originSamples - c.originSamples) <= rippleReach &&
+                   std::fabs(other.amplitude[kW]) >= rippleRatio * amplitude;
+        });
+        WindowIntensity alone;
+        if (ripple || !(amplitude > 0) || !pursuit.Intensity(c.originSamples + peakOffset, {&c}, alone)) continue;
+        const double magnitude = alone.Magnitude();
+        if (!(magnitude > 0)) continue;
+        described.push_back({&c, amplitude, {alone.ix / magnitude, alone.iy / magnitude, alone.iz / magnitude}});
+    }
+
+    // Groups of copies close together from one direction, strongest first:
+    // each copy joins the first group whose head (its first, strongest copy)
+    // is near enough, else heads a group of its own.
+    std::vector<std::size_t> order(described.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return described[a].amplitude > described[b].amplitude; });
+    const double groupReach = kGroupReachMs * rateHz / 1000.0;
+    const double groupCosine = std::cos(kGroupAngleDeg / kDegPerRad);
+    std::vector<std::vector<const PulseCopy*>> groups;
+    std::vector<const Described*> heads;
+    for (std::size_t i : order) {
+        const Described& d = described[i];
+        std::size_t g = 0;
+        for (; g < groups.size(); ++g) {
+            const Described& head = *heads[g];
+            const double cosine = head.direction[0] * d.direction[0] + head.direction[1] * d.direction[1] +
+                                  head.direction[2] * d.direction[2];
+            if (std::fabs(head.copy->originSamples - d.copy->originSamples) <= groupReach && cosine >= groupCosine) {
+                break;
+            }
+        }
+        if (g < groups.size()) {
+            groups[g].push_back(d.copy);
+        } else {
+            groups.push_back({d.copy});
+            heads.push_back(&d);
+        }
+    }
+
+    // Each group described over its head's window, its own copies added back.
+    struct Candidate {
+        double peak;
         Arrival arrival;
     };
     std::vector<Candidate> candidates;
-    const double rippleRatio = std::pow(10.0, kRippleDb / 20.0);
-    const auto reach = static_cast<double>(pulse.HalfLengthSamples());
-    for (const Component& c : components) {
-        const double amplitude = std::fabs(c.amplitude[kW]);
-        const bool ripple = std::any_of(components.begin(), components.end(), [&](const Component& other) {
-            return std::fabs(other.originSamples - c.originSamples) <= reach &&
-                   std::fabs(other.amplitude[kW]) >= rippleRatio * amplitude;
-        });
-        if (ripple || !(amplitude > 0)) continue;
-
-        const double timeSamples = c.originSamples + pulse.PeakOffsetSamples();
-        Intensity intensity;
-        if (!pursuit.WindowIntensity(timeSamples, &c, intensity)) continue;
+    for (const auto& group : groups) {
+        const double timeSamples = group.front()->originSamples + peakOffset;
+        WindowIntensity intensity;
+        if (!pursuit.Intensity(timeSamples, group, intensity)) continue;
         const double magnitude = intensity.Magnitude();
         if (!(magnitude > 0 && intensity.de > 0)) continue;
         const double diffuseness = 1.0 - 2.0 * magnitude / intensity.de;
         if (diffuseness > options.maxDiffuseness) continue;
-
         Arrival arrival;
         arrival.timeMs = timeSamples / rateHz * 1000.0;
         arrival.azDeg = std::atan2(intensity.iy, intensity.ix) * kDegPerRad;
         arrival.elDeg = std::asin(std::clamp(intensity.iz / magnitude, -1.0, 1.0)) * kDegPerRad;
         arrival.idDb = 10.0 * std::log10(magnitude / intensity.de);
         arrival.diffuseness = diffuseness;
-        candidates.push_back({amplitude, arrival});
+        candidates.push_back({GroupPeak(pulse, group), arrival});
     }
     if (candidates.empty()) return arrivals;
+    std::sort(candidates.begin(), candidates.end(),
+              [](const Candidate& a, const Candidate& b) { return a.arrival.timeMs < b.arrival.timeMs; });
 
     double largest = 0;
-    for (const Candidate& c : candidates) largest = std::max(largest, c.amplitude);
+    for (const Candidate& c : candidates) largest = std::max(largest, c.peak);
     std::size_t direct = 0;
-    while (candidates[direct].amplitude < largest * std::pow(10.0, -kDirectSearchDb / 20.0)) ++direct;
-    const double directAmplitude = candidates[direct].amplitude;
-    const double lowest = directAmplitude * std::pow(10.0, -options.floorDb / 20.0);
+    while (candidates[direct].peak < largest * std::pow(10.0, -kDirectSearchDb / 20.0)) ++direct;
+    const double directPeak = candidates[direct].peak;
+    const double lowest = directPeak * std::pow(10.0, -options.floorDb / 20.0);
     for (std::size_t j = direct; j < candidates.size(); ++j) {
-        if (candidates[j].amplitude < lowest) continue;
+        if (candidates[j].peak < lowest) continue;
         Arrival arrival = candidates[j].arrival;
-        arrival.levelDb = 20.0 * std::log10(candidates[j].amplitude / directAmplitude);
+        arrival.levelDb = 20.0 * std::log10(candidates[j].peak / directPeak);
         arrivals.push_back(arrival);
     }
     return arrivals;

@@ -10,7 +10,7 @@ namespace halvane {
 // the full time resolution of the response.
 //
 // Directions: azimuth 0 straight ahead (+X), positive to the left (towards
-// +Y), in (-180, 180]; elevation positive upwards, in [-90, 90]; degrees.
+// +Y), in [-180, 180]; elevation positive upwards, in [-90, 90]; degrees.
 struct Arrival {
     double timeMs = 0;        // the peak of its energy envelope, from the file's first sample (sample 0 at 0 ms)
     double levelDb = 0;       // peak energy re the direct sound's (0 for the direct sound itself)
@@ -21,33 +21,46 @@ struct Arrival {
 };
 
 struct ArrivalOptions {
-    // The pseudo-intensity window centred on each arrival's peak. At least one
-    // sample is always used.
+    // The pseudo-intensity window centred on each arrival's peak (> 0). At
+    // least one sample is always used.
     double directionWindowMs = 0.5;
     // A window more diffuse than this is reverberant tail, not an arrival
-    // (0..1; 1 keeps every window).
-    double maxDiffuseness = 0.5;
-    // Arrivals more than this far below the direct sound are dropped.
+    // (0..1, 1 keeps every window). A reflection 10 dB above the tail around
+    // it measures about 0.1; a measured direct sound, through a real
+    // microphone, up to about 0.3.
+    double maxDiffuseness = 0.4;
+    // Arrivals more than this far below the direct sound are dropped (> 0).
     double floorDb = 40;
     // Half the length of the system's pulse as cut from the direct sound: long
     // enough for the pulse's ringing, short enough to leave out the first
-    // reflection.
+    // reflection (> 0). The cut ends earlier where the next arrival begins.
     double pulseHalfLengthMs = 1.0;
+    // Frequencies below this are left out of every estimate (a zero-phase
+    // fourth-order high-pass): loudspeaker ringing and room modes down there
+    // have no time resolution to give. 0 keeps them; a value at or above a
+    // quarter of the sample rate is ignored.
+    double lowCutHz = 200;
 };
 
 // The direct sound and the reflections of a first-order Ambisonic impulse
 // response (AmbiX order, SN3D gains, full scale +-1), in time order, the
-// direct sound first.
+// direct sound first. Independent of the tables' averaging window.
 //
-// The system's pulse is cut from the strongest arrival; every arrival is then
-// found by matching that pulse, strongest first, in the omnidirectional
-// channel and taking it out of all four channels before looking for the next
-// one. An arrival's time is where its pulse fits best, to a fraction of a
-// sample; its level is its fitted pulse amplitude re the direct sound's, in
-// dB of peak energy; its direction, idDb and diffuseness come from the
-// pseudo-intensity over directionWindowMs centred on it, in the signal with
-// every other arrival's pulse taken out. Ripples and side lobes of a pulse are
-// part of the pulse and so never show up as arrivals of their own.
+// The system's pulse is cut from the strongest arrival; arrivals are then
+// found by matching that pulse in W, strongest first, and taking each match
+// out of all four channels before looking for the next (see Arrivals.cpp).
+// - timeMs: where the arrival's pulse fits best, to a small fraction of a
+//   sample, placed at the peak of the pulse's energy envelope.
+// - levelDb: the peak of the arrival's fitted pulse in W re the direct
+//   sound's, in dB of peak energy (20 log10 of the amplitude ratio).
+// - azDeg, elDeg, idDb, diffuseness: from the pseudo-intensity over
+//   directionWindowMs centred on the arrival, in the signal with every other
+//   arrival's pulse taken out; direction Az = atan2(Iy, Ix), El = asin(Iz / |I|).
+// Not arrivals: the side lobes and ripple of a stronger pulse (they are part
+// of it), a window more diffuse than maxDiffuseness (reverberant tail), and
+// copies more than 25 dB below a stronger arrival less than 3 ms away (what
+// a surface's or the microphone's filtering adds to a pulse). Copies within
+// 0.25 ms and 10 degrees of a stronger one are part of it (a widened pulse).
 //
 // The direct sound is the earliest arrival within 20 dB of the strongest.
 // Arrivals are searched down to floorDb below the strongest and kept down to
@@ -55,10 +68,9 @@ struct ArrivalOptions {
 // every room).
 //
 // Edges: a silent response, an empty one, a sample rate that is not positive
-// and finite, or options that are not finite and positive (maxDiffuseness may
-// be 0) give no arrivals. Non-finite samples count as zero. Only the standard
-// library is used; the result does not depend on the averaging window of the
-// tables.
+// and finite, or options that are not finite and in range give no arrivals.
+// Non-finite samples count as zero. Channels of unequal length are read to
+// the shortest.
 std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOptions& options);
 
 }  // namespace halvane
