@@ -50,13 +50,21 @@ RoomScore ScoreRoom(const std::string& name, const std::vector<test::TrueArrival
     std::vector<bool> taken(listed.size(), false);
     for (std::size_t i : order) {
         const test::TrueArrival& t = truth[i];
+        // The listed arrival that describes it (time and direction within
+        // tolerance, the closest level first), else the nearest in time.
         std::size_t best = listed.size();
+        auto describes = [&](const Arrival& l) {
+            return std::fabs(l.timeMs - t.timeMs) <= kTimeToleranceMs &&
+                   AngleBetweenDeg(l.azDeg, l.elDeg, t.azDeg, t.elDeg) <= kDirectionToleranceDeg;
+        };
+        auto better = [&](const Arrival& a, const Arrival& b) {
+            if (describes(a) != describes(b)) return describes(a);
+            if (describes(a)) return std::fabs(a.levelDb - t.levelDb) < std::fabs(b.levelDb - t.levelDb);
+            return std::fabs(a.timeMs - t.timeMs) < std::fabs(b.timeMs - t.timeMs);
+        };
         for (std::size_t j = 0; j < listed.size(); ++j) {
             if (taken[j] || std::fabs(listed[j].timeMs - t.timeMs) > kMatchWindowMs) continue;
-            if (best == listed.size() ||
-                std::fabs(listed[j].timeMs - t.timeMs) < std::fabs(listed[best].timeMs - t.timeMs)) {
-                best = j;
-            }
+            if (best == listed.size() || better(listed[j], listed[best])) best = j;
         }
         MissedArrival outcome;
         outcome.truth = t;

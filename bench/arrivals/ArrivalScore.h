@@ -3,9 +3,11 @@
 // How well a list of found arrivals matches the arrivals a simulated room was
 // built from.
 //
-// Matching is one to one: the true arrivals, strongest first, each take the
-// nearest listed arrival not yet taken within kMatchWindowMs. A true arrival
-// is found when its match lies within kTimeToleranceMs and kDirectionToleranceDeg.
+// Matching is one to one: the true arrivals, strongest first, each take a
+// listed arrival not yet taken within kMatchWindowMs: one that describes it
+// (within kTimeToleranceMs and kDirectionToleranceDeg, the closest in level
+// first) when there is one, else the nearest in time. A true arrival is found
+// when its match describes it.
 // It is resolvable when it is no more than 20 dB below the direct sound, no
 // other true arrival within 0.5 ms of it is stronger than its own level minus
 // 6 dB, and tail and noise over the 0.5 ms around it are at least 10 dB

@@ -3,9 +3,11 @@
 //   build/arrival_bench                       score, then timing
 //   build/arrival_bench --detail              also every miss and false arrival
 //   build/arrival_bench --benchmark_filter=^$ score only
+//   build/arrival_bench --max-diffuseness=0.4  score with another threshold
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -50,26 +52,39 @@ std::vector<ScoredRoom> Rooms()
 {
     // A small studio: the defaults of ShoeboxRoom.
     const test::ShoeboxRoom studio;
-    test::ShoeboxRoom booth{3.1, 2.4, 2.5, {2.2, 1.5, 1.5}, {0.9, 1.1, 1.3}, 0.7, 0.7, 0.65, 0.75, 0.85, 0.6};
-    test::ShoeboxRoom control{7.2, 5.3, 3.2, {5.0, 3.4, 1.3}, {2.6, 2.4, 1.25}, 0.5, 0.9, 0.75, 0.8, 0.85, 0.7};
-    test::ShoeboxRoom classroom{9.0, 7.0, 3.2, {7.8, 2.1, 1.6}, {2.4, 4.3, 1.2}, 0.9, 0.88, 0.9, 0.86, 0.8, 0.92};
-    test::ShoeboxRoom hall{32.0, 21.0, 14.0, {24.0, 9.5, 1.8}, {7.5, 12.5, 4.2}, 0.88, 0.9, 0.86, 0.87, 0.7, 0.85};
-    test::ShoeboxRoom wideHall{36.0, 24.0, 16.0, {29.0, 13.0, 1.5}, {6.0, 8.5, 2.2}, 0.85, 0.92, 0.88, 0.8, 0.75, 0.9};
-    test::ShoeboxRoom church{40.0, 14.0, 18.0, {34.0, 7.3, 2.0}, {10.0, 5.5, 1.6}, 0.93, 0.9, 0.92, 0.94, 0.9, 0.88};
+    test::ShoeboxRoom nearWall = studio;  // the listener 0.4 m from the back wall
+    nearWall.listener = {0.4, 2.9, 1.25};
+    nearWall.source = {3.9, 1.6, 1.5};
+    const test::ShoeboxRoom booth{3.1, 2.4, 2.5, {2.2, 1.5, 1.5}, {0.9, 1.1, 1.3}, 0.7, 0.7, 0.65, 0.75, 0.85, 0.6};
+    const test::ShoeboxRoom living{5.5, 4.1, 2.6, {0.8, 3.2, 1.0}, {4.3, 1.4, 1.1}, 0.75, 0.8, 0.7, 0.85, 0.6, 0.8};
+    const test::ShoeboxRoom control{7.2, 5.3, 3.2, {5.0, 3.4, 1.3}, {2.6, 2.4, 1.25}, 0.5, 0.9, 0.75, 0.8, 0.85, 0.7};
+    const test::ShoeboxRoom classroom{9.0, 7.0, 3.2, {7.8, 2.1, 1.6}, {2.4, 4.3, 1.2}, 0.9, 0.88, 0.9, 0.86, 0.8, 0.92};
+    const test::ShoeboxRoom lecture{20.0, 15.0, 7.0, {17.5, 6.4, 1.7}, {4.5, 9.1, 2.6}, 0.85, 0.9, 0.8, 0.85, 0.7, 0.8};
+    const test::ShoeboxRoom hall{32.0, 21.0, 14.0, {24.0, 9.5, 1.8}, {7.5, 12.5, 4.2}, 0.88, 0.9, 0.86, 0.87, 0.7, 0.85};
+    test::ShoeboxRoom hallFront = hall;  // a seat 6 m from the stage
+    hallFront.listener = {18.3, 7.1, 1.3};
+    const test::ShoeboxRoom wideHall{36.0, 24.0, 16.0, {29.0, 13.0, 1.5}, {6.0, 8.5, 2.2}, 0.85, 0.92, 0.88, 0.8, 0.75, 0.9};
+    const test::ShoeboxRoom church{40.0, 14.0, 18.0, {34.0, 7.3, 2.0}, {10.0, 5.5, 1.6}, 0.93, 0.9, 0.92, 0.94, 0.9, 0.88};
     return {
         {"studio clean 48k", 48000, studio, Clean(0.12)},
+        {"booth clean 96k", 96000, booth, Clean(0.08)},
+        {"hall clean 48k", 48000, hall, Clean(0.5)},
+        {"church clean 44.1k", 44100, church, Clean(0.6)},
         {"studio tail 48k", 48000, studio, Tailed(0.6, SampleFormat::Float32, 11)},
+        {"studio near wall tail 44.1k", 44100, nearWall, Tailed(0.6, SampleFormat::Float32, 18)},
         {"booth tail 44.1k 16-bit", 44100, booth, Tailed(0.4, SampleFormat::Pcm16, 12)},
+        {"living room tail 48k 16-bit", 48000, living, Tailed(0.6, SampleFormat::Pcm16, 19)},
         {"control room tail 96k", 96000, control, Tailed(0.5, SampleFormat::Float32, 13)},
         {"classroom tail 48k 16-bit", 48000, classroom, Tailed(0.8, SampleFormat::Pcm16, 14)},
-        {"hall clean 48k", 48000, hall, Clean(0.5)},
+        {"lecture hall tail 96k 16-bit", 96000, lecture, Tailed(0.8, SampleFormat::Pcm16, 20)},
         {"hall tail 48k", 48000, hall, Tailed(1.0, SampleFormat::Float32, 15)},
+        {"hall front seat tail 44.1k", 44100, hallFront, Tailed(1.0, SampleFormat::Float32, 23)},
         {"wide hall tail 44.1k 16-bit", 44100, wideHall, Tailed(1.0, SampleFormat::Pcm16, 16)},
         {"church tail 96k", 96000, church, Tailed(1.0, SampleFormat::Float32, 17)},
     };
 }
 
-void PrintScore(bool detailed)
+void PrintScore(bool detailed, const ArrivalOptions& options)
 {
     score::RoomScore total;
     total.name = "overall";
@@ -78,7 +93,7 @@ void PrintScore(bool detailed)
     for (const ScoredRoom& r : Rooms()) {
         const test::RoomSimulator simulator(r.rateHz);
         const test::SimulatedResponse response = simulator.Simulate(r.room, r.options);
-        const std::vector<Arrival> listed = FindArrivals(response.signal, ArrivalOptions{});
+        const std::vector<Arrival> listed = FindArrivals(response.signal, options);
         const score::RoomScore room = score::ScoreRoom(r.name, response.arrivals, listed);
         std::fputs(score::Describe(room, detailed).c_str(), stdout);
         score::Accumulate(total, room);
@@ -94,7 +109,7 @@ void BM_FindArrivalsHall2s(benchmark::State& state)
 {
     const std::vector<ScoredRoom> rooms = Rooms();
     test::SimulationOptions options = Tailed(2.0, SampleFormat::Float32, 21);
-    const test::SimulatedResponse response = test::RoomSimulator(48000).Simulate(rooms[6].room, options);
+    const test::SimulatedResponse response = test::RoomSimulator(48000).Simulate(rooms[11].room, options);
     std::size_t count = 0;
     for (auto _ : state) {
         const std::vector<Arrival> arrivals = FindArrivals(response.signal, ArrivalOptions{});
@@ -125,12 +140,16 @@ BENCHMARK(BM_FindArrivalsStudio2s)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     bool detailed = false;
+    ArrivalOptions options;
     std::vector<char*> args;
+    constexpr const char* kDiffusenessFlag = "--max-diffuseness=";
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--detail") == 0) detailed = true;
+        else if (std::strncmp(argv[i], kDiffusenessFlag, std::strlen(kDiffusenessFlag)) == 0)
+            options.maxDiffuseness = std::strtod(argv[i] + std::strlen(kDiffusenessFlag), nullptr);
         else args.push_back(argv[i]);
     }
-    PrintScore(detailed);
+    PrintScore(detailed, options);
     int count = static_cast<int>(args.size());
     benchmark::Initialize(&count, args.data());
     benchmark::RunSpecifiedBenchmarks();
