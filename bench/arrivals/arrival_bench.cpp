@@ -4,6 +4,7 @@
 //   build/arrival_bench --detail              also every miss and false arrival
 //   build/arrival_bench --benchmark_filter=^$ score only
 //   build/arrival_bench --max-diffuseness=0.4  score with another threshold
+//   build/arrival_bench --low-cut=500          score with another low cut
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -143,10 +144,13 @@ int main(int argc, char** argv)
     ArrivalOptions options;
     std::vector<char*> args;
     constexpr const char* kDiffusenessFlag = "--max-diffuseness=";
+    constexpr const char* kLowCutFlag = "--low-cut=";
     for (int i = 0; i < argc; ++i) {
         if (std::strcmp(argv[i], "--detail") == 0) detailed = true;
         else if (std::strncmp(argv[i], kDiffusenessFlag, std::strlen(kDiffusenessFlag)) == 0)
             options.maxDiffuseness = std::strtod(argv[i] + std::strlen(kDiffusenessFlag), nullptr);
+        else if (std::strncmp(argv[i], kLowCutFlag, std::strlen(kLowCutFlag)) == 0)
+            options.lowCutHz = std::strtod(argv[i] + std::strlen(kLowCutFlag), nullptr);
         else args.push_back(argv[i]);
     }
     PrintScore(detailed, options);

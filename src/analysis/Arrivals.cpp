@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <deque>
+#include <optional>
 #include <numbers>
 
 #include "analysis/PulsePursuit.h"
@@ -11,12 +13,14 @@
 
 // How the arrivals are found, and what the method follows:
 //
-// 1. Below lowCutHz nothing is timed (a zero-phase high-pass): the
-//    loudspeaker's low-frequency ringing and the room's modes have no time
-//    resolution and would otherwise be taken for a train of weak arrivals.
+// 1. Below lowCutHz nothing is timed (a high-pass whose impulse response is
+//    no longer than 1 / lowCutHz): the loudspeaker's low-frequency ringing and
+//    the room's modes have no time resolution, reach over the next arrivals
+//    and would otherwise be taken for trains of weak ones.
 // 2. The system's pulse is cut from the strongest arrival (in practice the
 //    direct sound), up to where its envelope shows the next arrival beginning
-//    (PulseTemplate).
+//    (PulseTemplate). When that came early, what the pursuit (3.) then finds
+//    there is taken out and the pulse cut again over its whole length.
 // 3. Matching pursuit with that measured pulse (PulsePursuit, the CLEAN method
 //    of radio astronomy): W is explained strongest part first as a sum of
 //    delayed, scaled copies of the pulse, each also fitted in X, Y and Z and
@@ -54,6 +58,9 @@ constexpr double kRippleReachMs = 3.0;
 // whose pulse the surfaces have filtered and widened.
 constexpr double kGroupReachMs = 0.25;
 constexpr double kGroupAngleDeg = 10.0;
+// Cuts of the pulse: the first ends where the next arrival begins; the
+// second and third take out what the pursuit before found there.
+constexpr int kTemplateRounds = 3;
 // A low cut at or above this share of the sample rate would leave no band.
 constexpr double kHighestLowCut = 0.25;
 
@@ -75,30 +82,35 @@ Channels CleanCopy(const BFormatSignal& signal)
     return channels;
 }
 
-// A zero-phase high-pass: a second-order Butterworth section run forward and
-// then backward over the channel (fourth order in magnitude, no delay, so
-// no arrival moves).
-void HighPassBothWays(std::vector<double>& values, double cutHz, double rateHz)
+// A high-pass with a short, symmetric impulse response: the channel less its
+// triangular-weighted moving average over spanSamples (two running means of
+// half that length). Its response is 1 - sinc^2(f T / 2) for the span T: 0 at
+// 0 Hz, 0.6 at 1 / T, 1 from 2 / T on. What it takes from a pulse stays
+// within T / 2 of it, inside the pulse's own template, so no arrival's
+// lowest frequencies reach over the next one.
+void HighPassCompact(std::vector<double>& values, std::ptrdiff_t spanSamples)
 {
-    const double w0 = 2.0 * std::numbers::pi * cutHz / rateHz;
-    const double alpha = std::sin(w0) / std::sqrt(2.0);
-    const double a0 = 1.0 + alpha;
-    const double b0 = (1.0 + std::cos(w0)) / 2.0 / a0, b1 = -2.0 * b0, b2 = b0;
-    const double a1 = -2.0 * std::cos(w0) / a0, a2 = (1.0 - alpha) / a0;
-    auto run = [&](auto begin, auto end) {
-        double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
-        for (auto it = begin; it != end; ++it) {
-            const double x0 = *it;
-            const double y0 = b0 * x0 + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-            x2 = x1;
-            x1 = x0;
-            y2 = y1;
-            y1 = y0;
-            *it = y0;
+    const std::ptrdiff_t half = std::max<std::ptrdiff_t>(1, spanSamples / 2);
+    const auto size = static_cast<std::ptrdiff_t>(values.size());
+    auto runningMean = [&](const std::vector<double>& in) {
+        // Centred mean over half samples (the earlier one of the two middles for an even count).
+        std::vector<double> out(in.size(), 0.0);
+        const std::ptrdiff_t before = (half - 1) / 2, after = half - 1 - before;
+        double sum = 0;
+        for (std::ptrdiff_t n = -after; n < size; ++n) {
+            const std::ptrdiff_t entering = n + after, leaving = n - before - 1;
+            if (entering < size) sum += in[static_cast<std::size_t>(entering)];
+            if (leaving >= 0) sum -= in[static_cast<std::size_t>(leaving)];
+            if (n >= 0) out[static_cast<std::size_t>(n)] = sum / static_cast<double>(half);
         }
+        return out;
     };
-    run(values.begin(), values.end());
-    run(values.rbegin(), values.rend());
+    std::vector<double> smooth = runningMean(values);
+    // The second pass runs on the reversed first, so the pair is centred whatever the parity.
+    std::reverse(smooth.begin(), smooth.end());
+    smooth = runningMean(smooth);
+    std::reverse(smooth.begin(), smooth.end());
+    for (std::size_t n = 0; n < values.size(); ++n) values[n] -= smooth[n];
 }
 
 // The largest magnitude of a group's pulses in W, summed, on a grid of an
@@ -139,7 +151,10 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
 
     Channels channels = CleanCopy(signal);
     if (options.lowCutHz > 0 && options.lowCutHz < kHighestLowCut * rateHz) {
-        for (auto& channel : channels) HighPassBothWays(channel, options.lowCutHz, rateHz);
+        // Longer than the response it would only take out its mean.
+        const double longest = 2.0 * static_cast<double>(channels[kW].size()) + 2.0;
+        const double span = std::min(std::nearbyint(rateHz / options.lowCutHz), longest);
+        for (auto& channel : channels) HighPassCompact(channel, static_cast<std::ptrdiff_t>(span));
     }
     const std::vector<double>& w = channels[kW];
     if (w.empty()) return arrivals;
@@ -151,18 +166,50 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
 
     // Lengths in samples; a huge value is as good as the whole file.
     const double frames = static_cast<double>(w.size());
-    const double halfLength = std::min(std::nearbyint(options.pulseHalfLengthMs * rateHz / 1000.0), frames);
+    const auto halfLength =
+        static_cast<std::ptrdiff_t>(std::min(std::nearbyint(options.pulseHalfLengthMs * rateHz / 1000.0), frames));
     const double halfWindow = std::min(options.directionWindowMs * rateHz / 2000.0, frames);
-    const PulseTemplate pulse(w, static_cast<std::ptrdiff_t>(strongest), static_cast<std::ptrdiff_t>(halfLength));
-    if (!(pulse.Energy() > 0)) return arrivals;
-
-    PulsePursuit pursuit(std::move(channels), pulse, halfWindow, options.maxDiffuseness);
+    const auto centre = static_cast<std::ptrdiff_t>(strongest);
     // The template is the strongest arrival itself: its fitted amplitude is 1.
-    pursuit.Run(std::pow(10.0, -(options.floorDb + kSearchMarginDb) / 20.0));
-    pursuit.Refit();
-    pursuit.Prune();
+    const double stopAmplitude = std::pow(10.0, -(options.floorDb + kSearchMarginDb) / 20.0);
 
-    std::vector<PulseCopy> copies = pursuit.Copies();
+    // An arrival close behind the direct sound ends the first cut early. Once
+    // a pursuit has found it, it is taken out of what the pulse is cut from,
+    // and the pulse is cut again over the whole span.
+    std::deque<PulseTemplate> pulses;  // a deque: the pursuit holds on to the last one
+    std::optional<PulsePursuit> pursuit;
+    std::vector<double> source = w;
+    std::vector<double> placed;
+    for (int round = 1;; ++round) {
+        const PulseTemplate& pulse = pulses.emplace_back(source, centre, halfLength, round == 1);
+        if (!(pulse.Energy() > 0)) return arrivals;
+        pursuit.emplace(channels, pulse, halfWindow, options.maxDiffuseness);
+        pursuit->Run(stopAmplitude);
+        pursuit->Refit();
+        pursuit->Prune();
+        if (round == kTemplateRounds || !pulses.front().Truncated()) break;
+
+        const std::vector<PulseCopy>& found = pursuit->Copies();
+        const PulseCopy* own = nullptr;
+        for (const PulseCopy& c : found) {
+            if (!own || std::fabs(c.originSamples - centre) < std::fabs(own->originSamples - centre)) own = &c;
+        }
+        source = w;
+        for (const PulseCopy& c : found) {
+            if (&c == own || !(std::fabs(c.originSamples - centre) < static_cast<double>(2 * halfLength))) continue;
+            std::ptrdiff_t first = 0;
+            pulse.Place(c.originSamples, first, placed);
+            for (std::size_t i = 0; i < placed.size(); ++i) {
+                const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
+                if (n >= 0 && n < static_cast<std::ptrdiff_t>(source.size())) {
+                    source[static_cast<std::size_t>(n)] -= c.amplitude[kW] * placed[i];
+                }
+            }
+        }
+    }
+    const PulseTemplate& pulse = pulses.back();
+
+    std::vector<PulseCopy> copies = pursuit->Copies();
     std::sort(copies.begin(), copies.end(),
               [](const PulseCopy& a, const PulseCopy& b) { return a.originSamples < b.originSamples; });
     const double peakOffset = pulse.PeakOffsetSamples();
@@ -185,7 +232,7 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
                    std::fabs(other.amplitude[kW]) >= rippleRatio * amplitude;
         });
         WindowIntensity alone;
-        if (ripple || !(amplitude > 0) || !pursuit.Intensity(c.originSamples + peakOffset, {&c}, alone)) continue;
+        if (ripple || !(amplitude > 0) || !pursuit->Intensity(c.originSamples + peakOffset, {&c}, alone)) continue;
         const double magnitude = alone.Magnitude();
         if (!(magnitude > 0)) continue;
         described.push_back({&c, amplitude, {alone.ix / magnitude, alone.iy / magnitude, alone.iz / magnitude}});
@@ -230,7 +277,7 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     for (const auto& group : groups) {
         const double timeSamples = group.front()->originSamples + peakOffset;
         WindowIntensity intensity;
-        if (!pursuit.Intensity(timeSamples, group, intensity)) continue;
+        if (!pursuit->Intensity(timeSamples, group, intensity)) continue;
         const double magnitude = intensity.Magnitude();
         if (!(magnitude > 0 && intensity.de > 0)) continue;
         const double diffuseness = 1.0 - 2.0 * magnitude / intensity.de;

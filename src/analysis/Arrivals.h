@@ -35,11 +35,15 @@ struct ArrivalOptions {
     // enough for the pulse's ringing, short enough to leave out the first
     // reflection (> 0). The cut ends earlier where the next arrival begins.
     double pulseHalfLengthMs = 1.0;
-    // Frequencies below this are left out of every estimate (a zero-phase
-    // fourth-order high-pass): loudspeaker ringing and room modes down there
-    // have no time resolution to give. 0 keeps them; a value at or above a
-    // quarter of the sample rate is ignored.
-    double lowCutHz = 200;
+    // Frequencies below this are left out of every estimate: each channel
+    // less its triangular-weighted moving average over 1 / lowCutHz, a
+    // symmetric high-pass passing 0.6 of the amplitude at lowCutHz and all of
+    // it from twice that. Loudspeaker ringing and room modes down there have
+    // no time resolution to give, and a short filter keeps what it takes from
+    // each pulse within the pulse's own length. Levels are then those of the
+    // band above. 0 keeps everything; a value at or above a quarter of the
+    // sample rate is ignored.
+    double lowCutHz = 1000;
 };
 
 // The direct sound and the reflections of a first-order Ambisonic impulse

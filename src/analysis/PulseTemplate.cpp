@@ -122,7 +122,8 @@ std::ptrdiff_t Reach(const std::vector<double>& envelope, std::ptrdiff_t peak, s
 
 }  // namespace
 
-PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples)
+PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples,
+                             bool endAtNextArrival)
     : m_halfLength(std::max<std::ptrdiff_t>(1, halfLengthSamples))
 {
     const std::ptrdiff_t k = m_halfLength;
@@ -145,8 +146,9 @@ PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, s
     for (std::ptrdiff_t i = 2 * k - k / 4; i <= 2 * k + k / 4; ++i) {
         if (envelope[static_cast<std::size_t>(i)] > envelope[static_cast<std::size_t>(peak)]) peak = i;
     }
-    const std::ptrdiff_t before = std::min(k, Reach(envelope, peak, -1, k) + (2 * k - peak));
-    const std::ptrdiff_t after = std::min(k, Reach(envelope, peak, 1, k) + (peak - 2 * k));
+    const std::ptrdiff_t before = endAtNextArrival ? std::min(k, Reach(envelope, peak, -1, k) + (2 * k - peak)) : k;
+    const std::ptrdiff_t after = endAtNextArrival ? std::min(k, Reach(envelope, peak, 1, k) + (peak - 2 * k)) : k;
+    m_truncated = before < k || after < k;
 
     // A Tukey taper on each side: the inner half of the reach as measured, the
     // outer half faded with a raised cosine to zero at the reach, so the
@@ -161,6 +163,12 @@ PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, s
             distance <= flat ? 1.0 : 0.5 + 0.5 * std::cos(std::numbers::pi * (distance - flat) / (reach - flat));
         m_samples[static_cast<std::size_t>(i + k)] = sample(centre + i) * taper;
     }
+    Prepare();
+}
+
+void PulseTemplate::Prepare()
+{
+    const std::ptrdiff_t k = m_halfLength;
     for (double v : m_samples) m_energy += v * v;
 
     // Oversampling and the analytic signal of the template itself, for its

@@ -20,12 +20,20 @@ namespace halvane {
 class PulseTemplate {
 public:
     // Cuts w[centre - halfLengthSamples .. centre + halfLengthSamples] (values
-    // outside w count as zero) and tapers its outer halves with a raised cosine.
-    // halfLengthSamples below 1 is taken as 1. Non-finite values must have been
-    // replaced before.
-    PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples);
+    // outside w count as zero), when endAtNextArrival shortened on either side
+    // where the envelope shows the next arrival beginning: walking out from
+    // the peak, a pulse's ringing falls lobe by lobe, and a lobe higher than
+    // the one before it belongs to another arrival. The outer half of each
+    // side is tapered with a raised cosine. halfLengthSamples below 1 is taken
+    // as 1. Non-finite values must have been replaced before.
+    PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples,
+                  bool endAtNextArrival);
 
     std::ptrdiff_t HalfLengthSamples() const { return m_halfLength; }
+
+    // True when the next arrival began within the span on either side and
+    // ended the cut there.
+    bool Truncated() const { return m_truncated; }
 
     // The energy envelope's peak, in samples from the centre, within the span.
     double PeakOffsetSamples() const { return m_peakOffset; }
@@ -47,11 +55,14 @@ public:
     void Place(double originSamples, std::ptrdiff_t& first, std::vector<double>& values) const;
 
 private:
+    void Prepare();
+
     std::ptrdiff_t m_halfLength = 1;
     std::vector<double> m_samples;
     std::vector<double> m_fine;  // band-limited interpolation on a grid kOversampling times finer
     double m_peakOffset = 0;
     double m_energy = 0;
+    bool m_truncated = false;
 };
 
 }  // namespace halvane
