@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <deque>
-#include <optional>
 #include <numbers>
+#include <optional>
 
 #include "analysis/PulsePursuit.h"
 #include "analysis/PulseTemplate.h"
@@ -113,21 +113,29 @@ void HighPassCompact(std::vector<double>& values, std::ptrdiff_t spanSamples)
     for (std::size_t n = 0; n < values.size(); ++n) values[n] -= smooth[n];
 }
 
-// The largest magnitude of a group's pulses in W, summed, on a grid of an
-// eighth of a sample around its head (the first copy). The grid is fixed to
-// the head, so a lone copy's peak is its amplitude times the same template
-// value whatever its fractional position, and levels of lone copies are exact
-// amplitude ratios.
+// The largest magnitude of a group's pulses in W, summed, searched on the
+// template's own fine grid (1/32 sample) placed at the head (its first copy),
+// from a sample before the earliest copy's largest value to a sample after
+// the latest's. A lone copy's peak is then its amplitude times the template's
+// largest value exactly, whatever its fractional position, and levels of lone
+// copies are exact amplitude ratios.
 double GroupPeak(const PulseTemplate& pulse, const std::vector<const PulseCopy*>& group)
 {
-    constexpr int kSteps = 8;
-    const std::ptrdiff_t span = kSteps * pulse.HalfLengthSamples();
+    constexpr double kSteps = 32;
     const double head = group.front()->originSamples;
+    double earliest = 0, latest = 0;
+    for (const PulseCopy* c : group) {
+        earliest = std::min(earliest, c->originSamples - head);
+        latest = std::max(latest, c->originSamples - head);
+    }
+    const double largest = pulse.LargestOffsetSamples();
+    const auto from = static_cast<std::ptrdiff_t>(std::floor((earliest + largest - 1.0) * kSteps));
+    const auto to = static_cast<std::ptrdiff_t>(std::ceil((latest + largest + 1.0) * kSteps));
     double peak = 0;
-    for (std::ptrdiff_t m = -span; m <= span; ++m) {
-        const double t = head + static_cast<double>(m) / kSteps;
+    for (std::ptrdiff_t m = from; m <= to; ++m) {
+        const double t = static_cast<double>(m) / kSteps;  // from the head's origin
         double sum = 0;
-        for (const PulseCopy* c : group) sum += c->amplitude[kW] * pulse.ValueAt(t - c->originSamples);
+        for (const PulseCopy* c : group) sum += c->amplitude[kW] * pulse.ValueAt(t - (c->originSamples - head));
         peak = std::max(peak, std::fabs(sum));
     }
     return peak;

@@ -198,6 +198,11 @@ void PulseTemplate::Prepare()
     }
     m_peakOffset =
         m_energy > 0 ? (static_cast<double>(finePeak) + fraction) / scale - static_cast<double>(k) : 0.0;
+    std::size_t largest = 0;
+    for (std::size_t j = 1; j < fineCount; ++j) {
+        if (std::fabs(m_fine[j]) > std::fabs(m_fine[largest])) largest = j;
+    }
+    m_largestOffset = static_cast<double>(largest) / scale - static_cast<double>(k);
 }
 
 double PulseTemplate::ValueAt(double offsetSamples) const
@@ -218,8 +223,17 @@ void PulseTemplate::Place(double originSamples, std::ptrdiff_t& first, std::vect
     first = static_cast<std::ptrdiff_t>(std::floor(originSamples - k)) + 1;
     const auto last = static_cast<std::ptrdiff_t>(std::ceil(originSamples + k)) - 1;
     values.resize(static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, last - first + 1)));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] = ValueAt(static_cast<double>(first + static_cast<std::ptrdiff_t>(i)) - originSamples);
+    if (values.empty()) return;
+    // Consecutive samples lie exactly kOversampling grid points apart: one
+    // fraction serves them all.
+    const double position = (static_cast<double>(first) - originSamples + k) * static_cast<double>(kOversampling);
+    const double below = std::max(0.0, std::floor(position));
+    const double fraction = std::clamp(position - below, 0.0, 1.0);
+    const auto step = static_cast<std::size_t>(kOversampling);
+    auto j = static_cast<std::size_t>(below);
+    for (double& v : values) {
+        v = j + 1 < m_fine.size() ? m_fine[j] + fraction * (m_fine[j + 1] - m_fine[j]) : 0.0;
+        j += step;
     }
 }
 

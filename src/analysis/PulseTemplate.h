@@ -38,6 +38,10 @@ public:
     // The energy envelope's peak, in samples from the centre, within the span.
     double PeakOffsetSamples() const { return m_peakOffset; }
 
+    // Where the template's magnitude is largest, on its fine grid (a multiple
+    // of 1/32 sample from -HalfLengthSamples()).
+    double LargestOffsetSamples() const { return m_largestOffset; }
+
     // The template at a fractional offset from the centre, interpolated with
     // the template's own band limit; 0 at and beyond +-HalfLengthSamples().
     double ValueAt(double offsetSamples) const;
@@ -61,6 +65,7 @@ private:
     std::vector<double> m_samples;
     std::vector<double> m_fine;  // band-limited interpolation on a grid kOversampling times finer
     double m_peakOffset = 0;
+    double m_largestOffset = 0;
     double m_energy = 0;
     bool m_truncated = false;
 };
