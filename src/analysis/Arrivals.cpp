@@ -61,6 +61,9 @@ constexpr double kGroupAngleDeg = 10.0;
 // Cuts of the pulse: the first ends where the next arrival begins; the
 // second and third take out what the pursuit before found there.
 constexpr int kTemplateRounds = 3;
+// Half a pulse or a direction window longer than this many samples would
+// mean a sample rate no converter runs at (1 ms at 4 MHz).
+constexpr double kLongestSpanSamples = 4096;
 // A low cut at or above this share of the sample rate would leave no band.
 constexpr double kHighestLowCut = 0.25;
 
@@ -172,11 +175,12 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     }
     if (w[strongest] == 0.0) return arrivals;
 
-    // Lengths in samples; a huge value is as good as the whole file.
-    const double frames = static_cast<double>(w.size());
+    // Lengths in samples, no longer than the file, nor than kLongestSpanSamples
+    // (a header's sample rate can claim anything).
+    const double longest = std::min(static_cast<double>(w.size()), kLongestSpanSamples);
     const auto halfLength =
-        static_cast<std::ptrdiff_t>(std::min(std::nearbyint(options.pulseHalfLengthMs * rateHz / 1000.0), frames));
-    const double halfWindow = std::min(options.directionWindowMs * rateHz / 2000.0, frames);
+        static_cast<std::ptrdiff_t>(std::min(std::nearbyint(options.pulseHalfLengthMs * rateHz / 1000.0), longest));
+    const double halfWindow = std::min(options.directionWindowMs * rateHz / 2000.0, longest);
     const auto centre = static_cast<std::ptrdiff_t>(strongest);
     // The template is the strongest arrival itself: its fitted amplitude is 1.
     const double stopAmplitude = std::pow(10.0, -(options.floorDb + kSearchMarginDb) / 20.0);

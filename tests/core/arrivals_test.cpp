@@ -444,6 +444,13 @@ TEST(Arrivals, RatesAndOptionsOutOfRangeGiveNoArrivals)
 {
     const BFormatSignal good = Render({{10.0, 0, 0, 0.5}}, 0.03);
     ASSERT_EQ(FindArrivals(good, {}).size(), 1u);
+    // The largest rate a header can state: the pulse and the window stay a
+    // few thousand samples long, the one arrival is still found.
+    BFormatSignal fast = good;
+    fast.SampleRateHz = 4294967295.0;
+    const std::vector<Arrival> atFastRate = FindArrivals(fast, {});
+    ASSERT_EQ(atFastRate.size(), 1u);
+    EXPECT_NEAR(atFastRate[0].timeMs, 480.0 / fast.SampleRateHz * 1000.0, 1e-6);
     const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
     for (double rateHz : {0.0, -48000.0, nan, inf}) {
         SCOPED_TRACE(rateHz);
