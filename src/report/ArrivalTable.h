@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace halvane {
+
+// One arrival: the direct sound or a reflection (analysis/Arrivals.h finds them).
+struct Arrival {
+    double timeMs = 0;        // the peak of its energy envelope, from the file's first sample (sample 0 at 0 ms)
+    double levelDb = 0;       // peak energy re the direct sound's (0 for the direct sound itself)
+    double azDeg = 0;
+    double elDeg = 0;
+    double idDb = 0;          // 10 log10(|I| / De) over the direction window: -3.01 dB for a plane wave
+    double diffuseness = 0;   // 1 - 2 |I| / De over the direction window: 0 for a plane wave, 1 for a diffuse field
+};
+
+
+// The arrival table: a header of quoted column names, then one row per
+// arrival in the order given (FindArrivals gives time order, the direct sound
+// first), CR LF after every line, "." as the decimal separator whatever the
+// locale:
+//
+// "time (ms)","delay (ms)","extra path (m)","level (dB)","Az","El","I/D (dB)","diffuseness"
+//
+// and, when directDistanceM is given, a last column "distance (m)": the
+// source-receiver distance plus the arrival's extra path, the distance of the
+// image source it comes from.
+//
+// time: from the file's first sample, 3 decimals (a microsecond). delay:
+// after the first row's time, 3 decimals. extra path: delay times
+// speedOfSoundMPerS, in metres, 3 decimals. level, Az, El, I/D: 2 decimals.
+// diffuseness: 3 decimals. distance: 3 decimals. Values are rounded half to
+// even at the last decimal, "-" only before a value that does not round to
+// zero; a value that is not finite is written NaN, Infinity or -Infinity.
+// An empty list writes the header alone.
+void WriteArrivalTable(std::ostream& out, const std::vector<Arrival>& arrivals, double speedOfSoundMPerS,
+                       std::optional<double> directDistanceM);
+
+// One number with a fixed count of decimals (0..9) as the table writes it.
+std::string FormatArrivalNumber(double value, int decimals);
+
+}  // namespace halvane
