@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <vector>
+
+#include "bformat/Result.h"
 
 namespace halvane {
 
@@ -17,5 +20,11 @@ struct BFormatSignal {
 
     std::size_t Frames() const { return W.size(); }
 };
+
+// The signal of a four-channel 16 or 32-bit file image as the window's reader
+// sees it (bformat/WavHeader.h): every whole frame of the data chunk from
+// its first byte on, as far as both the header's DataSize and the file go.
+// Fails, with the window's own message, for a file the window refuses.
+Result<BFormatSignal> ReadBFormatSignal(std::span<const std::byte> image);
 
 }  // namespace halvane
