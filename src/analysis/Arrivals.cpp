@@ -321,4 +321,10 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     return arrivals;
 }
 
+double SpeedOfSoundMPerS(const std::optional<double>& temperatureC)
+{
+    if (!temperatureC) return 343.0;
+    return 331.3 * std::sqrt(1.0 + *temperatureC / 273.15);
+}
+
 }  // namespace halvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "bformat/BFormatSignal.h"
@@ -69,5 +70,9 @@ struct ArrivalOptions {
 // Non-finite samples count as zero. Channels of unequal length are read to
 // the shortest.
 std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOptions& options);
+
+// The speed of sound for the arrivals' path lengths: 343 m/s, or
+// 331.3 x sqrt(1 + T / 273.15) for an air temperature T in deg C.
+double SpeedOfSoundMPerS(const std::optional<double>& temperatureC);
 
 }  // namespace halvane

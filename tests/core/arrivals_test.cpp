@@ -532,6 +532,14 @@ TEST(ArrivalTable, ExactBytesWithoutAndWithTheDirectDistance)
     EXPECT_EQ(empty.str(), std::string(kHeader) + ",\"distance (m)\"\r\n");
 }
 
+TEST(ArrivalTable, TheSpeedOfSoundFollowsTheAirTemperature)
+{
+    EXPECT_EQ(SpeedOfSoundMPerS(std::nullopt), 343.0);
+    EXPECT_DOUBLE_EQ(SpeedOfSoundMPerS(0.0), 331.3);
+    EXPECT_NEAR(SpeedOfSoundMPerS(20.0), 343.2, 0.05);  // the textbook value at 20 deg C
+    EXPECT_LT(SpeedOfSoundMPerS(-10.0), SpeedOfSoundMPerS(10.0));
+}
+
 TEST(ArrivalTable, NumbersDoNotFollowTheLocale)
 {
     struct Comma : std::numpunct<char> {

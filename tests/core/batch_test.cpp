@@ -114,6 +114,40 @@ TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)
     EXPECT_NE(r.out.find("cannot be created"), std::string::npos) << r.out;
 }
 
+TEST_F(BatchCommand, ArrivalsRoomParametersAndBandsFromOneCommand)
+{
+    const fs::path room = m_dir / "room.wav";
+    fs::copy_file(fs::path(HALVANE_EXAMPLES_DIR) / "demo-room.wav", room);
+    CommandRun r = Batch("--reflections " + (m_dir / "arrivals.csv").string() + " --direct-distance 10 " +
+                         "--room-parameters " + (m_dir / "rooms.csv").string() + " " + room.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    // The demo's seven arrivals, in time order, each with its image-source distance.
+    const std::string arrivals = ReadFile(m_dir / "arrivals.csv");
+    EXPECT_EQ(std::count(arrivals.begin(), arrivals.end(), '\n'), 1 + 7) << arrivals;
+    EXPECT_TRUE(arrivals.starts_with("\"time (ms)\",\"delay (ms)\",\"extra path (m)\",\"level (dB)\",\"Az\",\"El\","
+                                     "\"I/D (dB)\",\"diffuseness\",\"distance (m)\"\r\n9.334,0.000,0.000,0.00,"))
+        << arrivals;
+    const std::string rooms = ReadFile(m_dir / "rooms.csv");
+    EXPECT_TRUE(rooms.starts_with("\"band (Hz)\",\"EDT (s)\",\"T20 (s)\",\"T30 (s)\",\"C50 (dB)\",\"C80 (dB)\","
+                                  "\"D50\",\"Ts (ms)\",\"LF\",\"LFC\"\r\n125,"))
+        << rooms;
+    EXPECT_NE(rooms.find("\r\nall,"), std::string::npos) << rooms;
+
+    // A band's run writes the band's tables and leaves the broadband ones alone.
+    const std::string broadband = ReadFile(m_dir / "room.csv");
+    r = Batch("--band 1000 " + room.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("(1000 Hz band): 100 windows analysed"), std::string::npos) << r.out;
+    EXPECT_EQ(ReadFile(m_dir / "room.csv"), broadband);
+    EXPECT_TRUE(ReadFile(m_dir / "room_1000Hz_ref.csv").starts_with("\"time (ms)\",\"Az\""));
+    EXPECT_NE(ReadFile(m_dir / "room_1000Hz.csv"), broadband);
+    r = Batch("--band all-octaves " + room.string());
+    EXPECT_EQ(r.status, 0) << r.out;
+    for (const char* band : {"125", "250", "500", "2000", "4000"}) {
+        EXPECT_TRUE(fs::exists(m_dir / (std::string("room_") + band + "Hz_ref.csv"))) << band;
+    }
+}
+
 TEST(BatchOptions, ParsesValuesAsNumbers)
 {
     const auto options = ParseBatchOptions({"--skip", "12.5", "--window", "2", "a.wav", "b.wav"});
@@ -138,9 +172,13 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{"--bogus", "a.wav"}, "unknown option --bogus"},
         {{"--png"}, "--png needs a file name"},
         {{"--temperature", "-300", "a.wav"}, "--temperature must lie above absolute zero (-273.15)"},
-        {{"--png", "p.png", "a.wav", "b.wav"}, "--reflections and --png take exactly one FILE"},
+        {{"--png", "p.png", "a.wav", "b.wav"}, "--reflections, --room-parameters and --png take exactly one FILE"},
         {{"--background", "b.jpg", "a.wav"}, "--background goes with --png"},
         {{}, "no FILE given"},
+        {{"--band", "300", "a.wav"}, "--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"300\""},
+        {{"--band", "all-octaves", "--png", "p.png", "a.wav"}, "--png draws one band: give --band HZ, not all-octaves"},
+        {{"--room-parameters", "r.csv", "a.wav", "b.wav"}, "--reflections, --room-parameters and --png take exactly one FILE"},
+        {{"--direct-distance", "0", "a.wav"}, "--direct-distance must be a distance above 0 m"},
     };
     for (const auto& row : bad) {
         const auto parsed = ParseBatchOptions(row.args);

@@ -10,7 +10,10 @@ namespace halvane {
 
 // The command line of halvane-batch:
 //   halvane-batch [--skip MS] [--display MS] [--window MS] FILE...
-//   halvane-batch [...] --reflections OUT.csv [--floor DB] [--temperature C] FILE
+//   halvane-batch [...] --band HZ|all-octaves FILE...
+//   halvane-batch [...] --reflections OUT.csv [--floor DB] [--temperature C] [--direct-distance M]
+//                       [--direction-window MS] [--max-diffuseness X] FILE
+//   halvane-batch [...] --room-parameters OUT.csv FILE
 //   halvane-batch [...] --png OUT.png [--background PANORAMA.jpg] FILE
 struct BatchOptions {
     std::string skipMs = "0";        // the answers as typed, read by the run like a typed answer
@@ -23,6 +26,11 @@ struct BatchOptions {
     std::string reflectionsPath;         // --reflections: the reflection list of the one FILE
     double floorDb = 40;                 // --floor: how far below the direct sound a reflection may lie
     std::optional<double> temperatureC;  // --temperature: air temperature for the speed of sound
+    std::optional<double> directDistanceM;  // --direct-distance: source-receiver distance, for image-source distances
+    double directionWindowMs = 0.5;      // --direction-window: the pseudo-intensity window of each arrival
+    double maxDiffuseness = 0.4;         // --max-diffuseness: above it a peak is diffuse tail, not an arrival
+    std::string roomParametersPath;      // --room-parameters: the ISO 3382-1 parameters of the one FILE
+    std::vector<int> bandsHz;            // --band: the octave bands analysed instead of the broadband response
     std::string pngPath;                 // --png: the summary picture of the one FILE
     std::string backgroundPath;          // --background: a JPEG panorama behind the summary's map
 };

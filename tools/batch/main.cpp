@@ -16,14 +16,17 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/ReflectionList.h"
+#include "analysis/Arrivals.h"
+#include "analysis/BandFiltered.h"
+#include "analysis/RoomParameters.h"
 #include "analysis/RunAnalysis.h"
-#include "analysis/RunSummary.h"
 #include "analysis/ScriptedDialogue.h"
 #include "batch/BatchOptions.h"
 #include "batch/OutputPlan.h"
-#include "report/ReflectionTable.h"
+#include "bformat/BFormatSignal.h"
+#include "report/ArrivalTable.h"
 #include "report/ReplacingFile.h"
+#include "report/RoomParameterTable.h"
 #include "report/TablePaths.h"
 
 extern char** environ;
@@ -55,11 +58,20 @@ std::string PictureProgram()
 bool DrawPicture(const std::string& program, const BatchOptions& options, const std::string& file,
                  std::string& err)
 {
-    std::vector<std::string> args = {program, "--skip", options.skipMs, "--display", options.displayMs,
-                                     "--window", options.windowMs};
-    if (!options.backgroundPath.empty()) {
-        args.insert(args.end(), {"--background", options.backgroundPath});
-    }
+    std::vector<std::string> args = {program,        "--skip",   options.skipMs, "--display",
+                                     options.displayMs, "--window", options.windowMs};
+    if (!options.backgroundPath.empty()) args.insert(args.end(), {"--background", options.backgroundPath});
+    if (!options.bandsHz.empty()) args.insert(args.end(), {"--band", std::to_string(options.bandsHz.front())});
+    if (!options.roomParametersPath.empty()) args.push_back("--room-parameters");
+    std::ostringstream arrivalOptions;
+    arrivalOptions.precision(17);
+    auto number = [&arrivalOptions](double v) {
+        arrivalOptions.str("");
+        arrivalOptions << v;
+        return arrivalOptions.str();
+    };
+    args.insert(args.end(), {"--floor", number(options.floorDb), "--direction-window",
+                             number(options.directionWindowMs), "--max-diffuseness", number(options.maxDiffuseness)});
     args.insert(args.end(), {"--", file, options.pngPath});
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
@@ -77,6 +89,57 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// One band's response, served under the band's own name, so that its run
+// writes the band's tables beside the input.
+class BandInput final : public InputSource {
+public:
+    BandInput(std::string name, std::vector<std::byte> image) : m_name(std::move(name)), m_image(std::move(image)) {}
+    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
+    {
+        if (path != m_name) return Failure{"it does not exist"};
+        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_image));
+    }
+
+private:
+    std::string m_name;
+    std::vector<std::byte> m_image;
+};
+
+// One run of the tables' analysis: of the file itself, or of one band of it.
+void RunTables(const BatchOptions& options, const std::string& file, int bandHz, InputSource& input,
+               FileOutcome& outcome)
+{
+    SharedState state;
+    state.IrFileName = bandHz == 0 ? file : BandFileName(file, bandHz);
+    // The pause is answered with 0: a batch run never waits.
+    ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
+    DiskTables tables;
+    const RunReport report = RunAnalysis(state, dialogue, input, tables);
+    const std::string what = bandHz == 0 ? file : file + " (" + std::to_string(bandHz) + " Hz band)";
+    if (report.outcome == RunOutcome::Rejected) {
+        outcome.failed = true;
+        outcome.err += what + ": " + report.message + "\n";
+        return;
+    }
+    std::ostringstream out;
+    out << what << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
+        << " displayed), " << report.referenceRows << " reference rows; tables " << report.intensityTablePath
+        << " and " << report.referenceTablePath << "\n";
+    outcome.out += out.str();
+}
+
+// Writes one list or table made from the file's signal; false after saying why.
+bool WriteResult(const std::string& file, const std::string& what, const std::string& path, const std::string& text,
+                 FileOutcome& outcome)
+{
+    if (const auto written = WriteReplacing(path, text); !written) {
+        outcome.failed = true;
+        outcome.err += file + ": the " + what + " " + path + " cannot be written: " + written.Message() + "\n";
+        return false;
+    }
+    return true;
+}
+
 FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, const std::string& refusal,
                         const std::string& pictureProgram)
 {
@@ -86,44 +149,61 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         outcome.err = file + ": " + refusal + "; nothing was written\n";
         return outcome;
     }
-    SharedState state;
-    state.IrFileName = file;
-    // The pause is answered with 0: a batch run never waits.
-    ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
-    RunSummary summary;
-    const bool keepSummary = !options.reflectionsPath.empty();
-    DiskInput input;
-    DiskTables tables;
-    const RunReport report = RunAnalysis(state, dialogue, input, tables, RunDisplay::None(),
-                                         keepSummary ? static_cast<RunObserver&>(summary) : RunObserver::None());
-    if (report.outcome == RunOutcome::Rejected) {
-        outcome.failed = true;
-        outcome.err = file + ": " + report.message + "\n";
-        return outcome;
+    DiskInput disk;
+    if (options.bandsHz.empty()) {
+        RunTables(options, file, 0, disk, outcome);
+        if (outcome.failed) return outcome;
     }
-    std::ostringstream out;
-    out << file << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
-        << " displayed), " << report.referenceRows << " reference rows; tables " << report.intensityTablePath
-        << " and " << report.referenceTablePath << "\n";
-    outcome.out = out.str();
-
-    if (!options.reflectionsPath.empty()) {
-        ReflectionOptions reflectionOptions;
-        reflectionOptions.floorDb = options.floorDb;
-        reflectionOptions.temperatureC = options.temperatureC;
-        const auto reflections = FindReflections(summary.IntensityWindows(), reflectionOptions);
-        std::ostringstream list;
-        WriteReflectionTable(list, reflections);
-        if (const auto written = WriteReplacing(options.reflectionsPath, list.str()); !written) {
+    const bool needsSignal = !options.bandsHz.empty() || !options.reflectionsPath.empty() ||
+                             !options.roomParametersPath.empty();
+    if (needsSignal) {
+        auto opened = disk.Open(file);
+        if (!opened) {
             outcome.failed = true;
-            outcome.err += file + ": the reflection list " + options.reflectionsPath +
-                           " cannot be written: " + written.Message() + "\n";
-        } else {
-            outcome.out += file + ": " + std::to_string(reflections.size()) + " arrivals listed in " +
-                           options.reflectionsPath + "\n";
+            outcome.err += file + ": Sorry, the file " + file + " cannot be opened: " + opened.Message() + "!\n";
+            return outcome;
+        }
+        const std::span<const std::byte> bytes = (*opened)->Bytes();
+        for (const int bandHz : options.bandsHz) {
+            auto image = BandFilteredImage(bytes, bandHz);
+            if (!image) {
+                outcome.failed = true;
+                outcome.err += file + " (" + std::to_string(bandHz) + " Hz band): " + image.Message() + "\n";
+                continue;
+            }
+            BandInput band(BandFileName(file, bandHz), std::move(*image));
+            RunTables(options, file, bandHz, band, outcome);
+        }
+        if (!options.reflectionsPath.empty() || !options.roomParametersPath.empty()) {
+            const auto signal = ReadBFormatSignal(bytes);
+            if (!signal) {
+                outcome.failed = true;
+                outcome.err += file + ": " + signal.Message() + "\n";
+                return outcome;
+            }
+            if (!options.reflectionsPath.empty()) {
+                ArrivalOptions arrivalOptions;
+                arrivalOptions.floorDb = options.floorDb;
+                arrivalOptions.directionWindowMs = options.directionWindowMs;
+                arrivalOptions.maxDiffuseness = options.maxDiffuseness;
+                const std::vector<Arrival> arrivals = FindArrivals(*signal, arrivalOptions);
+                std::ostringstream list;
+                WriteArrivalTable(list, arrivals, SpeedOfSoundMPerS(options.temperatureC), options.directDistanceM);
+                if (WriteResult(file, "reflection list", options.reflectionsPath, list.str(), outcome)) {
+                    outcome.out += file + ": " + std::to_string(arrivals.size()) + " arrivals listed in " +
+                                   options.reflectionsPath + "\n";
+                }
+            }
+            if (!options.roomParametersPath.empty()) {
+                std::ostringstream table;
+                WriteRoomParameterTable(table, ComputeRoomParameters(*signal));
+                if (WriteResult(file, "room-parameter table", options.roomParametersPath, table.str(), outcome)) {
+                    outcome.out += file + ": room parameters in " + options.roomParametersPath + "\n";
+                }
+            }
         }
     }
-    if (!options.pngPath.empty()) {
+    if (!options.pngPath.empty() && !outcome.failed) {
         // The tables are written before any picture work starts: a picture
         // that fails cannot cost them.
         std::cout << outcome.out;
@@ -204,7 +284,20 @@ int main(int argc, char** argv)
     // Every output of every input is planned before anything is written.
     std::vector<PlannedOutputs> plan;
     for (const std::string& file : options.files) {
-        PlannedOutputs p{file, {IntensityTableName(file), ReferenceTableName(file)}, {"table", "table"}};
+        PlannedOutputs p{file, {}, {}};
+        if (options.bandsHz.empty()) {
+            p.outputs = {IntensityTableName(file), ReferenceTableName(file)};
+            p.kinds = {"table", "table"};
+        }
+        for (const int bandHz : options.bandsHz) {
+            const std::string band = BandFileName(file, bandHz);
+            p.outputs.insert(p.outputs.end(), {IntensityTableName(band), ReferenceTableName(band)});
+            p.kinds.insert(p.kinds.end(), {"table", "table"});
+        }
+        if (!options.roomParametersPath.empty()) {
+            p.outputs.push_back(options.roomParametersPath);
+            p.kinds.push_back("room-parameter table");
+        }
         if (!options.reflectionsPath.empty()) {
             p.outputs.push_back(options.reflectionsPath);
             p.kinds.push_back("reflection list");

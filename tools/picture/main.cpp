@@ -44,6 +44,14 @@ int main(int argc, char** argv)
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        // The arrival and band options are taken and, so far, not drawn.
+        const bool ignored = arg == "--floor" || arg == "--direction-window" || arg == "--max-diffuseness" ||
+                             arg == "--band";
+        if (ignored && i + 1 < argc) {
+            ++i;
+            continue;
+        }
+        if (arg == "--room-parameters") continue;
         const bool takesValue = arg == "--skip" || arg == "--display" || arg == "--window" || arg == "--background";
         if (takesValue && i + 1 < argc) {
             const std::string value = argv[++i];
