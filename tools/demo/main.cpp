@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #endif
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -32,27 +34,29 @@ constexpr const char* kUsage =
 int main(int argc, char** argv)
 {
     namespace fs = std::filesystem;
-    fs::path folder = "examples";
-    if (argc > 2) {
-        std::cerr << kUsage;
+    std::string folderName = "examples";
+    bool help = false;
+    bool version = false;
+    CLI::App app("halvane-demo");
+    app.set_help_flag();
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
+    app.add_option("FOLDER", folderName);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        std::cerr << "halvane-demo: " << error.what() << "\n" << kUsage;
         return 2;
     }
-    if (argc == 2) {
-        const std::string arg = argv[1];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (arg == "--version") {
-            std::cout << "halvane-demo " << HALVANE_VERSION << "\n";
-            return 0;
-        }
-        if (!arg.empty() && arg[0] == '-') {
-            std::cerr << "halvane-demo: unknown option " << arg << "\n" << kUsage;
-            return 2;
-        }
-        folder = arg;
+    if (help) {
+        std::cout << kUsage;
+        return 0;
     }
+    if (version) {
+        std::cout << "halvane-demo " << HALVANE_VERSION << "\n";
+        return 0;
+    }
+    const fs::path folder = folderName;
     std::error_code error;
     fs::create_directories(folder, error);
     if (!fs::is_directory(folder)) {
