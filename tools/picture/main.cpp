@@ -62,6 +62,9 @@ int main(int argc, char** argv)
         } else if (arg == "--") {
             files.insert(files.end(), argv + i + 1, argv + argc);
             break;
+        } else if (arg == "--version") {
+            std::cout << "halvane-picture " << HALVANE_VERSION << "\n";
+            return 0;
         } else if (arg == "--help") {
             std::cout << kUsage;
             return 0;
