@@ -89,8 +89,10 @@ RoomScore ScoreRoom(const std::string& name, const std::vector<test::TrueArrival
         }
         if (resolvable[i]) {
             ++score.resolvable;
-            if (found) ++score.resolvableFound;
-            else score.missed.push_back(outcome);
+            if (found)
+                ++score.resolvableFound;
+            else
+                score.missed.push_back(outcome);
         }
     }
     for (std::size_t j = 0; j < listed.size(); ++j) {

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "support/RoomSimulator.h"
 #include "analysis/Arrivals.h"
+#include "support/RoomSimulator.h"
 
 namespace halvane::score {
 
@@ -31,7 +31,7 @@ inline constexpr double kBackgroundMarginDb = 10.0;
 
 struct MissedArrival {
     test::TrueArrival truth;
-    bool matched = false;        // a listed arrival was taken, but too far off
+    bool matched = false;  // a listed arrival was taken, but too far off
     double timeErrorMs = 0;
     double directionErrorDeg = 0;
 };
@@ -40,7 +40,7 @@ struct RoomScore {
     std::string name;
     int resolvable = 0;
     int resolvableFound = 0;
-    int counted = 0;        // true arrivals at -20 dB or above
+    int counted = 0;  // true arrivals at -20 dB or above
     int countedFound = 0;
     int listedCounted = 0;  // listed arrivals at -20 dB or above
     int falseListed = 0;

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "ArrivalScore.h"
-#include "support/RoomSimulator.h"
 #include "analysis/Arrivals.h"
+#include "support/RoomSimulator.h"
 
 namespace {
 
@@ -61,11 +61,14 @@ std::vector<ScoredRoom> Rooms()
     const test::ShoeboxRoom control{7.2, 5.3, 3.2, {5.0, 3.4, 1.3}, {2.6, 2.4, 1.25}, 0.5, 0.9, 0.75, 0.8, 0.85, 0.7};
     const test::ShoeboxRoom classroom{9.0, 7.0, 3.2, {7.8, 2.1, 1.6}, {2.4, 4.3, 1.2}, 0.9, 0.88, 0.9, 0.86, 0.8, 0.92};
     const test::ShoeboxRoom lecture{20.0, 15.0, 7.0, {17.5, 6.4, 1.7}, {4.5, 9.1, 2.6}, 0.85, 0.9, 0.8, 0.85, 0.7, 0.8};
-    const test::ShoeboxRoom hall{32.0, 21.0, 14.0, {24.0, 9.5, 1.8}, {7.5, 12.5, 4.2}, 0.88, 0.9, 0.86, 0.87, 0.7, 0.85};
+    const test::ShoeboxRoom hall{32.0, 21.0, 14.0, {24.0, 9.5, 1.8}, {7.5, 12.5, 4.2}, 0.88, 0.9, 0.86,
+                                 0.87, 0.7,  0.85};
     test::ShoeboxRoom hallFront = hall;  // a seat 6 m from the stage
     hallFront.listener = {18.3, 7.1, 1.3};
-    const test::ShoeboxRoom wideHall{36.0, 24.0, 16.0, {29.0, 13.0, 1.5}, {6.0, 8.5, 2.2}, 0.85, 0.92, 0.88, 0.8, 0.75, 0.9};
-    const test::ShoeboxRoom church{40.0, 14.0, 18.0, {34.0, 7.3, 2.0}, {10.0, 5.5, 1.6}, 0.93, 0.9, 0.92, 0.94, 0.9, 0.88};
+    const test::ShoeboxRoom wideHall{36.0, 24.0, 16.0, {29.0, 13.0, 1.5}, {6.0, 8.5, 2.2}, 0.85, 0.92, 0.88,
+                                     0.8,  0.75, 0.9};
+    const test::ShoeboxRoom church{40.0, 14.0, 18.0, {34.0, 7.3, 2.0}, {10.0, 5.5, 1.6}, 0.93, 0.9, 0.92,
+                                   0.94, 0.9,  0.88};
     return {
         {"studio clean 48k", 48000, studio, Clean(0.12)},
         {"booth clean 96k", 96000, booth, Clean(0.08)},
@@ -146,12 +149,14 @@ int main(int argc, char** argv)
     constexpr const char* kDiffusenessFlag = "--max-diffuseness=";
     constexpr const char* kLowCutFlag = "--low-cut=";
     for (int i = 0; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--detail") == 0) detailed = true;
+        if (std::strcmp(argv[i], "--detail") == 0)
+            detailed = true;
         else if (std::strncmp(argv[i], kDiffusenessFlag, std::strlen(kDiffusenessFlag)) == 0)
             options.maxDiffuseness = std::strtod(argv[i] + std::strlen(kDiffusenessFlag), nullptr);
         else if (std::strncmp(argv[i], kLowCutFlag, std::strlen(kLowCutFlag)) == 0)
             options.lowCutHz = std::strtod(argv[i] + std::strlen(kLowCutFlag), nullptr);
-        else args.push_back(argv[i]);
+        else
+            args.push_back(argv[i]);
     }
     PrintScore(detailed, options);
     int count = static_cast<int>(args.size());

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <sstream>
 
-#include "analysis/ScriptedDialogue.h"
-#include "support/TestWav.h"
 #include "analysis/FrameAccumulator.h"
 #include "analysis/RunAnalysis.h"
+#include "analysis/ScriptedDialogue.h"
+#include "support/TestWav.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ BENCHMARK(BM_Accumulate32)->Unit(benchmark::kMillisecond);
 // The input from memory, the tables into memory: the run's own cost.
 class MemoryRunStorage final : public InputSource, public TableStorage {
 public:
-    explicit MemoryRunStorage(const std::vector<std::byte>& input) : m_input(input) {}
+    explicit MemoryRunStorage(const std::vector<std::byte>& input) : m_input(input) { }
     Result<std::unique_ptr<InputImage>> Open(const std::string&) override
     {
         return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_input));

@@ -22,7 +22,8 @@ using namespace halvane;
 
 // The window's pictures and animated controls in a plain container.
 struct Screen {
-    Screen() {
+    Screen()
+    {
         container.resize(1209, 716);
         strip = CreateTimeStrip(&container);
         strip->move(8, 528);
@@ -36,9 +37,8 @@ struct Screen {
             meter = new QSlider(Qt::Vertical, &container);
             meter->setRange(-100, 100);
         }
-        display = std::make_unique<LiveDisplay>(*strip, *map, *polar,
-                                                DisplayControls{textBox, meters[0], meters[1], meters[2], meters[3]},
-                                                '.');
+        display = std::make_unique<LiveDisplay>(
+            *strip, *map, *polar, DisplayControls{textBox, meters[0], meters[1], meters[2], meters[3]}, '.');
         container.show();
         display->DrawPolarDiagramOnActivation();
         display->PrepareDisplay(0, 1000);
@@ -57,7 +57,8 @@ struct Screen {
     std::unique_ptr<LiveDisplay> display;
 };
 
-DirectionView ViewFor(int window, double mapRadius) {
+DirectionView ViewFor(int window, double mapRadius)
+{
     const double azDeg = -170.0 + (window * 7) % 350;
     const double elDeg = -60.0 + (window * 3) % 120;
     const double az = azDeg * 3.14159265358979 / 180;
@@ -76,7 +77,8 @@ DirectionView ViewFor(int window, double mapRadius) {
     return view;
 }
 
-void BM_DirectionWindow(benchmark::State& state) {
+void BM_DirectionWindow(benchmark::State& state)
+{
     Screen screen;
     const double mapRadius = static_cast<double>(state.range(0));
     int window = 0;
@@ -98,7 +100,8 @@ void BM_DirectionWindow(benchmark::State& state) {
 BENCHMARK(BM_DirectionWindow)->Arg(30)->Arg(60)->Arg(120)->Unit(benchmark::kMicrosecond);
 
 // The drawing alone, without the repaint: where the time goes.
-void BM_DirectionWindowDrawingOnly(benchmark::State& state) {
+void BM_DirectionWindowDrawingOnly(benchmark::State& state)
+{
     Screen screen;
     const double mapRadius = static_cast<double>(state.range(0));
     int window = 0;
@@ -116,7 +119,8 @@ BENCHMARK(BM_DirectionWindowDrawingOnly)->Arg(30)->Arg(120)->Unit(benchmark::kMi
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -20,7 +20,8 @@ Result<std::vector<std::byte>> BandFilteredImage(std::span<const std::byte> imag
     if (!signal) return Failure{signal.Message()};
     const BFormatSignal band = FilterToOctaveBand(*signal, nominalHz);
     if (band.Frames() == 0 && signal->Frames() > 0) {
-        return Failure{"Sorry, the " + std::to_string(nominalHz) + " Hz band lies too high for this file's sample rate!"};
+        return Failure{"Sorry, the " + std::to_string(nominalHz) +
+                       " Hz band lies too high for this file's sample rate!"};
     }
     std::vector<float> interleaved(4 * band.Frames());
     for (std::size_t i = 0; i < band.Frames(); ++i) {

@@ -52,10 +52,7 @@ Placement PlaceDirection(double azimuthDeg, double elevationDeg)
     return away > kFrontAzimuthDeg ? Placement::Side : Placement::Front;
 }
 
-bool IsPlausible(Placement placement)
-{
-    return placement == Placement::Front || placement == Placement::Side;
-}
+bool IsPlausible(Placement placement) { return placement == Placement::Front || placement == Placement::Side; }
 
 double ReadingCost(double energyRatio, Placement placement, double azimuthDeg, double elevationDeg)
 {
@@ -78,9 +75,8 @@ double ReadingCost(double energyRatio, Placement placement, double azimuthDeg, d
 }
 
 ConventionCheck::ConventionCheck(double sampleRateHz)
-    : m_sampleRateHz(sampleRateHz),
-      m_framesPerWindow(static_cast<std::size_t>(
-          std::max(1.0, std::nearbyint(sampleRateHz * kConventionWindowMs / 1000.0)))),
+    : m_sampleRateHz(sampleRateHz), m_framesPerWindow(static_cast<std::size_t>(
+                                        std::max(1.0, std::nearbyint(sampleRateHz * kConventionWindowMs / 1000.0)))),
       m_searchWindows(static_cast<std::size_t>(std::nearbyint(kDirectSoundSearchMs / kConventionWindowMs)))
 {
     assert(sampleRateHz > 0 && std::isfinite(sampleRateHz));

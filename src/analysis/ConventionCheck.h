@@ -29,8 +29,8 @@
 // degrees; Az = atan2(Iy, Ix) in (-180, 180], El = asin(Iz / |I|) with Ix = sum X*W,
 // Iy = sum Y*W, Iz = sum Z*W over a window.
 
-#include "bformat/AmbisonicConvention.h"
 #include "analysis/DirectSound.h"
+#include "bformat/AmbisonicConvention.h"
 
 #include <array>
 #include <cstddef>
@@ -77,14 +77,14 @@ bool IsPlausible(Placement placement);
 /// The direct sound as it reads under one convention.
 struct DirectSoundReading {
     AmbisonicConvention convention;
-    std::size_t window = 0;         // index of kConventionWindowMs windows from the file's start
-    double startMs = 0;             // the window's start
-    double energyRatio = 0;         // (X^2 + Y^2 + Z^2) / W^2 in SN3D; +infinity when W is 0
-    bool planeWave = false;         // energyRatio within [kPlaneWaveRatioLow, kPlaneWaveRatioHigh]
-    double azimuthDeg = 0;          // (-180, 180], 0 without a direction
-    double elevationDeg = 0;        // [-90, 90], 0 without a direction
+    std::size_t window = 0;   // index of kConventionWindowMs windows from the file's start
+    double startMs = 0;       // the window's start
+    double energyRatio = 0;   // (X^2 + Y^2 + Z^2) / W^2 in SN3D; +infinity when W is 0
+    bool planeWave = false;   // energyRatio within [kPlaneWaveRatioLow, kPlaneWaveRatioHigh]
+    double azimuthDeg = 0;    // (-180, 180], 0 without a direction
+    double elevationDeg = 0;  // [-90, 90], 0 without a direction
     Placement placement = Placement::Nowhere;
-    double cost = 0;                // how unlikely this reading is; 0 for an exact plane wave in front
+    double cost = 0;  // how unlikely this reading is; 0 for an exact plane wave in front
 };
 
 /// The cost of a reading, lower for a likelier convention:
@@ -130,7 +130,7 @@ private:
     double m_sampleRateHz;
     std::size_t m_framesPerWindow;
     std::size_t m_searchWindows;
-    std::array<DirectSoundFinder, 3> m_finders;  // by normalisation: SN3D, N3D, FuMa
+    std::array<DirectSoundFinder, 3> m_finders;     // by normalisation: SN3D, N3D, FuMa
     std::map<std::size_t, ChannelProducts> m_kept;  // the candidates' windows
     ChannelProducts m_current{};
     std::size_t m_framesInCurrent = 0;

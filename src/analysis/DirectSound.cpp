@@ -33,8 +33,7 @@ void DirectSoundFinder::DropFaintCandidates()
 {
     // Candidates rise in energy, so the faint ones are at the front. The loudest only grows,
     // so a candidate dropped here could never qualify again.
-    while (!m_candidates.empty() && m_candidates.front().energy < m_loudest / kWithinFactor)
-        m_candidates.pop_front();
+    while (!m_candidates.empty() && m_candidates.front().energy < m_loudest / kWithinFactor) m_candidates.pop_front();
 }
 
 std::optional<std::size_t> DirectSoundFinder::DirectWindow() const

@@ -8,21 +8,18 @@ namespace halvane {
 namespace {
 
 // The choices left open by Lundeby et al., fixed here.
-constexpr std::size_t kMinIntervals = 4;       // fewer intervals cannot show a decay and a noise floor
-constexpr double kFirstFitAboveNoiseDb = 10;   // step 2 fits down to 10 dB above the noise
-constexpr double kIntervalsPer10Db = 5;        // step 3 interval length (3 to 10 suggested)
-constexpr double kNoiseAfterCrossingDb = 5;    // noise is taken from 5 dB of decay past the crossing (5 to 10)
-constexpr double kLateFitAboveNoiseDb = 5;     // the late decay is fitted from 5 dB above the noise (5 to 10)
-constexpr double kLateFitRangeDb = 20;         // over 20 dB of decay (10 to 20)
+constexpr std::size_t kMinIntervals = 4;      // fewer intervals cannot show a decay and a noise floor
+constexpr double kFirstFitAboveNoiseDb = 10;  // step 2 fits down to 10 dB above the noise
+constexpr double kIntervalsPer10Db = 5;       // step 3 interval length (3 to 10 suggested)
+constexpr double kNoiseAfterCrossingDb = 5;   // noise is taken from 5 dB of decay past the crossing (5 to 10)
+constexpr double kLateFitAboveNoiseDb = 5;    // the late decay is fitted from 5 dB above the noise (5 to 10)
+constexpr double kLateFitRangeDb = 20;        // over 20 dB of decay (10 to 20)
 constexpr int kMaxIterations = 5;
-constexpr double kNoiseShare = 0.1;            // the noise is never taken from less than the last 10 %
+constexpr double kNoiseShare = 0.1;  // the noise is never taken from less than the last 10 %
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
 
-double ToDb(double energy)
-{
-    return energy > 0 ? 10 * std::log10(energy) : kMinusInfinity;
-}
+double ToDb(double energy) { return energy > 0 ? 10 * std::log10(energy) : kMinusInfinity; }
 
 }  // namespace
 
@@ -60,10 +57,7 @@ EnergyDecay::EnergyDecay(std::vector<double> energy, double sampleRateHz, std::s
     m_firstMoment = moment;
 }
 
-double EnergyDecay::Suffix(std::size_t frame) const
-{
-    return frame < m_frames ? m_suffix[frame] : 0.0;
-}
+double EnergyDecay::Suffix(std::size_t frame) const { return frame < m_frames ? m_suffix[frame] : 0.0; }
 
 double EnergyDecay::IntervalMean(std::size_t first, std::size_t end) const
 {

@@ -112,8 +112,8 @@ private:
     std::size_t m_cutFrame = 0;  // the crossing point rounded to a frame
     double m_noiseEnergy = 0;
     double m_subtractedNoise = 0;  // m_noiseEnergy when the floor was reached, else 0
-    double m_tailEnergy = 0;  // the late-decay line's energy from m_cutFrame on
-    double m_tailRatio = 0;   // its decay factor per frame
+    double m_tailEnergy = 0;       // the late-decay line's energy from m_cutFrame on
+    double m_tailRatio = 0;        // its decay factor per frame
     double m_decayRangeDb = 0;
     double m_firstMoment = 0;
 };

@@ -20,8 +20,8 @@ std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); 
 // One frame into the sums, in the order the results depend on.
 inline void AddFrame16(WindowSums& s, std::int32_t w, std::int32_t y, std::int32_t z, std::int32_t x)
 {
-    s.De16 += static_cast<std::int64_t>(w * w) + static_cast<std::int64_t>(x * x) +
-              static_cast<std::int64_t>(y * y) + static_cast<std::int64_t>(z * z);
+    s.De16 += static_cast<std::int64_t>(w * w) + static_cast<std::int64_t>(x * x) + static_cast<std::int64_t>(y * y) +
+              static_cast<std::int64_t>(z * z);
     s.Ix16 += x * w;
     s.Iy16 += y * w;
     s.Iz16 += z * w;
@@ -40,10 +40,10 @@ inline void AddFrame32(WindowSums& s, float w, float y, float z, float x)
     s.Iz32 = s.Iz32 + z * w;
 }
 
-template <typename T>
-inline T LoadLe(const std::byte* p)
+template <typename T> inline T LoadLe(const std::byte* p)
 {
-    static_assert(std::endian::native == std::endian::little, "the fast frame path reads little-endian samples directly");
+    static_assert(std::endian::native == std::endian::little,
+                  "the fast frame path reads little-endian samples directly");
     T value;
     std::memcpy(&value, p, sizeof value);
     return value;
@@ -52,8 +52,7 @@ inline T LoadLe(const std::byte* p)
 // Frames of 16-bit samples wholly inside the image, stride known at compile
 // time where it is the usual 8 bytes so that the loop vectorises. Integer sums
 // are exact, so any order of additions gives the same result.
-template <int kStride>
-void Sum16(WindowSums& s, const std::byte* p, std::int64_t count, std::int64_t stride)
+template <int kStride> void Sum16(WindowSums& s, const std::byte* p, std::int64_t count, std::int64_t stride)
 {
     const std::int64_t step = kStride > 0 ? kStride : stride;
     std::int64_t de = 0, ix = 0, iy = 0, iz = 0;
@@ -62,8 +61,8 @@ void Sum16(WindowSums& s, const std::byte* p, std::int64_t count, std::int64_t s
         const std::int32_t y = LoadLe<std::int16_t>(p + 2);
         const std::int32_t z = LoadLe<std::int16_t>(p + 4);
         const std::int32_t x = LoadLe<std::int16_t>(p + 6);
-        de += static_cast<std::int64_t>(w * w) + static_cast<std::int64_t>(x * x) +
-              static_cast<std::int64_t>(y * y) + static_cast<std::int64_t>(z * z);
+        de += static_cast<std::int64_t>(w * w) + static_cast<std::int64_t>(x * x) + static_cast<std::int64_t>(y * y) +
+              static_cast<std::int64_t>(z * z);
         ix += x * w;
         iy += y * w;
         iz += z * w;
@@ -141,8 +140,8 @@ void SumFourWindows32(std::array<WindowSums*, 4> sums, std::array<const std::byt
 }  // namespace
 
 FrameAccumulator::FrameAccumulator(std::span<const std::byte> image, const WavHeader& header, double samplesPerWindow)
-    : m_image(image), m_header(header), m_samplesPerWindow(samplesPerWindow),
-      m_framesPerWindow(0), m_frameBytes(header.BitsPerSample == 16 ? 8 : 16)
+    : m_image(image), m_header(header), m_samplesPerWindow(samplesPerWindow), m_framesPerWindow(0),
+      m_frameBytes(header.BitsPerSample == 16 ? 8 : 16)
 {
     // floor(SamplesPerWindow); the bound only matters for absurd windows.
     constexpr double kMaxFrames = 1099511627776.0;

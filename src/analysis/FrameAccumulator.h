@@ -36,7 +36,6 @@ private:
     FrameRange RangeOf(std::int64_t windowStart) const;
     void AddFramesChecked(WindowSums& sums, std::int64_t windowStart, std::int64_t kFirst, std::int64_t kLast) const;
     void AddFramesFast(WindowSums& sums, std::int64_t windowStart, std::int64_t kFirst, std::int64_t kLast) const;
-    
 
     std::span<const std::byte> m_image;
     WavHeader m_header;

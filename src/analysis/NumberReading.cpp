@@ -16,9 +16,12 @@ double ReadRadixInteger(std::string_view digits, int radix)
     double value = 0;
     for (char c : digits) {
         int digit = -1;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (radix == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (radix == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
         if (digit < 0 || digit >= radix) break;
         value = value * radix + digit;
     }

@@ -87,8 +87,7 @@ std::size_t DecayFrames(const std::array<Biquad, kPrototypeOrder>& sections, dou
 }
 
 // input in double precision with margin frames of silence on either side.
-template <typename Sample>
-std::vector<double> Held(std::span<const Sample> input, std::size_t margin)
+template <typename Sample> std::vector<double> Held(std::span<const Sample> input, std::size_t margin)
 {
     std::vector<double> values;
     values.reserve(input.size() + 2 * margin);

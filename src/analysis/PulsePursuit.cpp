@@ -132,8 +132,7 @@ double ParabolicPeak(const MatchedFilter& filter, std::ptrdiff_t centre)
 
 PulsePursuit::PulsePursuit(std::array<std::vector<double>, 4> channels, const PulseTemplate& pulse,
                            double halfWindowSamples, double maxDiffuseness)
-    : m_residual(std::move(channels)), m_pulse(pulse), m_halfWindow(halfWindowSamples),
-      m_maxDiffuseness(maxDiffuseness)
+    : m_residual(std::move(channels)), m_pulse(pulse), m_halfWindow(halfWindowSamples), m_maxDiffuseness(maxDiffuseness)
 {
 }
 
@@ -202,8 +201,7 @@ void PulsePursuit::Prune()
         const PulseCopy removed = m_copies[j];
         std::vector<std::size_t> neighbours;
         for (std::size_t i = 0; i < m_copies.size(); ++i) {
-            if (i != j && !dropped[i] &&
-                std::fabs(m_copies[i].originSamples - removed.originSamples) <= reach) {
+            if (i != j && !dropped[i] && std::fabs(m_copies[i].originSamples - removed.originSamples) <= reach) {
                 neighbours.push_back(i);
             }
         }

@@ -196,8 +196,7 @@ void PulseTemplate::Prepare()
         const double curvature = left - 2.0 * at + right;
         if (curvature < 0) fraction = std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5);
     }
-    m_peakOffset =
-        m_energy > 0 ? (static_cast<double>(finePeak) + fraction) / scale - static_cast<double>(k) : 0.0;
+    m_peakOffset = m_energy > 0 ? (static_cast<double>(finePeak) + fraction) / scale - static_cast<double>(k) : 0.0;
     std::size_t largest = 0;
     for (std::size_t j = 1; j < fineCount; ++j) {
         if (std::fabs(m_fine[j]) > std::fabs(m_fine[largest])) largest = j;

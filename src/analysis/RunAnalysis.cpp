@@ -141,7 +141,7 @@ private:
     RunDisplay& m_display;
     RunObserver& m_observer;
     RunReport m_report;
-    std::string m_irFileName;          // taken once, when the run starts
+    std::string m_irFileName;               // taken once, when the run starts
     std::unique_ptr<InputImage> m_input;    // file 1: the whole input
     std::unique_ptr<std::ostream> m_table;  // file 2: the table being written
     std::string m_tablePath;                // file 2's name
@@ -195,8 +195,8 @@ RunReport Run::Execute()
     const double windowCount = std::nearbyint(static_cast<double>(frameCount) / m_samplesPerWindow);
     if (!FitsInt32(windowCount)) return Refuse("Sorry, this file holds more averaging windows than can be counted!");
     m_windowCount = static_cast<std::int64_t>(windowCount);
-    if (auto problem = CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_header,
-                                       m_input->Bytes().size())) {
+    if (auto problem =
+            CheckPassLength(m_s.SkipMs / m_s.AveragingWindowMs, windowCount - 1, m_header, m_input->Bytes().size())) {
         return Refuse(*problem);
     }
     WriteIntensityHeader(*m_table);

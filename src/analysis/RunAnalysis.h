@@ -22,12 +22,12 @@ enum class RunOutcome {
 
 struct RunReport {
     RunOutcome outcome = RunOutcome::Completed;
-    std::string message;                 // the warning shown, when Rejected
-    std::string intensityTablePath;      // empty when not created
-    std::string referenceTablePath;      // empty when not created
-    std::int64_t intensityRows = 0;      // data rows written to the intensity table
-    std::int64_t referenceRows = 0;      // data rows written to the reference table
-    std::int64_t directionWindows = 0;   // windows computed by the direction pass
+    std::string message;                // the warning shown, when Rejected
+    std::string intensityTablePath;     // empty when not created
+    std::string referenceTablePath;     // empty when not created
+    std::int64_t intensityRows = 0;     // data rows written to the intensity table
+    std::int64_t referenceRows = 0;     // data rows written to the reference table
+    std::int64_t directionWindows = 0;  // windows computed by the direction pass
 };
 
 // One complete analysis of state.IrFileName: defaults, the four prompts, the

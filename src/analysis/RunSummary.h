@@ -22,10 +22,7 @@ public:
     {
         m_summed.push_back({windowIndex, timeMs, sums});
     }
-    void DirectionComputed(double, const DirectionQuantities& direction) override
-    {
-        m_directions.push_back(direction);
-    }
+    void DirectionComputed(double, const DirectionQuantities& direction) override { m_directions.push_back(direction); }
 
     const std::vector<SummedWindow>& IntensityWindows() const { return m_summed; }
     const std::vector<DirectionQuantities>& DirectionWindows() const { return m_directions; }

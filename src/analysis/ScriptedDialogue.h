@@ -14,13 +14,13 @@ namespace halvane {
 // come out byte for byte as from a window run with the same answers and no jump.
 class ScriptedDialogue final : public RunDialogue {
 public:
-    explicit ScriptedDialogue(std::vector<std::string> answers) : m_answers(std::move(answers)) {}
+    explicit ScriptedDialogue(std::vector<std::string> answers) : m_answers(std::move(answers)) { }
 
     std::optional<std::string> AskText(const std::string& prompt, const std::string& title,
                                        const std::string& defaultAnswer) override;
     void ShowWarning(const std::string& message) override { m_warnings.push_back(message); }
-    void ResetPointer() override {}
-    void Yield() override {}
+    void ResetPointer() override { }
+    void Yield() override { }
     // No message ever arrives, so a wait lasts its whole length at once.
     void WaitForEvents(double maxMs) override;
     double ClockMs() override { return m_clockMs; }

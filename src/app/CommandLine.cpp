@@ -19,8 +19,14 @@ constexpr int kExitUsage = 2;
 // arguments after parsing: accepted here so that `halvane -platform offscreen
 // FILE` works as with any Qt program. Single-dash words parse as long options.
 constexpr const char* kToolkitValueOptions[] = {
-    "platform", "platformpluginpath", "platformtheme", "plugin", "qmljsdebugger", "qwindowgeometry", "geometry",
-    "qwindowicon", "icon", "qwindowtitle", "title", "session", "display", "name", "style", "stylesheet",
+    "platform",      "platformpluginpath",
+    "platformtheme", "plugin",
+    "qmljsdebugger", "qwindowgeometry",
+    "geometry",      "qwindowicon",
+    "icon",          "qwindowtitle",
+    "title",         "session",
+    "display",       "name",
+    "style",         "stylesheet",
 };
 constexpr const char* kToolkitFlags[] = {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync"};
 
@@ -42,30 +48,29 @@ CommandLine UsageError(const QString& why)
 
 QString HalvaneUsage()
 {
-    return QStringLiteral(
-        "Usage: halvane [FILE] [--background PICTURE]\n"
-        "\n"
-        "Opens the Halvane window, which shows where the sound energy of a first-order\n"
-        "Ambisonic room impulse response comes from, window by window, and writes its\n"
-        "two CSV tables next to the file.\n"
-        "\n"
-        "  FILE                  a four-channel B-format WAV file (AmbiX: W, Y, Z, X with\n"
-        "                        SN3D gains; 16-bit integer or 32-bit float samples),\n"
-        "                        chosen as if picked with the \"...\" button; Process\n"
-        "                        starts the analysis. A FILE that does not exist is not\n"
-        "                        chosen: the window opens with a warning.\n"
-        "  --background PICTURE  a 960 x 480 equirectangular JPEG panorama of the room,\n"
-        "                        shown behind the map as if chosen with a click on it\n"
-        "  -h, --help            this text\n"
-        "  -v, --version         the program's version\n"
-        "\n"
-        "A WAV file dropped on the window is chosen; a JPEG picture dropped on the map\n"
-        "becomes its background. 24-bit files, traditional B-format and RF64 files are\n"
-        "made readable with halvane-convert. The toolkit's own options (-platform NAME,\n"
-        "-style NAME, -reverse, ...) are accepted too.\n"
-        "\n"
-        "Exit status: 0 when the window closes and after --help or --version, 2 on wrong\n"
-        "usage.\n");
+    return QStringLiteral("Usage: halvane [FILE] [--background PICTURE]\n"
+                          "\n"
+                          "Opens the Halvane window, which shows where the sound energy of a first-order\n"
+                          "Ambisonic room impulse response comes from, window by window, and writes its\n"
+                          "two CSV tables next to the file.\n"
+                          "\n"
+                          "  FILE                  a four-channel B-format WAV file (AmbiX: W, Y, Z, X with\n"
+                          "                        SN3D gains; 16-bit integer or 32-bit float samples),\n"
+                          "                        chosen as if picked with the \"...\" button; Process\n"
+                          "                        starts the analysis. A FILE that does not exist is not\n"
+                          "                        chosen: the window opens with a warning.\n"
+                          "  --background PICTURE  a 960 x 480 equirectangular JPEG panorama of the room,\n"
+                          "                        shown behind the map as if chosen with a click on it\n"
+                          "  -h, --help            this text\n"
+                          "  -v, --version         the program's version\n"
+                          "\n"
+                          "A WAV file dropped on the window is chosen; a JPEG picture dropped on the map\n"
+                          "becomes its background. 24-bit files, traditional B-format and RF64 files are\n"
+                          "made readable with halvane-convert. The toolkit's own options (-platform NAME,\n"
+                          "-style NAME, -reverse, ...) are accepted too.\n"
+                          "\n"
+                          "Exit status: 0 when the window closes and after --help or --version, 2 on wrong\n"
+                          "usage.\n");
 }
 
 QStringList ArgumentList(int argc, char** argv)

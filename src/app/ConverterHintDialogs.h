@@ -10,15 +10,14 @@ namespace halvane {
 class ConverterHintDialogs final : public DialogService {
 public:
     // dialogs must outlive this object.
-    explicit ConverterHintDialogs(DialogService& dialogs) : m_dialogs(dialogs) {}
+    explicit ConverterHintDialogs(DialogService& dialogs) : m_dialogs(dialogs) { }
 
     // The file the run under way reads, as it took the path at its start
     // (the "..." button may name another file before the run ends).
     void SetRunInput(const QString& path) { m_runInput = path; }
 
     std::optional<QString> OpenFile(const FileDialogRequest& request) override;
-    std::optional<QString> AskText(const QString& prompt, const QString& title,
-                                   const QString& defaultAnswer) override;
+    std::optional<QString> AskText(const QString& prompt, const QString& title, const QString& defaultAnswer) override;
     void ShowWarning(const QString& message) override;
 
 private:

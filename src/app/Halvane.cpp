@@ -75,7 +75,8 @@ constexpr LabelPlace Labels[] = {
 // The dialog font of every control: a plain sans-serif about 11 px high,
 // narrowed so that the scale marks stay clear of the next meter ("+ 1" from
 // x 1016 before PgY at 1032) and inside the client area ("-10 dB" from 1176).
-QFont DialogFont() {
+QFont DialogFont()
+{
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
@@ -83,7 +84,8 @@ QFont DialogFont() {
     return font;
 }
 
-char RegionalDecimalSeparator() {
+char RegionalDecimalSeparator()
+{
     const QString point = QLocale::system().decimalPoint();
     if (point.size() == 1 && point.front().unicode() < 128) {
         return static_cast<char>(point.front().unicode());
@@ -91,7 +93,8 @@ char RegionalDecimalSeparator() {
     return '.';
 }
 
-QWidget* MakeLegendLine(QWidget* parent, const char* name, int top, QColor colour) {
+QWidget* MakeLegendLine(QWidget* parent, const char* name, int top, QColor colour)
+{
     // A 3 px line from x 1039.5 to 1071.5 centred on the given row.
     auto* line = new QWidget(parent);
     line->setObjectName(QString::fromLatin1(name));
@@ -103,7 +106,8 @@ QWidget* MakeLegendLine(QWidget* parent, const char* name, int top, QColor colou
     return line;
 }
 
-QFrame* MakeLegendBox(QWidget* parent, const char* name, int top) {
+QFrame* MakeLegendBox(QWidget* parent, const char* name, int top)
+{
     auto* box = new QFrame(parent);
     box->setObjectName(QString::fromLatin1(name));
     box->setGeometry(1040, top, 33, 17);
@@ -121,7 +125,8 @@ QFrame* MakeLegendBox(QWidget* parent, const char* name, int top) {
 
 Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint) {
+                          Qt::MSWindowsFixedSizeDialogHint)
+{
     setObjectName(QStringLiteral("Halvane"));
     if (dialogs == nullptr) {
         m_ownDialogs = std::make_unique<QtDialogService>(this);
@@ -162,7 +167,8 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
 
 Halvane::~Halvane() = default;
 
-void Halvane::BuildLabelsAndLegend() {
+void Halvane::BuildLabelsAndLegend()
+{
     for (const LabelPlace& place : Labels) {
         auto* label = new QLabel(QString::fromLatin1(place.caption), this);
         label->setObjectName(QString::fromLatin1(place.name));
@@ -186,7 +192,8 @@ void Halvane::BuildLabelsAndLegend() {
     m_stopImage->move(1168, 0);
 }
 
-QSlider* Halvane::MakeMeter(const char* name, int x, int minimum, int maximum, int tick, int value) {
+QSlider* Halvane::MakeMeter(const char* name, int x, int minimum, int maximum, int tick, int value)
+{
     auto* meter = new QSlider(Qt::Vertical, this);
     meter->setObjectName(QString::fromLatin1(name));
     meter->setGeometry(x, 296, 33, 233);
@@ -200,7 +207,8 @@ QSlider* Halvane::MakeMeter(const char* name, int x, int minimum, int maximum, i
     return meter;
 }
 
-void Halvane::BuildControls() {
+void Halvane::BuildControls()
+{
     m_textBox = new QLineEdit(QStringLiteral("Click this button to load IR =>"), this);
     m_textBox->setObjectName(QStringLiteral("TextBox1"));
     m_textBox->setGeometry(8, 8, 457, 25);
@@ -237,7 +245,8 @@ void Halvane::BuildControls() {
     m_idc = MakeMeter("IDc", 1144, 0, 100, 10, 100);
 }
 
-void Halvane::SetFocusOrder() {
+void Halvane::SetFocusOrder()
+{
     QWidget* const order[] = {m_textBox, m_chooseButton, m_processButton, m_map, m_strip,
                               m_polar,   m_pgX,          m_pgY,           m_pgZ, m_idc};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
@@ -246,14 +255,16 @@ void Halvane::SetFocusOrder() {
     m_textBox->setFocus();
 }
 
-bool Halvane::event(QEvent* event) {
+bool Halvane::event(QEvent* event)
+{
     if (event->type() == QEvent::WindowActivate && m_display) {
         m_display->DrawPolarDiagramOnActivation();
     }
     return QWidget::event(event);
 }
 
-void Halvane::showEvent(QShowEvent* event) {
+void Halvane::showEvent(QShowEvent* event)
+{
     // Not every window system activates a window when it is first shown;
     // the diagram must be there from the start all the same.
     if (!m_shownOnce) {
@@ -263,7 +274,8 @@ void Halvane::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
-void Halvane::closeEvent(QCloseEvent* event) {
+void Halvane::closeEvent(QCloseEvent* event)
+{
     // A run under way stops at its next step and closes its tables; the
     // program ends once the run has returned.
     m_host->RequestQuit();
@@ -282,7 +294,8 @@ void Halvane::closeEvent(QCloseEvent* event) {
     }
 }
 
-void Halvane::ChooseImpulseResponse() {
+void Halvane::ChooseImpulseResponse()
+{
     const auto path = PickFileOrCancel(*m_dialogs, QStringLiteral("Load an Impulse Response File"),
                                        QStringLiteral("Impulse Resp.Files (*.wav)|*.wav"), QStringLiteral("*.wav"));
     if (!path) {
@@ -298,7 +311,8 @@ void Halvane::ChooseFile(const QString& path)
     m_textBox->setText(path);
 }
 
-void Halvane::Process() {
+void Halvane::Process()
+{
     if (m_runUnderWay || m_host->ShouldQuit()) {
         return;
     }
@@ -313,7 +327,8 @@ void Halvane::Process() {
     }
 }
 
-void Halvane::LoadBackground() {
+void Halvane::LoadBackground()
+{
     const auto path = PickFileOrCancel(*m_dialogs, QStringLiteral("Load a background image (960x480)"),
                                        QStringLiteral("Picture (*.jpg)|*.jpg"), QStringLiteral("*.jpg"));
     if (!path) {
@@ -357,10 +372,7 @@ void Halvane::OpenAtStart(const QString& irFile, const QString& picturePath)
     }
 }
 
-bool Halvane::OnMap(const QPointF& pos) const
-{
-    return m_map->geometry().contains(pos.toPoint());
-}
+bool Halvane::OnMap(const QPointF& pos) const { return m_map->geometry().contains(pos.toPoint()); }
 
 void Halvane::dragEnterEvent(QDragEnterEvent* event)
 {

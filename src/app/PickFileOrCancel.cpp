@@ -4,7 +4,8 @@
 
 namespace halvane {
 
-std::optional<QStringList> NameFiltersFrom(const QString& filterList) {
+std::optional<QStringList> NameFiltersFrom(const QString& filterList)
+{
     const QStringList parts = filterList.split(QLatin1Char('|'));
     if (filterList.isEmpty() || parts.size() % 2 != 0) {
         return std::nullopt;
@@ -24,7 +25,8 @@ std::optional<QStringList> NameFiltersFrom(const QString& filterList) {
 }
 
 std::optional<QString> PickFileOrCancel(DialogService& dialogs, const QString& title, const QString& filterList,
-                                        const QString& initialName) {
+                                        const QString& initialName)
+{
     const auto filters = NameFiltersFrom(filterList);
     if (!filters) {
         return std::nullopt;

@@ -6,7 +6,8 @@
 
 namespace halvane {
 
-std::optional<QString> QtDialogService::OpenFile(const FileDialogRequest& request) {
+std::optional<QString> QtDialogService::OpenFile(const FileDialogRequest& request)
+{
     QFileDialog dialog(m_parent, request.title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // No options: a typed name of a file that does not exist is accepted too.
@@ -27,7 +28,8 @@ std::optional<QString> QtDialogService::OpenFile(const FileDialogRequest& reques
 }
 
 std::optional<QString> QtDialogService::AskText(const QString& prompt, const QString& title,
-                                                const QString& defaultAnswer) {
+                                                const QString& defaultAnswer)
+{
     QInputDialog dialog(m_parent);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
@@ -39,7 +41,8 @@ std::optional<QString> QtDialogService::AskText(const QString& prompt, const QSt
     return dialog.textValue();
 }
 
-void QtDialogService::ShowWarning(const QString& message) {
+void QtDialogService::ShowWarning(const QString& message)
+{
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Warning!"), message, QMessageBox::Ok, m_parent);
     box.exec();
 }

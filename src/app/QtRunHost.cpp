@@ -20,12 +20,14 @@ constexpr double LongestTimerMs = 24.0 * 3600.0 * 1000.0;
 
 }  // namespace
 
-QtRunHost::QtRunHost(DialogService& dialogs, QWidget& window) : m_dialogs(dialogs), m_window(window) {
+QtRunHost::QtRunHost(DialogService& dialogs, QWidget& window) : m_dialogs(dialogs), m_window(window)
+{
     m_clock.start();
 }
 
 std::optional<std::string> QtRunHost::AskText(const std::string& prompt, const std::string& title,
-                                              const std::string& defaultAnswer) {
+                                              const std::string& defaultAnswer)
+{
     const auto answer = m_dialogs.AskText(QString::fromStdString(prompt), QString::fromStdString(title),
                                           QString::fromStdString(defaultAnswer));
     if (!answer) {
@@ -34,22 +36,20 @@ std::optional<std::string> QtRunHost::AskText(const std::string& prompt, const s
     return answer->toStdString();
 }
 
-void QtRunHost::ShowWarning(const std::string& message) {
-    m_dialogs.ShowWarning(QString::fromStdString(message));
-}
+void QtRunHost::ShowWarning(const std::string& message) { m_dialogs.ShowWarning(QString::fromStdString(message)); }
 
-void QtRunHost::ResetPointer() {
+void QtRunHost::ResetPointer()
+{
     m_window.unsetCursor();
     while (QGuiApplication::overrideCursor() != nullptr) {
         QGuiApplication::restoreOverrideCursor();
     }
 }
 
-void QtRunHost::Yield() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+void QtRunHost::Yield() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-void QtRunHost::WaitForEvents(double maxMs) {
+void QtRunHost::WaitForEvents(double maxMs)
+{
     if (m_quitRequested || std::isnan(maxMs)) {
         return;
     }
@@ -64,8 +64,6 @@ void QtRunHost::WaitForEvents(double maxMs) {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-double QtRunHost::ClockMs() {
-    return static_cast<double>(m_clock.nsecsElapsed()) / 1e6;
-}
+double QtRunHost::ClockMs() { return static_cast<double>(m_clock.nsecsElapsed()) / 1e6; }
 
 }  // namespace halvane

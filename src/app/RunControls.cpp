@@ -4,7 +4,8 @@
 
 namespace halvane {
 
-std::optional<std::int32_t> JumpIndexAt(float xMs, double averagingWindowMs) {
+std::optional<std::int32_t> JumpIndexAt(float xMs, double averagingWindowMs)
+{
     const double v = static_cast<double>(xMs) / averagingWindowMs - 0.49999;
     if (!std::isfinite(v)) {
         return std::nullopt;
@@ -16,7 +17,8 @@ std::optional<std::int32_t> JumpIndexAt(float xMs, double averagingWindowMs) {
     return static_cast<std::int32_t>(index);
 }
 
-void PressOnStrip(SharedState& state, float xMs) {
+void PressOnStrip(SharedState& state, float xMs)
+{
     if (!state.Paused) {
         return;
     }

@@ -11,7 +11,8 @@ namespace {
 constexpr int PictureSizePx = 32;
 constexpr int FramePx = 2;
 
-bool IsBlack(Symbol symbol, int x, int y) {
+bool IsBlack(Symbol symbol, int x, int y)
+{
     switch (symbol) {
     case Symbol::Pause:
         return y >= 1 && y <= 30 && ((x >= 2 && x <= 15) || (x >= 18 && x <= 30));
@@ -32,7 +33,8 @@ bool IsBlack(Symbol symbol, int x, int y) {
 
 }  // namespace
 
-QImage MakeSymbolPicture(Symbol symbol) {
+QImage MakeSymbolPicture(Symbol symbol)
+{
     QImage picture(PictureSizePx, PictureSizePx, QImage::Format_RGB32);
     for (int y = 0; y < PictureSizePx; ++y) {
         for (int x = 0; x < PictureSizePx; ++x) {
@@ -42,23 +44,27 @@ QImage MakeSymbolPicture(Symbol symbol) {
     return picture;
 }
 
-SymbolImage::SymbolImage(Symbol symbol, QWidget* parent) : QWidget(parent), m_picture(MakeSymbolPicture(symbol)) {
+SymbolImage::SymbolImage(Symbol symbol, QWidget* parent) : QWidget(parent), m_picture(MakeSymbolPicture(symbol))
+{
     setFixedSize(PictureSizePx + 2 * FramePx, PictureSizePx + 2 * FramePx);
     setFocusPolicy(Qt::NoFocus);
 }
 
-void SymbolImage::paintEvent(QPaintEvent* /*event*/) {
+void SymbolImage::paintEvent(QPaintEvent* /*event*/)
+{
     QPainter painter(this);
     qDrawWinPanel(&painter, rect(), palette(), true);
     painter.drawImage(FramePx, FramePx, m_picture);
 }
 
-void SymbolImage::mousePressEvent(QMouseEvent* event) {
+void SymbolImage::mousePressEvent(QMouseEvent* event)
+{
     m_pressed = event->button() == Qt::LeftButton;
     event->accept();
 }
 
-void SymbolImage::mouseReleaseEvent(QMouseEvent* event) {
+void SymbolImage::mouseReleaseEvent(QMouseEvent* event)
+{
     const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
     event->accept();

@@ -20,17 +20,17 @@ std::optional<Normalisation> ParseNormalisation(std::string_view word)
     return std::nullopt;
 }
 
-std::string_view Keyword(ChannelOrder order)
-{
-    return order == ChannelOrder::Ambix ? "ambix" : "fuma";
-}
+std::string_view Keyword(ChannelOrder order) { return order == ChannelOrder::Ambix ? "ambix" : "fuma"; }
 
 std::string_view Keyword(Normalisation norm)
 {
     switch (norm) {
-    case Normalisation::Sn3d: return "sn3d";
-    case Normalisation::N3d: return "n3d";
-    case Normalisation::Fuma: return "fuma";
+    case Normalisation::Sn3d:
+        return "sn3d";
+    case Normalisation::N3d:
+        return "n3d";
+    case Normalisation::Fuma:
+        return "fuma";
     }
     return "";
 }
@@ -43,9 +43,12 @@ std::string_view Name(ChannelOrder order)
 std::string_view Name(Normalisation norm)
 {
     switch (norm) {
-    case Normalisation::Sn3d: return "SN3D";
-    case Normalisation::N3d: return "N3D";
-    case Normalisation::Fuma: return "FuMa";
+    case Normalisation::Sn3d:
+        return "SN3D";
+    case Normalisation::N3d:
+        return "N3D";
+    case Normalisation::Fuma:
+        return "FuMa";
     }
     return "";
 }
@@ -66,12 +69,14 @@ std::array<std::size_t, kBFormatChannels> AmbixSourceChannels(ChannelOrder order
 std::array<double, kBFormatChannels> GainsToSn3d(Normalisation norm)
 {
     switch (norm) {
-    case Normalisation::Sn3d: break;
+    case Normalisation::Sn3d:
+        break;
     case Normalisation::N3d: {
         const double gain = 1.0 / std::sqrt(3.0);
         return {1.0, gain, gain, gain};
     }
-    case Normalisation::Fuma: return {std::sqrt(2.0), 1.0, 1.0, 1.0};
+    case Normalisation::Fuma:
+        return {std::sqrt(2.0), 1.0, 1.0, 1.0};
     }
     return {1.0, 1.0, 1.0, 1.0};
 }

@@ -28,8 +28,8 @@ Result<BFormatSignal> ReadBFormatSignal(std::span<const std::byte> image)
     signal.X.resize(count);
     const double scale = header.BitsPerSample == 16 ? 1.0 / 32768.0 : 1.0;
     for (std::size_t i = 0; i < count; ++i) {
-        const Frame f = ReadFrame(image, header.DataStart + static_cast<std::int64_t>(i) * header.BlockAlign,
-                                  header.BitsPerSample);
+        const Frame f =
+            ReadFrame(image, header.DataStart + static_cast<std::int64_t>(i) * header.BlockAlign, header.BitsPerSample);
         signal.W[i] = static_cast<float>(f.W * scale);
         signal.Y[i] = static_cast<float>(f.Y * scale);
         signal.Z[i] = static_cast<float>(f.Z * scale);

@@ -19,7 +19,7 @@ constexpr std::uint64_t kLargestWavBytes = 0x100000008;
 // A read-only private mapping of a whole file.
 class MappedImage final : public InputImage {
 public:
-    MappedImage(void* address, std::size_t size) : m_address(address), m_size(size) {}
+    MappedImage(void* address, std::size_t size) : m_address(address), m_size(size) { }
     ~MappedImage() override
     {
         if (m_address != nullptr) munmap(m_address, m_size);
@@ -66,10 +66,12 @@ Result<std::unique_ptr<InputImage>> DiskInput::Open(const std::string& path)
         if (errno == EISDIR) return Failure{"it is not a regular file"};
         return Failure{"it cannot be opened for reading"};
     }
-    struct stat info {};
+    struct stat info { };
     const char* problem = nullptr;
-    if (fstat(fd, &info) != 0) problem = "it cannot be read";
-    else if (!S_ISREG(info.st_mode)) problem = "it is not a regular file";
+    if (fstat(fd, &info) != 0)
+        problem = "it cannot be read";
+    else if (!S_ISREG(info.st_mode))
+        problem = "it is not a regular file";
     else if (static_cast<std::uint64_t>(info.st_size) > kLargestWavBytes) {
         problem = "it is larger than a .WAV file can be (4 GB)";
     }

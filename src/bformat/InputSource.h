@@ -27,7 +27,7 @@ public:
 // An image held in memory.
 class MemoryImage final : public InputImage {
 public:
-    explicit MemoryImage(std::vector<std::byte> bytes) : m_bytes(std::move(bytes)) {}
+    explicit MemoryImage(std::vector<std::byte> bytes) : m_bytes(std::move(bytes)) { }
     std::span<const std::byte> Bytes() const override { return m_bytes; }
 
 private:
@@ -37,7 +37,7 @@ private:
 // Bytes held elsewhere, which must outlive the image.
 class BorrowedImage final : public InputImage {
 public:
-    explicit BorrowedImage(std::span<const std::byte> bytes) : m_bytes(bytes) {}
+    explicit BorrowedImage(std::span<const std::byte> bytes) : m_bytes(bytes) { }
     std::span<const std::byte> Bytes() const override { return m_bytes; }
 
 private:

@@ -14,16 +14,11 @@ struct Failure {
 
 // A value, or the failure that kept it from being made. Result<> (no value)
 // is the form for actions that either succeed or fail.
-template <class T = std::monostate>
-class [[nodiscard]] Result {
+template <class T = std::monostate> class [[nodiscard]] Result {
 public:
-    Result()
-        requires std::is_default_constructible_v<T>
-        : m_state(T{})
-    {
-    }
-    Result(T value) : m_state(std::move(value)) {}
-    Result(Failure failure) : m_state(std::move(failure)) {}
+    Result() requires std::is_default_constructible_v<T> : m_state(T{}) { }
+    Result(T value) : m_state(std::move(value)) { }
+    Result(Failure failure) : m_state(std::move(failure)) { }
 
     bool Ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return Ok(); }

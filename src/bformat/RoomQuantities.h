@@ -37,8 +37,8 @@ struct DecayCurve {
 };
 
 struct BandParameters {
-    std::string band;    // "125" ... "4000", or "all"
-    int nominalHz = 0;   // kBroadband for "all"
+    std::string band;   // "125" ... "4000", or "all"
+    int nominalHz = 0;  // kBroadband for "all"
     std::optional<double> edtS, t20S, t30S, c50Db, c80Db, d50, tsMs, lf, lfc;
     DecayCurve decay;
     // The lines behind EDT, T20 and T30, present with their values.

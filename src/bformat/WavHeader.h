@@ -25,20 +25,20 @@ namespace halvane {
 // replaced by the bytes present from DataStart on, plus the 8 that
 // FrameCount subtracts.
 struct WavHeader {
-    std::string RiffId;            // bytes 1-4, not tested
-    std::int32_t RiffSize = 0;     // bytes 5-8, not used
-    std::string WaveFmtId;         // bytes 9-16, not tested
-    std::int32_t FmtSize = 0;      // size of the fmt chunk, not used
-    std::int16_t FormatTag = 0;    // not used: BitsPerSample alone selects the decoding
-    std::int16_t Channels = 0;     // must be 4
-    std::int32_t SampleRate = 0;   // samples per second
-    std::int32_t ByteRate = 0;     // not used
-    std::int16_t BlockAlign = 0;   // bytes per frame (the frame stride)
-    std::int16_t BitsPerSample = 0;// 16 (signed integer) or 32 (single-precision float)
-    std::string DataId;            // not tested
-    std::int64_t DataSize = 0;     // bytes, as the file claims them: an unsigned 32-bit count (see below)
-    std::int64_t DataStart = 105;  // 1-based position of the first sample byte
-    bool ChunkListWalked = false;  // true when fmt and data were found by the chunk walk
+    std::string RiffId;              // bytes 1-4, not tested
+    std::int32_t RiffSize = 0;       // bytes 5-8, not used
+    std::string WaveFmtId;           // bytes 9-16, not tested
+    std::int32_t FmtSize = 0;        // size of the fmt chunk, not used
+    std::int16_t FormatTag = 0;      // not used: BitsPerSample alone selects the decoding
+    std::int16_t Channels = 0;       // must be 4
+    std::int32_t SampleRate = 0;     // samples per second
+    std::int32_t ByteRate = 0;       // not used
+    std::int16_t BlockAlign = 0;     // bytes per frame (the frame stride)
+    std::int16_t BitsPerSample = 0;  // 16 (signed integer) or 32 (single-precision float)
+    std::string DataId;              // not tested
+    std::int64_t DataSize = 0;       // bytes, as the file claims them: an unsigned 32-bit count (see below)
+    std::int64_t DataStart = 105;    // 1-based position of the first sample byte
+    bool ChunkListWalked = false;    // true when fmt and data were found by the chunk walk
 };
 
 inline constexpr const char* kNotFourChannelsMessage = "Sorry, this is not a 4-ch. .WAV file!";

@@ -144,8 +144,7 @@ WavWriteResult FloatWavWriter::Begin()
 {
     if (!m_status.ok) return m_status;
     if (m_begun) return Fail("the header was already written");
-    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, 0); !check.ok)
-        return Fail(check.message);
+    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, 0); !check.ok) return Fail(check.message);
     m_headerStart = m_out.tellp();
     if (m_headerStart == std::streampos(-1)) return Fail("the output cannot be rewound to complete its header");
     const auto channels = static_cast<std::size_t>(m_channelCount);

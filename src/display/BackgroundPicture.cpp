@@ -22,7 +22,8 @@ constexpr qint64 MaxPicturePixels = 64LL * 1024 * 1024;
 // in the entropy-coded data every 0xFF is followed by a stuffed 0x00 or a
 // restart marker, so the next other marker ends the scan. Bytes after the
 // end marker (a video appended by a phone) do not matter.
-bool JpegReachesItsEnd(std::span<const uchar> bytes) {
+bool JpegReachesItsEnd(std::span<const uchar> bytes)
+{
     if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) {
         return false;
     }
@@ -57,7 +58,8 @@ bool JpegReachesItsEnd(std::span<const uchar> bytes) {
 // A JPEG cut short (an interrupted copy or download) still decodes, the
 // missing rows filled with grey, and the toolkit only warns on the console:
 // the grey part would pass for the picture. Such a file is refused.
-bool JpegFileIsComplete(const QString& path) {
+bool JpegFileIsComplete(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return false;
@@ -66,12 +68,14 @@ bool JpegFileIsComplete(const QString& path) {
         return JpegReachesItsEnd({mapped, static_cast<std::size_t>(file.size())});
     }
     const QByteArray bytes = file.readAll();
-    return JpegReachesItsEnd({reinterpret_cast<const uchar*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    return JpegReachesItsEnd(
+        {reinterpret_cast<const uchar*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
 }
 
 }  // namespace
 
-LoadedPicture LoadBackgroundPicture(const QString& path) {
+LoadedPicture LoadBackgroundPicture(const QString& path)
+{
     // Only a regular file is opened: a pipe would hold the reading (and the
     // window) until something writes to it, a device could feed it forever.
     const QFileInfo info(path);
@@ -79,8 +83,8 @@ LoadedPicture LoadBackgroundPicture(const QString& path) {
         return {QImage(), QStringLiteral("The file %1 could not be read as a picture (it does not exist).").arg(path)};
     }
     if (!info.isFile()) {
-        return {QImage(), QStringLiteral("The file %1 could not be read as a picture (it is not a regular file).")
-                              .arg(path)};
+        return {QImage(),
+                QStringLiteral("The file %1 could not be read as a picture (it is not a regular file).").arg(path)};
     }
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
@@ -100,8 +104,8 @@ LoadedPicture LoadBackgroundPicture(const QString& path) {
     }
     QImage picture = reader.read();
     if (picture.isNull()) {
-        return {QImage(), QStringLiteral("The file %1 could not be read as a picture (%2).")
-                              .arg(path, reader.errorString())};
+        return {QImage(),
+                QStringLiteral("The file %1 could not be read as a picture (%2).").arg(path, reader.errorString())};
     }
     return {picture, QString()};
 }

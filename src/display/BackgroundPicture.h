@@ -7,8 +7,8 @@ namespace halvane {
 
 // A picture file read for the map's background.
 struct LoadedPicture {
-    QImage picture;     // null when the file could not be read
-    QString whyNot;     // what went wrong, for the message box; empty on success
+    QImage picture;  // null when the file could not be read
+    QString whyNot;  // what went wrong, for the message box; empty on success
 };
 
 // Reads a picture file (JPEG, or any format the toolkit reads when a name

@@ -14,7 +14,8 @@ namespace halvane {
 
 namespace {
 
-QPainter::CompositionMode LineModeFor(PenMode mode) {
+QPainter::CompositionMode LineModeFor(PenMode mode)
+{
     switch (mode) {
     case PenMode::Merge:
         return QPainter::RasterOp_SourceOrDestination;
@@ -26,12 +27,14 @@ QPainter::CompositionMode LineModeFor(PenMode mode) {
     return QPainter::CompositionMode_Source;
 }
 
-void PreparePainter(QPainter& painter) {
+void PreparePainter(QPainter& painter)
+{
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setRenderHint(QPainter::TextAntialiasing, false);
 }
 
-QPen FigurePen(QColor colour, int widthPx) {
+QPen FigurePen(QColor colour, int widthPx)
+{
     QPen pen(colour);
     pen.setWidth(widthPx);
     pen.setCosmetic(widthPx <= 1);
@@ -43,10 +46,10 @@ QPen FigurePen(QColor colour, int widthPx) {
 }  // namespace
 
 DrawingSurface::DrawingSurface(QSize boxSize, QColor backColour, QWidget* parent)
-    : QWidget(parent),
-      m_image(std::max(boxSize.width() - 2 * BorderPx, 1), std::max(boxSize.height() - 2 * BorderPx, 1),
-              QImage::Format_RGB32),
-      m_backColour(backColour.toRgb()) {
+    : QWidget(parent), m_image(std::max(boxSize.width() - 2 * BorderPx, 1),
+                               std::max(boxSize.height() - 2 * BorderPx, 1), QImage::Format_RGB32),
+      m_backColour(backColour.toRgb())
+{
     setFixedSize(boxSize);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -56,23 +59,24 @@ DrawingSurface::DrawingSurface(QSize boxSize, QColor backColour, QWidget* parent
     RestoreBackground(m_image.rect());
 }
 
-void DrawingSurface::SetScale(double left, double top, double width, double height) {
+void DrawingSurface::SetScale(double left, double top, double width, double height)
+{
     m_scale.Left = left;
     m_scale.Top = top;
     m_scale.Width = width;
     m_scale.Height = height;
 }
 
-void DrawingSurface::SetHorizontalScale(double left, double width) {
+void DrawingSurface::SetHorizontalScale(double left, double width)
+{
     m_scale.Left = left;
     m_scale.Width = width;
 }
 
-void DrawingSurface::SetLineWidth(int widthPx) {
-    m_lineWidthPx = std::max(widthPx, 1);
-}
+void DrawingSurface::SetLineWidth(int widthPx) { m_lineWidthPx = std::max(widthPx, 1); }
 
-void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour) {
+void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour)
+{
     const auto c1 = m_scale.ColumnOf(x1);
     const auto r1 = m_scale.RowOf(y1);
     const auto c2 = m_scale.ColumnOf(x2);
@@ -94,7 +98,8 @@ void DrawingSurface::Line(float x1, float y1, float x2, float y2, QColor colour)
                 .adjusted(-reach, -reach, reach, reach));
 }
 
-void DrawingSurface::Box(float x1, float y1, float x2, float y2, QColor colour) {
+void DrawingSurface::Box(float x1, float y1, float x2, float y2, QColor colour)
+{
     const auto c1 = m_scale.ClampedColumnOf(x1);
     const auto r1 = m_scale.ClampedRowOf(y1);
     const auto c2 = m_scale.ClampedColumnOf(x2);
@@ -105,7 +110,8 @@ void DrawingSurface::Box(float x1, float y1, float x2, float y2, QColor colour) 
     FillPixels(std::min(*c1, *c2), std::min(*r1, *r2), std::max(*c1, *c2), std::max(*r1, *r2), colour);
 }
 
-void DrawingSurface::FillPixels(int left, int top, int right, int bottom, QColor colour) {
+void DrawingSurface::FillPixels(int left, int top, int right, int bottom, QColor colour)
+{
     const QRect wanted(QPoint(left, top), QPoint(right, bottom));
     const QRect visible = wanted.intersected(m_image.rect());
     if (visible.isEmpty()) {
@@ -119,7 +125,8 @@ void DrawingSurface::FillPixels(int left, int top, int right, int bottom, QColor
     Changed(visible);
 }
 
-void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
+void DrawingSurface::Circle(float x, float y, float radius, QColor outline)
+{
     const double cx = m_scale.ToPixelX(x);
     const double cy = m_scale.ToPixelY(y);
     const double r = static_cast<double>(radius) * m_scale.PixelsPerUnitX();
@@ -187,7 +194,8 @@ void DrawingSurface::Circle(float x, float y, float radius, QColor outline) {
 // same three ways as the composition modes of lines: the toolkit hands larger
 // fills and image blends to a thread pool, whose hand-over costs more than
 // the whole figure.
-void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const {
+void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const
+{
     switch (m_penMode) {
     case PenMode::Copy:
         std::fill(pixels, pixels + count, 0xff000000u | pen);
@@ -201,7 +209,8 @@ void DrawingSurface::CombineSpan(QRgb* pixels, int count, QRgb pen) const {
     }
 }
 
-void DrawingSurface::Clear() {
+void DrawingSurface::Clear()
+{
     // Only what was drawn since the last clearing is restored and repainted,
     // unless the background itself changed.
     const QRegion dirty = m_backgroundChanged ? QRegion(m_image.rect()) : m_drawnSinceClear;
@@ -215,12 +224,14 @@ void DrawingSurface::Clear() {
     update(dirty.translated(BorderPx, BorderPx));
 }
 
-void DrawingSurface::SetCurrentPosition(float x, float y) {
+void DrawingSurface::SetCurrentPosition(float x, float y)
+{
     m_currentX = x;
     m_currentY = y;
 }
 
-void DrawingSurface::Print(const QString& text) {
+void DrawingSurface::Print(const QString& text)
+{
     QFont textFont = font();
     textFont.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics metrics(textFont);
@@ -239,13 +250,15 @@ void DrawingSurface::Print(const QString& text) {
     m_currentY = static_cast<float>(m_currentY + metrics.height() * m_scale.Height / m_scale.AreaHeightPx);
 }
 
-void DrawingSurface::SetBackgroundPicture(const QImage& picture) {
+void DrawingSurface::SetBackgroundPicture(const QImage& picture)
+{
     m_background = picture.convertToFormat(QImage::Format_RGB32);
     m_backgroundChanged = true;
     ComposeClearedImage();
 }
 
-void DrawingSurface::ComposeClearedImage() {
+void DrawingSurface::ComposeClearedImage()
+{
     m_cleared = QImage(m_image.size(), QImage::Format_RGB32);
     m_cleared.fill(m_backColour);
     if (!m_background.isNull()) {
@@ -255,7 +268,8 @@ void DrawingSurface::ComposeClearedImage() {
     }
 }
 
-void DrawingSurface::RestoreBackground(const QRect& areaRect) {
+void DrawingSurface::RestoreBackground(const QRect& areaRect)
+{
     const QRect rect = areaRect.intersected(m_image.rect());
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         const auto* source = reinterpret_cast<const QRgb*>(m_cleared.constScanLine(y)) + rect.left();
@@ -264,13 +278,15 @@ void DrawingSurface::RestoreBackground(const QRect& areaRect) {
     }
 }
 
-void DrawingSurface::Changed(const QRect& areaRect) {
+void DrawingSurface::Changed(const QRect& areaRect)
+{
     const QRect onArea = areaRect.intersected(m_image.rect());
     m_drawnSinceClear |= onArea;
     update(onArea.translated(BorderPx, BorderPx));
 }
 
-void DrawingSurface::paintEvent(QPaintEvent* event) {
+void DrawingSurface::paintEvent(QPaintEvent* event)
+{
     QPainter painter(this);
     const QRect areaOnWidget(BorderPx, BorderPx, m_image.width(), m_image.height());
     if (!areaOnWidget.contains(event->rect())) {
@@ -281,7 +297,8 @@ void DrawingSurface::paintEvent(QPaintEvent* event) {
     painter.drawImage(dirty.topLeft(), m_image, dirty.translated(-BorderPx, -BorderPx));
 }
 
-void DrawingSurface::mousePressEvent(QMouseEvent* event) {
+void DrawingSurface::mousePressEvent(QMouseEvent* event)
+{
     const QPointF inArea = event->position() - QPointF(BorderPx, BorderPx);
     const double px = std::floor(inArea.x());
     const double py = std::floor(inArea.y());
@@ -290,9 +307,10 @@ void DrawingSurface::mousePressEvent(QMouseEvent* event) {
     emit Pressed(static_cast<float>(m_scale.ToUserX(px)), static_cast<float>(m_scale.ToUserY(py)));
 }
 
-void DrawingSurface::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_leftPressedInside && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
+void DrawingSurface::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click =
+        m_leftPressedInside && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_leftPressedInside = false;
     event->accept();
     if (click) {

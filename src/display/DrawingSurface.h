@@ -114,8 +114,8 @@ private:
 
     QImage m_image;
     QImage m_background;
-    QImage m_cleared;  // back colour and background picture: what Clear shows
-    QRegion m_drawnSinceClear;        // area pixels changed since the last Clear
+    QImage m_cleared;                  // back colour and background picture: what Clear shows
+    QRegion m_drawnSinceClear;         // area pixels changed since the last Clear
     bool m_backgroundChanged = false;  // the next Clear repaints the whole area
     QColor m_backColour;
     UserScale m_scale;

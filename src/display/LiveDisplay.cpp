@@ -26,7 +26,8 @@ const QColor Cyan(0, 255, 255);
 const QColor Magenta(255, 0, 255);
 
 // Half to even, then clamped to [low, high]; NaN gives nothing.
-bool RoundToRange(double value, int low, int high, int& out) {
+bool RoundToRange(double value, int low, int high, int& out)
+{
     if (std::isnan(value)) {
         return false;
     }
@@ -35,7 +36,8 @@ bool RoundToRange(double value, int low, int high, int& out) {
     return true;
 }
 
-void ShowMeter(QSlider* meter, bool visible) {
+void ShowMeter(QSlider* meter, bool visible)
+{
     if (meter != nullptr) {
         meter->setVisible(visible);
     }
@@ -43,11 +45,14 @@ void ShowMeter(QSlider* meter, bool visible) {
 
 }  // namespace
 
-LiveDisplay::LiveDisplay(DrawingSurface& strip, DrawingSurface& map, DrawingSurface& polar,
-                         DisplayControls controls, char decimalSeparator)
-    : m_strip(strip), m_map(map), m_polar(polar), m_controls(controls), m_decimalSeparator(decimalSeparator) {}
+LiveDisplay::LiveDisplay(DrawingSurface& strip, DrawingSurface& map, DrawingSurface& polar, DisplayControls controls,
+                         char decimalSeparator)
+    : m_strip(strip), m_map(map), m_polar(polar), m_controls(controls), m_decimalSeparator(decimalSeparator)
+{
+}
 
-void LiveDisplay::PrepareDisplay(double skipMs, double displayWindowMs) {
+void LiveDisplay::PrepareDisplay(double skipMs, double displayWindowMs)
+{
     m_strip.Clear();
     m_strip.SetPenMode(PenMode::Copy);
     m_map.SetPenMode(PenMode::Merge);
@@ -63,32 +68,35 @@ void LiveDisplay::PrepareDisplay(double skipMs, double displayWindowMs) {
     DrawMapScale(m_map, skipMs, displayWindowMs, m_decimalSeparator);
 }
 
-void LiveDisplay::DrawLevelBars(double windowIndex, double averagingWindowMs, double energyLevel,
-                                double intensityLevel) {
+void LiveDisplay::DrawLevelBars(double windowIndex, double averagingWindowMs, double energyLevel, double intensityLevel)
+{
     const auto left = static_cast<float>(averagingWindowMs * windowIndex);
     const auto right = static_cast<float>(averagingWindowMs * (windowIndex + 1));
     m_strip.Box(left, 0.0f, right, static_cast<float>(energyLevel), EnergyBarColour);
     m_strip.Box(left, 0.0f, right, static_cast<float>(intensityLevel), IntensityBarColour);
 }
 
-void LiveDisplay::DrawStripGrid(double skipMs, double displayWindowMs) {
+void LiveDisplay::DrawStripGrid(double skipMs, double displayWindowMs)
+{
     const auto left = static_cast<float>(skipMs);
     const auto right = static_cast<float>(skipMs + displayWindowMs);
     m_strip.Line(left, 60.0f, right, 60.0f, GridGrey);
     m_strip.Line(left, 80.0f, right, 80.0f, GridGrey);
-    for (const double x : {displayWindowMs / 4 + skipMs, displayWindowMs / 2 + skipMs,
-                           displayWindowMs * 3 / 4 + skipMs}) {
+    for (const double x :
+         {displayWindowMs / 4 + skipMs, displayWindowMs / 2 + skipMs, displayWindowMs * 3 / 4 + skipMs}) {
         m_strip.Line(static_cast<float>(x), 100.0f, static_cast<float>(x), 40.0f, GridGrey);
     }
     m_strip.SetPenMode(PenMode::Xor);
     m_polar.SetPenMode(PenMode::Xor);
 }
 
-void LiveDisplay::WindowMarker(double timeMs, double averagingWindowMs) {
+void LiveDisplay::WindowMarker(double timeMs, double averagingWindowMs)
+{
     m_strip.Box(static_cast<float>(timeMs), 40.0f, static_cast<float>(timeMs + averagingWindowMs), 100.0f, Red);
 }
 
-void LiveDisplay::ShowDirection(const DirectionView& view) {
+void LiveDisplay::ShowDirection(const DirectionView& view)
+{
     int shade = 0;
     if (!RoundToRange(2 * view.ShadeLevel, 0, 255, shade)) {
         shade = 0;
@@ -136,14 +144,16 @@ void LiveDisplay::ShowDirection(const DirectionView& view) {
     }
 }
 
-void LiveDisplay::ClearDirection(const DirectionView& view, double skipMs, double displayWindowMs) {
+void LiveDisplay::ClearDirection(const DirectionView& view, double skipMs, double displayWindowMs)
+{
     DrawPolarCircle(view);
     m_polarCircleShown = false;
     m_map.Clear();
     DrawMapScale(m_map, skipMs, displayWindowMs, m_decimalSeparator);
 }
 
-void LiveDisplay::SetProgress(float percent) {
+void LiveDisplay::SetProgress(float percent)
+{
     if (m_controls.progress == nullptr || std::isnan(percent)) {
         return;
     }
@@ -151,12 +161,14 @@ void LiveDisplay::SetProgress(float percent) {
     m_controls.progress->setValue(static_cast<int>(std::nearbyint(clamped)));
 }
 
-void LiveDisplay::DrawPolarCircle(const DirectionView& view) {
+void LiveDisplay::DrawPolarCircle(const DirectionView& view)
+{
     m_polar.Circle(static_cast<float>(-view.Dy), static_cast<float>(view.Dx), static_cast<float>(view.PolarRadius),
                    White);
 }
 
-void LiveDisplay::DrawPolarDiagramOnActivation() {
+void LiveDisplay::DrawPolarDiagramOnActivation()
+{
     if (m_polarCircleShown) {
         return;
     }
@@ -169,13 +181,15 @@ void LiveDisplay::DrawPolarDiagramOnActivation() {
     m_polar.SetSolidFill(solid);
 }
 
-int LiveDisplay::ComponentMeterValue(double component, int current) {
+int LiveDisplay::ComponentMeterValue(double component, int current)
+{
     int value = current;
     RoundToRange(-99 * component, -100, 100, value);
     return value;
 }
 
-int LiveDisplay::IntensityRatioMeterValue(double intensityMagnitude, double de, int current) {
+int LiveDisplay::IntensityRatioMeterValue(double intensityMagnitude, double de, int current)
+{
     int value = current;
     RoundToRange((std::log(intensityMagnitude / de) * (-100)) / std::log(10.0), 0, 100, value);
     return value;

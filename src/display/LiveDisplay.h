@@ -16,7 +16,7 @@ struct DisplayControls {
     QSlider* pgX = nullptr;        // -100 (top) to 100 (bottom)
     QSlider* pgY = nullptr;
     QSlider* pgZ = nullptr;
-    QSlider* idc = nullptr;        // 0 (top) to 100 (bottom)
+    QSlider* idc = nullptr;            // 0 (top) to 100 (bottom)
     QProgressBar* progress = nullptr;  // ProgressBar1, 0 to 100
 };
 

@@ -16,7 +16,8 @@ namespace {
 // printing act on whole pixels), and narrowed hinted digits lose their
 // shape there (a 0 reads as a D). Set on the box itself, so that a window's
 // own font does not reach it.
-QFont PictureTextFont() {
+QFont PictureTextFont()
+{
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(11);
@@ -24,7 +25,8 @@ QFont PictureTextFont() {
     return font;
 }
 
-DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent) {
+DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent)
+{
     auto* box = new DrawingSurface(size, backColour, parent);
     box->setFont(PictureTextFont());
     return box;
@@ -32,7 +34,8 @@ DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent) {
 
 }  // namespace
 
-DrawingSurface* CreateDirectionMap(QWidget* parent) {
+DrawingSurface* CreateDirectionMap(QWidget* parent)
+{
     auto* map = MakeBox(QSize(961, 481), QGuiApplication::palette().color(QPalette::Button), parent);
     map->SetScale(180, 90, -360, -180);
     map->SetBackgroundPicture(MakePlaceholderPicture());
@@ -40,13 +43,15 @@ DrawingSurface* CreateDirectionMap(QWidget* parent) {
     return map;
 }
 
-DrawingSurface* CreatePolarView(QWidget* parent) {
+DrawingSurface* CreatePolarView(QWidget* parent)
+{
     auto* polar = MakeBox(QSize(228, 230), Qt::white, parent);
     polar->SetScale(-1, 1, 2, -2);
     return polar;
 }
 
-DrawingSurface* CreateTimeStrip(QWidget* parent) {
+DrawingSurface* CreateTimeStrip(QWidget* parent)
+{
     auto* strip = MakeBox(QSize(961, 185), Qt::white, parent);
     // Until a run sets the horizontal part, a stretch of 1000 ms from 0.
     strip->SetScale(0, 100, 1000, -60);

@@ -22,7 +22,8 @@ const char* const TextLines[] = {"Click here to load", "background image"};
 
 // The largest plain sans-serif font, up to letters TextCapHeightPx high, in
 // which both lines fit the seen part when centred on the picture's centre.
-QFont PlaceholderFont() {
+QFont PlaceholderFont()
+{
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     for (int pixelSize = TextCapHeightPx * 4 / 3; pixelSize > 8; --pixelSize) {
@@ -46,7 +47,8 @@ QFont PlaceholderFont() {
 
 }  // namespace
 
-QImage MakePlaceholderPicture() {
+QImage MakePlaceholderPicture()
+{
     QImage picture(PictureWidthPx, PictureHeightPx, QImage::Format_RGB32);
     picture.fill(PlaceholderFieldRgb);
 

@@ -8,7 +8,8 @@
 
 namespace halvane {
 
-void DrawPolarDiagram(DrawingSurface& polar) {
+void DrawPolarDiagram(DrawingSurface& polar)
+{
     polar.Circle(0.0f, 0.0f, 1.0f);
     polar.Circle(0.0f, 0.0f, 0.75f);
     polar.Circle(0.0f, 0.0f, 0.5f);
@@ -29,9 +30,9 @@ void DrawPolarDiagram(DrawingSurface& polar) {
     polar.Print(QStringLiteral("x"));
 }
 
-std::array<std::string, 5> MapScaleLabels(double start, double length, char decimalSeparator) {
-    const double values[5] = {start, start + length / 4, start + length / 2, start + (length * 3) / 4,
-                              start + length};
+std::array<std::string, 5> MapScaleLabels(double start, double length, char decimalSeparator)
+{
+    const double values[5] = {start, start + length / 4, start + length / 2, start + (length * 3) / 4, start + length};
     std::array<std::string, 5> labels;
     for (int i = 0; i < 5; ++i) {
         labels[i] = FormatGeneral(values[i], decimalSeparator);
@@ -39,7 +40,8 @@ std::array<std::string, 5> MapScaleLabels(double start, double length, char deci
     return labels;
 }
 
-void DrawMapScale(DrawingSurface& map, double start, double length, char decimalSeparator) {
+void DrawMapScale(DrawingSurface& map, double start, double length, char decimalSeparator)
+{
     const QColor white(255, 255, 255);
     for (const float x : {-180.0f, -90.0f, 0.0f, 90.0f, 180.0f}) {
         map.Line(x, -90.0f, x, -85.0f, white);
@@ -51,7 +53,7 @@ void DrawMapScale(DrawingSurface& map, double start, double length, char decimal
         float x1, x2, textX;
     };
     constexpr LabelPlace places[5] = {
-        {180.0f, 168.0f, 180.0f}, {96.0f, 84.0f, 96.0f}, {-6.0f, 6.0f, 6.0f},
+        {180.0f, 168.0f, 180.0f}, {96.0f, 84.0f, 96.0f},       {-6.0f, 6.0f, 6.0f},
         {-84.0f, -96.0f, -84.0f}, {-168.0f, -180.0f, -168.0f},
     };
     const auto labels = MapScaleLabels(start, length, decimalSeparator);
@@ -62,7 +64,8 @@ void DrawMapScale(DrawingSurface& map, double start, double length, char decimal
     }
 }
 
-void DrawArrivalMark(DrawingSurface& map, double azDeg, double elDeg, double radiusDeg, const QColor& outline) {
+void DrawArrivalMark(DrawingSurface& map, double azDeg, double elDeg, double radiusDeg, const QColor& outline)
+{
     const QColor red(255, 0, 0);
     const auto az = static_cast<float>(azDeg);
     const auto el = static_cast<float>(elDeg);

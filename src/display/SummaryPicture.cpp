@@ -88,8 +88,7 @@ QImage RenderSummary(const SummaryInput& input)
     for (const auto& w : input.directionWindows) {
         if (w.writesRow) shown.push_back(w);
     }
-    std::stable_sort(shown.begin(), shown.end(),
-                     [](const auto& a, const auto& b) { return a.TimeMs > b.TimeMs; });
+    std::stable_sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.TimeMs > b.TimeMs; });
     // The ramp spans the circles' own times, so that early arrivals a few ms
     // apart get colours that tell them apart.
     double firstMs = input.skipMs;

@@ -18,7 +18,7 @@ struct SummaryInput {
     double averagingWindowMs = 5;
     std::vector<RunSummary::SummedWindow> intensityWindows;  // every window of the intensity pass
     std::vector<DirectionQuantities> directionWindows;       // every window of the direction pass
-    QImage background;                          // null: the map's placeholder picture
+    QImage background;                                       // null: the map's placeholder picture
     char decimalSeparator = '.';
 };
 

@@ -15,7 +15,8 @@ constexpr double EdgeTolerancePx = 1e-6;
 // well inside int range lets callers add widths without overflow.
 constexpr double FarOffPx = 1e8;
 
-std::optional<int> PixelIndex(double px, int areaPx) {
+std::optional<int> PixelIndex(double px, int areaPx)
+{
     if (!std::isfinite(px) || std::fabs(px) > FarOffPx) {
         return std::nullopt;
     }
@@ -28,7 +29,8 @@ std::optional<int> PixelIndex(double px, int areaPx) {
     return static_cast<int>(std::floor(px));
 }
 
-std::optional<int> ClampedPixelIndex(double px, int areaPx) {
+std::optional<int> ClampedPixelIndex(double px, int areaPx)
+{
     if (std::isnan(px)) {
         return std::nullopt;
     }
@@ -43,46 +45,34 @@ std::optional<int> ClampedPixelIndex(double px, int areaPx) {
 
 }  // namespace
 
-double UserScale::ToPixelX(double x) const {
-    return (x - Left) * AreaWidthPx / Width;
-}
+double UserScale::ToPixelX(double x) const { return (x - Left) * AreaWidthPx / Width; }
 
-double UserScale::ToPixelY(double y) const {
-    return (y - Top) * AreaHeightPx / Height;
-}
+double UserScale::ToPixelY(double y) const { return (y - Top) * AreaHeightPx / Height; }
 
-std::optional<int> UserScale::ColumnOf(double x) const {
-    return PixelIndex(ToPixelX(x), AreaWidthPx);
-}
+std::optional<int> UserScale::ColumnOf(double x) const { return PixelIndex(ToPixelX(x), AreaWidthPx); }
 
-std::optional<int> UserScale::RowOf(double y) const {
-    return PixelIndex(ToPixelY(y), AreaHeightPx);
-}
+std::optional<int> UserScale::RowOf(double y) const { return PixelIndex(ToPixelY(y), AreaHeightPx); }
 
-std::optional<int> UserScale::ClampedColumnOf(double x) const {
-    return ClampedPixelIndex(ToPixelX(x), AreaWidthPx);
-}
+std::optional<int> UserScale::ClampedColumnOf(double x) const { return ClampedPixelIndex(ToPixelX(x), AreaWidthPx); }
 
-std::optional<int> UserScale::ClampedRowOf(double y) const {
-    return ClampedPixelIndex(ToPixelY(y), AreaHeightPx);
-}
+std::optional<int> UserScale::ClampedRowOf(double y) const { return ClampedPixelIndex(ToPixelY(y), AreaHeightPx); }
 
-double UserScale::ToUserX(double px) const {
+double UserScale::ToUserX(double px) const
+{
     if (AreaWidthPx <= 0) {
         return std::numeric_limits<double>::quiet_NaN();
     }
     return Left + px * Width / AreaWidthPx;
 }
 
-double UserScale::ToUserY(double py) const {
+double UserScale::ToUserY(double py) const
+{
     if (AreaHeightPx <= 0) {
         return std::numeric_limits<double>::quiet_NaN();
     }
     return Top + py * Height / AreaHeightPx;
 }
 
-double UserScale::PixelsPerUnitX() const {
-    return AreaWidthPx / std::fabs(Width);
-}
+double UserScale::PixelsPerUnitX() const { return AreaWidthPx / std::fabs(Width); }
 
 }  // namespace halvane

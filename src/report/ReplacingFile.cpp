@@ -36,15 +36,15 @@ std::string Why(int error) { return std::strerror(error); }
 Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& path)
 {
     if (path.empty() || path.back() == '/') return Failure{"it names a folder"};
-    struct stat info {};
+    struct stat info { };
     if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
         return Failure{S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"};
     }
     // A unique name in the same folder, so that the rename stays within one
     // file system. Created exclusively: nothing already there is written through.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string temporary = FolderOf(path) + "." + NameOf(path) + ".part-" + std::to_string(getpid()) +
-                                      "-" + std::to_string(g_serial.fetch_add(1));
+        const std::string temporary = FolderOf(path) + "." + NameOf(path) + ".part-" + std::to_string(getpid()) + "-" +
+                                      std::to_string(g_serial.fetch_add(1));
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;

@@ -19,9 +19,6 @@ std::string DropLastCharacters(const std::string& path, int count)
 
 std::string IntensityTableName(const std::string& irFileName) { return DropLastCharacters(irFileName, 3) + "csv"; }
 
-std::string ReferenceTableName(const std::string& irFileName)
-{
-    return DropLastCharacters(irFileName, 4) + "_ref.csv";
-}
+std::string ReferenceTableName(const std::string& irFileName) { return DropLastCharacters(irFileName, 4) + "_ref.csv"; }
 
 }  // namespace halvane

@@ -29,8 +29,8 @@ bool DiskTables::CloseTable(std::unique_ptr<std::ostream> table)
 
 bool DiskTables::SameFile(const std::string& a, const std::string& b)
 {
-    struct stat first {};
-    struct stat second {};
+    struct stat first { };
+    struct stat second { };
     return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
            first.st_ino == second.st_ino;
 }

@@ -17,7 +17,7 @@ namespace halvane::test {
 // splitmix64, and Gaussian values from it by the Box-Muller transform.
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : m_state(seed) {}
+    explicit Random(std::uint64_t seed) : m_state(seed) { }
 
     std::uint64_t Next()
     {

@@ -36,8 +36,10 @@ TEST(AngleFunctions, Atan2UsesItsOwnConstantsAndThreshold)
         SCOPED_TRACE(row.name);
         const auto result = halvane::atan2(row.y, row.x);
         ASSERT_TRUE(result.has_value());
-        if (row.exact) EXPECT_EQ(*result, row.expected);
-        else EXPECT_NEAR(*result, row.expected, kUlpSlack);
+        if (row.exact)
+            EXPECT_EQ(*result, row.expected);
+        else
+            EXPECT_NEAR(*result, row.expected, kUlpSlack);
     }
 }
 
@@ -67,7 +69,6 @@ TEST(AngleFunctions, ConstantsDifferFromTheCorrectlyRoundedOnes)
     // The tables' last digits depend on these exact doubles.
     EXPECT_EQ(kPi, 3.14159265358979);
     EXPECT_NE(kPi, M_PI);
-
 }
 
 }  // namespace

@@ -17,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "support/RoomSimulator.h"
 #include "analysis/Arrivals.h"
 #include "report/ArrivalTable.h"
+#include "support/RoomSimulator.h"
 
 namespace halvane {
 namespace {
@@ -135,7 +135,7 @@ TEST(Arrivals, APlaneWaveInEveryQuadrantIsFoundAtItsFractionalTime)
         double azDeg, elDeg;
     };
     const Row rows[] = {
-        {"front left, up", 30, 20},     {"back left, down", 150, -35}, {"back right", -120, 5},
+        {"front left, up", 30, 20},      {"back left, down", 150, -35}, {"back right", -120, 5},
         {"front right, down", -45, -60}, {"straight up", 0, 90},        {"straight down", 0, -90},
     };
     // 480.37 samples: between samples, so a slip to the nearest sample shows.
@@ -219,7 +219,8 @@ TEST(Arrivals, AnArrivalCloseBehindTheDirectSoundIsFound)
                         {"0.5 ms, 10 dB down", 0.5, -10, kCloseDirectionDeg, kCloseLevelDb}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::vector<PlaneWave> waves{{8.0, 0, 0, 0.5}, {8.0 + row.gapMs, 75, 30, 0.5 * std::pow(10.0, row.levelDb / 20.0)}};
+        const std::vector<PlaneWave> waves{{8.0, 0, 0, 0.5},
+                                           {8.0 + row.gapMs, 75, 30, 0.5 * std::pow(10.0, row.levelDb / 20.0)}};
         const std::vector<Arrival> found = FindArrivals(Render(waves, 0.03), {});
         EXPECT_EQ(found.size(), 2u);
         ExpectFound(found, waves, kOverlapTimeSamples / kRateHz * 1000.0, row.directionToleranceDeg,
@@ -272,7 +273,7 @@ TEST(Arrivals, SideLobesAndRippleOfAPulseAreNotArrivals)
 // Deterministic normal values (SplitMix64 and Box-Muller).
 class Normal {
 public:
-    explicit Normal(std::uint64_t seed) : m_state(seed) {}
+    explicit Normal(std::uint64_t seed) : m_state(seed) { }
     double Next()
     {
         const double u1 = (static_cast<double>(Step() >> 11) + 1.0) * 0x1.0p-53;
@@ -403,7 +404,11 @@ TEST(Arrivals, ShortSilentAndBoundaryInputs)
         {"figure-of-eights without W", std::vector<std::array<float, 4>>(500, {0, 0.5f, 0.25f, 0.5f}), 0, 0, 0},
         {"one frame from the front", {{1.0f, 0, 0, 1.0f}}, 1, 0, 0},
         {"three frames, the middle from the left", {{0, 0, 0, 0}, {0.5f, 0.5f, 0, 0}, {0, 0, 0, 0}}, 1, 90, 0},
-        {"full-scale 16-bit step from the front, inverted", {{0, 0, 0, 0}, {lowest, 0, 0, lowest}, {0, 0, 0, 0}}, 1, 0, 0},
+        {"full-scale 16-bit step from the front, inverted",
+         {{0, 0, 0, 0}, {lowest, 0, 0, lowest}, {0, 0, 0, 0}},
+         1,
+         0,
+         0},
         {"largest 16-bit step from above", {{highest, 0, highest, 0}, {0, 0, 0, 0}}, 1, 0, 90},
         {"-1.0f from below", {{0, 0, 0, 0}, {-1.0f, 0, 1.0f, 0}}, 1, 0, -90},
     };
@@ -568,9 +573,16 @@ TEST(ArrivalTable, FixedDecimalsRoundHalfToEvenAndSpellNonFiniteValues)
         const char* text;
     };
     const Row rows[] = {
-        {0.125, 2, "0.12"},          {0.375, 2, "0.38"},   {-0.125, 2, "-0.12"}, {-0.001, 2, "0.00"},
-        {2.5, 0, "2"},               {3.5, 0, "4"},        {1e20, 3, "1E+20"},   {12.0, 3, "12.000"},
-        {std::numeric_limits<double>::quiet_NaN(), 2, "NaN"}, {-std::numeric_limits<double>::infinity(), 2, "-Infinity"},
+        {0.125, 2, "0.12"},
+        {0.375, 2, "0.38"},
+        {-0.125, 2, "-0.12"},
+        {-0.001, 2, "0.00"},
+        {2.5, 0, "2"},
+        {3.5, 0, "4"},
+        {1e20, 3, "1E+20"},
+        {12.0, 3, "12.000"},
+        {std::numeric_limits<double>::quiet_NaN(), 2, "NaN"},
+        {-std::numeric_limits<double>::infinity(), 2, "-Infinity"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(FormatArrivalNumber(row.value, row.decimals), row.text) << row.value << " to " << row.decimals;

@@ -14,9 +14,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -74,33 +74,38 @@ TEST_F(BatchOutputs, NoInputAndNoForeignFileIsEverWrittenThrough)
     };
     const Row rows[] = {
         {"a later input named like an earlier input's table",
-         [](BatchOutputs& t) {
-             return t.WriteWav("take.wav") + " " + t.WriteWav("take.csv");
-         },
-         {"take.csv"}, 1},
+         [](BatchOutputs& t) { return t.WriteWav("take.wav") + " " + t.WriteWav("take.csv"); },
+         {"take.csv"},
+         1},
         {"a table name linked to a later input",
          [](BatchOutputs& t) {
              fs::create_symlink(t.Path("b.wav"), t.Path("a.csv"));
              return t.WriteWav("a.wav") + " " + t.WriteWav("b.wav");
          },
-         {"b.wav"}, 1},
+         {"b.wav"},
+         1},
         {"the reflection list spelt as the intensity table",
-         [](BatchOutputs& t) {
-             return "--reflections " + t.Path(".") + "/room.csv " + t.WriteWav("room.wav");
-         },
-         {}, 1},
+         [](BatchOutputs& t) { return "--reflections " + t.Path(".") + "/room.csv " + t.WriteWav("room.wav"); },
+         {},
+         1},
         {"the picture spelt as the reference table",
-         [](BatchOutputs& t) { return "--png " + t.Path("") + "/room_ref.csv " + t.WriteWav("room.wav"); }, {}, 1},
+         [](BatchOutputs& t) { return "--png " + t.Path("") + "/room_ref.csv " + t.WriteWav("room.wav"); },
+         {},
+         1},
         {"the list and the picture under one name",
-         [](BatchOutputs& t) { return "--reflections " + t.Path("x") + " --png " + t.Path("x") + " " + t.WriteWav("room.wav"); },
-         {}, 1},
+         [](BatchOutputs& t) {
+             return "--reflections " + t.Path("x") + " --png " + t.Path("x") + " " + t.WriteWav("room.wav");
+         },
+         {},
+         1},
         {"both tables hard-linked to one file",
          [](BatchOutputs& t) {
              test::WriteFile(t.Path("room.csv"), std::string("kept"));
              fs::create_hard_link(t.Path("room.csv"), t.Path("room_ref.csv"));
              return t.WriteWav("room.wav");
          },
-         {"room.csv", "room_ref.csv"}, 1},
+         {"room.csv", "room_ref.csv"},
+         1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -53,8 +53,8 @@ protected:
     fs::path Write(const std::string& name, const std::vector<std::byte>& bytes)
     {
         const fs::path p = m_dir / name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         return p;
     }
     fs::path m_dir;
@@ -177,7 +177,8 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{}, "no FILE given"},
         {{"--band", "300", "a.wav"}, "--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"300\""},
         {{"--band", "all-octaves", "--png", "p.png", "a.wav"}, "--png draws one band: give --band HZ, not all-octaves"},
-        {{"--room-parameters", "r.csv", "a.wav", "b.wav"}, "--reflections, --room-parameters and --png take exactly one FILE"},
+        {{"--room-parameters", "r.csv", "a.wav", "b.wav"},
+         "--reflections, --room-parameters and --png take exactly one FILE"},
         {{"--direct-distance", "0", "a.wav"}, "--direct-distance must be a distance above 0 m"},
     };
     for (const auto& row : bad) {

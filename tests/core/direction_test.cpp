@@ -2,11 +2,11 @@
 
 #include <sstream>
 
-#include "support/TestWav.h"
 #include "analysis/DirectionQuantities.h"
 #include "analysis/FrameAccumulator.h"
 #include "report/NumberFormat.h"
 #include "report/ReferenceTable.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {

@@ -4,8 +4,8 @@
 #include <limits>
 #include <random>
 
-#include "support/TestWav.h"
 #include "analysis/FrameAccumulator.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -117,18 +117,17 @@ TEST(FrameAccumulator, FastPathsEqualTheFrameByFrameReading)
         double firstWindow;
     };
     const Row rows[] = {
-        {"float, 48 kHz, 5 ms", 32, 16, 240, 0},
-        {"float, 44.1 kHz, 5 ms, fractional start", 32, 16, 220.5, 2.4},
-        {"float, padded frames", 32, 20, 100, 0},
-        {"16-bit, 44.1 kHz", 16, 8, 220.5, 0},
-        {"16-bit, padded frames", 16, 16, 48, 1},
-        {"float, negative start", 32, 16, 64, -3},
+        {"float, 48 kHz, 5 ms", 32, 16, 240, 0},  {"float, 44.1 kHz, 5 ms, fractional start", 32, 16, 220.5, 2.4},
+        {"float, padded frames", 32, 20, 100, 0}, {"16-bit, 44.1 kHz", 16, 8, 220.5, 0},
+        {"16-bit, padded frames", 16, 16, 48, 1}, {"float, negative start", 32, 16, 64, -3},
     };
     for (const Row& row : rows) {
         std::vector<Frame4> frames(3000);
         for (auto& f : frames) {
-            if (row.bits == 32) f = {uniform(rng), uniform(rng), uniform(rng), uniform(rng)};
-            else f = {double(int16(rng)), double(int16(rng)), double(int16(rng)), double(int16(rng))};
+            if (row.bits == 32)
+                f = {uniform(rng), uniform(rng), uniform(rng), uniform(rng)};
+            else
+                f = {double(int16(rng)), double(int16(rng)), double(int16(rng)), double(int16(rng))};
         }
         WavFormat format;
         format.bits = row.bits;

@@ -21,11 +21,11 @@
 
 #include <sys/resource.h>
 
+#include "analysis/RunAnalysis.h"
 #include "analysis/ScriptedDialogue.h"
+#include "bformat/WavHeader.h"
 #include "support/FakeHost.h"
 #include "support/TestWav.h"
-#include "analysis/RunAnalysis.h"
-#include "bformat/WavHeader.h"
 
 namespace halvane {
 namespace {
@@ -66,7 +66,7 @@ struct HostileHeader {
     std::uint16_t bits = 16;
     std::int64_t dataSize = -1;  // -1: the sample bytes actually present
     std::size_t sampleBytes = 156;
-    bool noBytesAtAll = false;   // a zero-length file instead
+    bool noBytesAtAll = false;  // a zero-length file instead
 
     std::vector<std::byte> Bytes() const
     {
@@ -129,41 +129,81 @@ TEST(HostileInput, HeadersThatLieAboutTheirSizeCostNoMoreThanTheFile)
         std::int64_t intensityRows;                       // when it completes
     };
     const Row rows[] = {
-        {"DataSize 2 GB on a 200-byte 16-bit file: 1 118 481 windows", {.dataSize = 0x7FFFFFFF}, {},
+        {"DataSize 2 GB on a 200-byte 16-bit file: 1 118 481 windows",
+         {.dataSize = 0x7FFFFFFF},
+         {},
          "Sorry, this run would need 1118481 averaging windows for a file of 200 bytes; check the averaging "
          "window, the number of ms to skip and the file's data size!",
          0},
         {"DataSize 2 GB on a 200-byte 32-bit file: 559 240 windows",
-         {.blockAlign = 16, .bits = 32, .dataSize = 0x7FFFFFFF}, {}, kTooManyWindows, 0},
-        {"DataSize 2 GB with 2 s windows: 2796 rows of zeros past the end are kept", {.dataSize = 0x7FFFFFFF},
-         {"0", "1000", "2000", "0"}, nullptr, 2796},
-        {"DataSize 2 GB with 1 s windows: 5592 windows for 200 bytes", {.dataSize = 0x7FFFFFFF},
-         {"0", "1000", "1000", "0"}, kTooManyWindows, 0},
+         {.blockAlign = 16, .bits = 32, .dataSize = 0x7FFFFFFF},
+         {},
+         kTooManyWindows,
+         0},
+        {"DataSize 2 GB with 2 s windows: 2796 rows of zeros past the end are kept",
+         {.dataSize = 0x7FFFFFFF},
+         {"0", "1000", "2000", "0"},
+         nullptr,
+         2796},
+        {"DataSize 2 GB with 1 s windows: 5592 windows for 200 bytes",
+         {.dataSize = 0x7FFFFFFF},
+         {"0", "1000", "1000", "0"},
+         kTooManyWindows,
+         0},
         {"DataSize 0xFFFFFFFF (an unfinished recording) reads to the end: 19 frames, no whole window",
-         {.dataSize = 0xFFFFFFFF}, {}, nullptr, 0},
+         {.dataSize = 0xFFFFFFFF},
+         {},
+         nullptr,
+         0},
         {"DataSize 0xFFFFFFFF with 0.125 ms windows: the 19 frames present in 3 windows",
-         {.dataSize = 0xFFFFFFFF}, {"0", "1000", "0.125", "0"}, nullptr, 3},
-        {"BlockAlign 1: overlapping 16-bit frames are refused", {.blockAlign = 1}, {},
-         "Sorry, this .WAV file's frames (BlockAlign 1 bytes) are narrower than its four samples (8 bytes)!", 0},
-        {"BlockAlign 15 with 32-bit samples is refused", {.blockAlign = 15, .bits = 32}, {},
-         "Sorry, this .WAV file's frames (BlockAlign 15 bytes) are narrower than its four samples (16 bytes)!", 0},
-        {"BlockAlign 32767 with DataSize 2 GB: frames 32 KB apart", {.blockAlign = 32767, .dataSize = 0x7FFFFFFF},
-         {}, nullptr, 273},
-        {"BlockAlign 65535 reads as -1", {.blockAlign = 65535, .dataSize = 0x7FFFFFFF}, {},
-         "Sorry, this .WAV file gives no valid frame size (BlockAlign)!", 0},
+         {.dataSize = 0xFFFFFFFF},
+         {"0", "1000", "0.125", "0"},
+         nullptr,
+         3},
+        {"BlockAlign 1: overlapping 16-bit frames are refused",
+         {.blockAlign = 1},
+         {},
+         "Sorry, this .WAV file's frames (BlockAlign 1 bytes) are narrower than its four samples (8 bytes)!",
+         0},
+        {"BlockAlign 15 with 32-bit samples is refused",
+         {.blockAlign = 15, .bits = 32},
+         {},
+         "Sorry, this .WAV file's frames (BlockAlign 15 bytes) are narrower than its four samples (16 bytes)!",
+         0},
+        {"BlockAlign 32767 with DataSize 2 GB: frames 32 KB apart",
+         {.blockAlign = 32767, .dataSize = 0x7FFFFFFF},
+         {},
+         nullptr,
+         273},
+        {"BlockAlign 65535 reads as -1",
+         {.blockAlign = 65535, .dataSize = 0x7FFFFFFF},
+         {},
+         "Sorry, this .WAV file gives no valid frame size (BlockAlign)!",
+         0},
         {"sample rate 1: 0.005 frames per window, 3600 rows of zeros", {.sampleRate = 1}, {}, nullptr, 3600},
-        {"sample rate 1 with DataSize 10 MB: 250 million windows", {.sampleRate = 1, .dataSize = 10000000}, {},
-         kTooManyWindows, 0},
+        {"sample rate 1 with DataSize 10 MB: 250 million windows",
+         {.sampleRate = 1, .dataSize = 10000000},
+         {},
+         kTooManyWindows,
+         0},
         {"sample rate 2147483647 with DataSize 2 GB: 25 windows of 10.7 M frames",
-         {.sampleRate = 2147483647, .dataSize = 0x7FFFFFFF}, {}, nullptr, 25},
-        {"sample rate 0x80000000 reads as negative", {.sampleRate = 0x80000000u}, {},
-         "Sorry, this .WAV file gives no valid sample rate!", 0},
+         {.sampleRate = 2147483647, .dataSize = 0x7FFFFFFF},
+         {},
+         nullptr,
+         25},
+        {"sample rate 0x80000000 reads as negative",
+         {.sampleRate = 0x80000000u},
+         {},
+         "Sorry, this .WAV file gives no valid sample rate!",
+         0},
         {"half a frame per window in a 20 000-byte file: 4988 windows, as many as its bytes allow",
-         {.sampleRate = 100, .sampleBytes = 19956}, {}, nullptr, 4988},
+         {.sampleRate = 100, .sampleBytes = 19956},
+         {},
+         nullptr,
+         4988},
         {"half a frame per window: 36 rows of zeros", {.sampleRate = 1000}, {"0", "1000", "0.5", "0"}, nullptr, 36},
         {"a window longer than the file: no row", {}, {"0", "1000", "1000", "0"}, nullptr, 0},
-        {"a skip of -1000 s: 200 000 windows before the file", {}, {"-1000000", "1000", "5", "0"}, kTooManyWindows,
-         0},
+        {"a skip of -1000 s: 200 000 windows before the file", {}, {"-1000000", "1000", "5", "0"}, kTooManyWindows, 0},
         {"a skip of -20 s: 4000 rows of zeros before the file", {}, {"-20000", "1000", "5", "0"}, nullptr, 4000},
         {"a skip of -21 s: 4200 windows for 200 bytes", {}, {"-21000", "1000", "5", "0"}, kTooManyWindows, 0},
         {"a zero-length file", {.noBytesAtAll = true}, {}, kNotFourChannelsMessage, 0},
@@ -216,7 +256,7 @@ TEST(HostileInput, ChunkListsThatLieAreWalkedWithoutReadingOutsideTheFile)
     struct Row {
         const char* name;
         std::vector<std::byte> bytes;
-        bool walked;           // fmt and data found by the walk
+        bool walked;  // fmt and data found by the walk
         std::int64_t dataStart;
     };
     // A chunk header: id and size.
@@ -231,8 +271,8 @@ TEST(HostileInput, ChunkListsThatLieAreWalkedWithoutReadingOutsideTheFile)
         for (const auto& p : parts) b.insert(b.end(), p.begin(), p.end());
         return b;
     };
-    const std::vector<std::byte> riff = join({chunk("RIFF", 0xFFFFFFFF), {std::byte('W'), std::byte('A'),
-                                                                           std::byte('V'), std::byte('E')}});
+    const std::vector<std::byte> riff =
+        join({chunk("RIFF", 0xFFFFFFFF), {std::byte('W'), std::byte('A'), std::byte('V'), std::byte('E')}});
     const auto fmtBody = [] {
         std::vector<std::byte> b;
         PutU16(b, 1);
@@ -274,7 +314,7 @@ TEST(HostileInput, ChunkListsThatLieAreWalkedWithoutReadingOutsideTheFile)
 // fills up during the run.
 class FillingDisk : public std::streambuf {
 public:
-    explicit FillingDisk(std::size_t capacity) : m_capacity(capacity) {}
+    explicit FillingDisk(std::size_t capacity) : m_capacity(capacity) { }
 
 protected:
     int_type overflow(int_type c) override
@@ -299,7 +339,7 @@ private:
 
 class FillingStorage : public MemoryStorage {
 public:
-    std::string fullTable;      // the table that runs out of space
+    std::string fullTable;  // the table that runs out of space
     std::size_t capacity = 0;
 
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
@@ -345,10 +385,12 @@ TEST(HostileInput, ATableThatRunsOutOfSpaceIsReportedNotPassedOffAsComplete)
         storage.inputs[kInput] = test::MakeWav(test::Repeat({1000, 0, 0, 1000}, 48001), format);
         const RunReport report = test::RunWith(state, host, storage);
         EXPECT_EQ(report.outcome, RunOutcome::Rejected);
-        EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the table " + row.table +
-                                                          " could not be written completely!"});
+        EXPECT_EQ(host.warnings,
+                  std::vector<std::string>{"Sorry, the table " + row.table + " could not be written completely!"});
         EXPECT_EQ(report.intensityRows, row.intensityRows);
-        if (row.table == kIntensity) { EXPECT_FALSE(storage.HasTable(kReference)); }
+        if (row.table == kIntensity) {
+            EXPECT_FALSE(storage.HasTable(kReference));
+        }
     }
 }
 
@@ -359,8 +401,8 @@ TEST(HostileInput, ATableOnAFullDiskFailsTheRunAndKeepsThePreviousTable)
     // table may take its place.
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() /
-                         ("halvane-hostile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                          "-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+                         ("halvane-hostile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     const fs::path input = dir / "room.wav";
     test::WavFormat format;
@@ -386,9 +428,8 @@ TEST(HostileInput, ATableOnAFullDiskFailsTheRunAndKeepsThePreviousTable)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
-    EXPECT_EQ(host.warnings,
-              std::vector<std::string>{"Sorry, the table " + (dir / "room.csv").string() +
-                                       " could not be written completely!"});
+    EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the table " + (dir / "room.csv").string() +
+                                                      " could not be written completely!"});
     EXPECT_EQ(test::ReadFile((dir / "room.csv").string()), previous);
     EXPECT_FALSE(fs::exists(dir / "room_ref.csv"));
     // Nothing but the input and the previous table is left in the folder.
@@ -401,9 +442,9 @@ TEST(HostileInput, AFileLongerThanAnyWavIsRefusedBeforeItIsRead)
     // A 5 GB file (sparse: it takes no disk space) cannot be a RIFF file;
     // reading it whole would take 5 GB of memory, or fail with an exception.
     namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() /
-                         ("halvane-hostile-long-" +
-                          std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const fs::path dir =
+        fs::temp_directory_path() /
+        ("halvane-hostile-long-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
     const fs::path input = dir / "room.wav";
     std::ofstream(input, std::ios::binary).put('R');
@@ -418,8 +459,9 @@ TEST(HostileInput, AFileLongerThanAnyWavIsRefusedBeforeItIsRead)
     const RunReport report = RunAnalysis(state, host, disk, tables, host, host);
     EXPECT_LT(PeakMemoryKb() - peakBeforeKb, kMaxPeakGrowthKb);
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
-    EXPECT_EQ(host.warnings, std::vector<std::string>{"Sorry, the file " + input.string() +
-                                                      " cannot be opened: it is larger than a .WAV file can be (4 GB)!"});
+    EXPECT_EQ(host.warnings,
+              std::vector<std::string>{"Sorry, the file " + input.string() +
+                                       " cannot be opened: it is larger than a .WAV file can be (4 GB)!"});
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no table
     fs::remove_all(dir);
 }

@@ -33,8 +33,8 @@ struct MaskPoint {
     double minDb, maxDb;
 };
 constexpr MaskPoint kClass1Mask[] = {
-    {0, -0.4, 0.4},        {0.125, -0.4, 0.5},  {0.25, -0.4, 0.7},  {0.375, -0.4, 1.4}, {0.5, 1.2, 5.3},
-    {1, 16.6, kNoLimit},   {2, 40.5, kNoLimit}, {3, 60, kNoLimit},  {4, 70, kNoLimit},
+    {0, -0.4, 0.4},      {0.125, -0.4, 0.5},  {0.25, -0.4, 0.7}, {0.375, -0.4, 1.4}, {0.5, 1.2, 5.3},
+    {1, 16.6, kNoLimit}, {2, 40.5, kNoLimit}, {3, 60, kNoLimit}, {4, 70, kNoLimit},
 };
 
 // The limits at |x| octaves, linear in x between the table's points (inside
@@ -58,8 +58,8 @@ std::pair<double, double> Class1Limits(double x)
 
 TEST(OctaveBands, ExactMidBandFrequenciesOfTheBase10System)
 {
-    const std::pair<int, double> rows[] = {{125, 125.89254117941673}, {250, 251.18864315095797},
-                                           {500, 501.18723362727224}, {1000, 1000},
+    const std::pair<int, double> rows[] = {{125, 125.89254117941673},  {250, 251.18864315095797},
+                                           {500, 501.18723362727224},  {1000, 1000},
                                            {2000, 1995.2623149688795}, {4000, 3981.0717055349722}};
     for (const auto& [nominal, exactHz] : rows) EXPECT_NEAR(*ExactMidBandHz(nominal), exactHz, kPowTolerance * exactHz);
     for (int unknown : {0, 63, 1001, 8000, -125}) EXPECT_FALSE(ExactMidBandHz(unknown)) << unknown;

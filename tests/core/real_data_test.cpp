@@ -3,9 +3,9 @@
 #include <cmath>
 #include <sstream>
 
-#include "support/FakeHost.h"
 #include "analysis/RunAnalysis.h"
 #include "bformat/WavHeader.h"
+#include "support/FakeHost.h"
 
 namespace halvane {
 namespace {

@@ -131,9 +131,11 @@ TEST(RoomParameters, DecayingNoiseMeanOfTwentyRealisations)
     for (std::size_t b = 3; b < 7; ++b) {
         const bool all = b == 6;
         EXPECT_NEAR(c80Sum[b] / kRealisations, 10 * std::log10(std::exp(0.16 * k) - 1),
-                    all ? kEarlyEnergyToleranceDb : kEarlyEnergyBandToleranceDb) << "band " << b;
+                    all ? kEarlyEnergyToleranceDb : kEarlyEnergyBandToleranceDb)
+            << "band " << b;
         EXPECT_NEAR(d50Sum[b] / kRealisations, 1 - std::exp(-0.1 * k),
-                    all ? kDefinitionTolerance : kDefinitionBandTolerance) << "band " << b;
+                    all ? kDefinitionTolerance : kDefinitionBandTolerance)
+            << "band " << b;
         EXPECT_NEAR(tsSum[b] / kRealisations / (1000 / (2 * k)), 1, kCentreTimeTolerance) << "band " << b;
     }
 }
@@ -143,8 +145,11 @@ TEST(RoomParameters, ReverberationTimesNeedTheirDecayRange)
     const struct {
         double noiseDownDb;
         bool edt, t20, t30;
-    } rows[] = {{18, false, false, false}, {32, true, false, false}, {38, true, true, false},
-                {42, true, true, false},   {48, true, true, true}};
+    } rows[] = {{18, false, false, false},
+                {32, true, false, false},
+                {38, true, true, false},
+                {42, true, true, false},
+                {48, true, true, true}};
     for (const auto& row : rows) {
         test::Random random(7);
         auto mono = test::DecayingNoise(48000, 0.5, 0.02, 1.0, random);

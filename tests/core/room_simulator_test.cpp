@@ -102,8 +102,9 @@ TEST(RoomSimulator, TheTailIsIsotropicAndDecaysWithTheReverberationTime)
     const SimulatedResponse bare = RoomSimulator(48000).Simulate(room, Quiet(1.0));
     // The tail alone, past the image sources' last arrival.
     auto energy = [&](std::size_t channel, double fromS, double toS) {
-        const std::vector<float>* lists[2][4] = {{&tailed.signal.W, &tailed.signal.Y, &tailed.signal.Z, &tailed.signal.X},
-                                                 {&bare.signal.W, &bare.signal.Y, &bare.signal.Z, &bare.signal.X}};
+        const std::vector<float>* lists[2][4] = {
+            {&tailed.signal.W, &tailed.signal.Y, &tailed.signal.Z, &tailed.signal.X},
+            {&bare.signal.W, &bare.signal.Y, &bare.signal.Z, &bare.signal.X}};
         double sum = 0;
         for (auto n = static_cast<std::size_t>(fromS * 48000); n < static_cast<std::size_t>(toS * 48000); ++n) {
             const double v = static_cast<double>((*lists[0][channel])[n]) - (*lists[1][channel])[n];
@@ -113,7 +114,8 @@ TEST(RoomSimulator, TheTailIsIsotropicAndDecaysWithTheReverberationTime)
     };
     // An isotropic field in SN3D: each figure-of-eight holds a third of W's energy.
     constexpr double kRatioTolerance = 0.05;  // 9600 samples of band-limited noise
-    for (std::size_t c = 1; c < 4; ++c) EXPECT_NEAR(energy(c, 0.1, 0.3) / energy(0, 0.1, 0.3), 1.0 / 3, kRatioTolerance);
+    for (std::size_t c = 1; c < 4; ++c)
+        EXPECT_NEAR(energy(c, 0.1, 0.3) / energy(0, 0.1, 0.3), 1.0 / 3, kRatioTolerance);
     // 60 dB over the reverberation time: over 0.1 s the energy falls by 60 x 0.1 / T dB.
     const double t = tailed.reverberationTimeS;
     EXPECT_NEAR(t, ReverberationTimeS(room), 0.0);

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "support/FakeHost.h"
-#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "bformat/WavHeader.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -54,9 +54,8 @@ struct Fixture {
     }
     int Markers() const
     {
-        return static_cast<int>(std::count_if(host.calls.begin(), host.calls.end(), [](const std::string& c) {
-            return c.rfind("WindowMarker", 0) == 0;
-        }));
+        return static_cast<int>(std::count_if(host.calls.begin(), host.calls.end(),
+                                              [](const std::string& c) { return c.rfind("WindowMarker", 0) == 0; }));
     }
 };
 
@@ -103,8 +102,9 @@ TEST(RunAnalysis, PromptsOfferDefaultsThenThePreviousAnswers)
     Fixture f;
     f.Run({"20", "500", "10", "2"});
     EXPECT_EQ(f.host.promptDefaults, (std::vector<std::string>{"0", "1000", "5", "1"}));
-    EXPECT_EQ(f.host.promptTexts, (std::vector<std::string>{"Number of ms to skip:", "Displayed window in ms:",
-                                                            "Averaging window in ms:", "Pause after each line in ms:"}));
+    EXPECT_EQ(f.host.promptTexts,
+              (std::vector<std::string>{"Number of ms to skip:", "Displayed window in ms:", "Averaging window in ms:",
+                                        "Pause after each line in ms:"}));
     f.Run({"20", "500", "10", "2"});
     EXPECT_EQ(f.host.promptDefaults, (std::vector<std::string>{"20", "500", "10", "2"}));
 
@@ -126,8 +126,8 @@ TEST(RunAnalysis, RejectedHeadersShowOneMessageAndLeaveAnEmptyIntensityTable)
         int bits;
         const char* message;
     };
-    for (const Row& row : {Row{"stereo", 2, 16, kNotFourChannelsMessage},
-                           Row{"24-bit", 4, 24, kNotSixteenOrThirtyTwoBitsMessage}}) {
+    for (const Row& row :
+         {Row{"stereo", 2, 16, kNotFourChannelsMessage}, Row{"24-bit", 4, 24, kNotSixteenOrThirtyTwoBitsMessage}}) {
         SCOPED_TRACE(row.name);
         WavFormat format;
         format.channels = row.channels;
@@ -158,7 +158,7 @@ TEST(RunAnalysis, RefusalsBeforeAnythingIsWritten)
 {
     struct Row {
         const char* name;
-        std::string path;             // the chosen file
+        std::string path;  // the chosen file
         std::vector<std::optional<std::string>> answers;
         bool inputExists;
         const char* messageStart;
@@ -166,7 +166,11 @@ TEST(RunAnalysis, RefusalsBeforeAnythingIsWritten)
     const Row rows[] = {
         {"no file chosen", "", {}, false, "Please choose"},
         {"the file does not exist", "/rooms/gone.wav", {}, false, "Sorry, the file /rooms/gone.wav cannot be opened"},
-        {"an input named .csv would be emptied", "/rooms/data.csv", {}, true, "Sorry, the tables of this run would overwrite"},
+        {"an input named .csv would be emptied",
+         "/rooms/data.csv",
+         {},
+         true,
+         "Sorry, the tables of this run would overwrite"},
         {"averaging window 0", kInput, {"0", "1000", "0", "0"}, true, "Sorry, the averaging window"},
         {"averaging window negative", kInput, {"0", "1000", "-5", "0"}, true, "Sorry, the averaging window"},
         {"averaging window of letters", kInput, {"0", "1000", "abc", "0"}, true, "Sorry, the averaging window"},
@@ -187,15 +191,17 @@ TEST(RunAnalysis, RefusalsBeforeAnythingIsWritten)
         ASSERT_EQ(f.host.warnings.size(), 1u);
         EXPECT_EQ(f.host.warnings[0].rfind(row.messageStart, 0), 0u) << f.host.warnings[0];
         EXPECT_TRUE(f.storage.tables.empty());
-        if (row.inputExists) { EXPECT_EQ(f.storage.inputs[row.path], original); }
+        if (row.inputExists) {
+            EXPECT_EQ(f.storage.inputs[row.path], original);
+        }
     }
 }
 
 TEST(RunAnalysis, HeadersThatGiveNoFrameSizeOrRateAreRefused)
 {
-    for (const auto& [name, blockAlign, rate] : {std::tuple{"BlockAlign 0", 0, 48000},
-                                                 std::tuple{"BlockAlign 65535 (negative)", 65535, 48000},
-                                                 std::tuple{"sample rate 0", 8, 0}}) {
+    for (const auto& [name, blockAlign, rate] :
+         {std::tuple{"BlockAlign 0", 0, 48000}, std::tuple{"BlockAlign 65535 (negative)", 65535, 48000},
+          std::tuple{"sample rate 0", 8, 0}}) {
         SCOPED_TRACE(name);
         WavFormat format;
         format.bits = 16;
@@ -304,9 +310,9 @@ TEST(RunAnalysis, EachDirectionWindowDrawsWaitsAndClearsInOrder)
 {
     Fixture f;
     f.Run({"0", "10", "5", "3"});  // two windows, 3 ms pause
-    const std::vector<std::string> expected = {"WindowMarker 0.000000", "ShowDirection", "Wait", "ClearDirection",
-                                               "WindowMarker 0.000000", "WindowMarker 5.000000", "ShowDirection",
-                                               "Wait", "ClearDirection", "WindowMarker 5.000000"};
+    const std::vector<std::string> expected = {
+        "WindowMarker 0.000000", "ShowDirection", "Wait", "ClearDirection", "WindowMarker 0.000000",
+        "WindowMarker 5.000000", "ShowDirection", "Wait", "ClearDirection", "WindowMarker 5.000000"};
     const auto first = std::find(f.host.calls.begin(), f.host.calls.end(), "DrawStripGrid");
     ASSERT_NE(first, f.host.calls.end());
     EXPECT_EQ(std::vector<std::string>(first + 1, f.host.calls.end()), expected);
@@ -320,8 +326,8 @@ TEST(RunAnalysis, ProgressDuringAndAfterThePasses)
     ASSERT_EQ(p.size(), 200u + 200u + 1u);
     EXPECT_EQ(p[0], 0.0f);
     EXPECT_EQ(p[199], 99.5f);
-    EXPECT_FLOAT_EQ(p[200], 0.0f);          // direction pass: (0 - 0) / (199 - 0)
-    EXPECT_FLOAT_EQ(p[399], 100.0f);        // the last window
+    EXPECT_FLOAT_EQ(p[200], 0.0f);    // direction pass: (0 - 0) / (199 - 0)
+    EXPECT_FLOAT_EQ(p[399], 100.0f);  // the last window
     EXPECT_EQ(p.back(), 0.0f);
 }
 
@@ -343,8 +349,8 @@ TEST(RunAnalysis, ClosingTheWindowStopsWithCompleteLines)
 TEST(RunAnalysis, NonFiniteSamplesDoNotStopTheRun)
 {
     auto frames = test::Repeat({0.5, 0, 0, 0.5}, 1201);
-    frames[300].W = std::numeric_limits<double>::quiet_NaN();     // window 1
-    frames[600].X = std::numeric_limits<double>::infinity();      // window 2
+    frames[300].W = std::numeric_limits<double>::quiet_NaN();  // window 1
+    frames[600].X = std::numeric_limits<double>::infinity();   // window 2
     Fixture f(MakeWav(frames));
     const RunReport report = f.Run({"0", "1000", "5", "0"});
     EXPECT_EQ(report.outcome, RunOutcome::Completed);

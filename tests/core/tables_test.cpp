@@ -2,11 +2,11 @@
 
 #include <sstream>
 
-#include "support/FakeHost.h"
-#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
 #include "report/IntensityTable.h"
 #include "report/ReferenceTable.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -36,17 +36,15 @@ TEST(Tables, SixteenBitRunByteForByte)
     format.bits = 16;
     format.sampleRate = 1000;
     const auto [intensity, reference] = TablesOf(MakeWav(test::Repeat({100, 0, 0, 100}, 25), format));
-    EXPECT_EQ(intensity,
-              "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n"
-              "100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n"
-              "80000,40000,0,0\r\n");
-    EXPECT_EQ(reference,
-              "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n"
-              "0,0,0,-3.01029995663981,46.9897000433602\r\n"
-              "5,0,0,-3.01029995663981,46.9897000433602\r\n"
-              "10,0,0,-3.01029995663981,46.9897000433602\r\n"
-              "15,0,0,-3.01029995663981,46.9897000433602\r\n"
-              "20,0,0,-3.01029995663981,46.0205999132796\r\n");
+    EXPECT_EQ(intensity, "\"De\",\"Ix\",\"Iy\",\"Iz\"\r\n"
+                         "100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n100000,50000,0,0\r\n"
+                         "80000,40000,0,0\r\n");
+    EXPECT_EQ(reference, "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n"
+                         "0,0,0,-3.01029995663981,46.9897000433602\r\n"
+                         "5,0,0,-3.01029995663981,46.9897000433602\r\n"
+                         "10,0,0,-3.01029995663981,46.9897000433602\r\n"
+                         "15,0,0,-3.01029995663981,46.9897000433602\r\n"
+                         "20,0,0,-3.01029995663981,46.0205999132796\r\n");
 }
 
 TEST(Tables, ThirtyTwoBitRunByteForByte)
@@ -59,8 +57,8 @@ TEST(Tables, ThirtyTwoBitRunByteForByte)
     std::string expectedReference = "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n";
     for (int window = 0; window < 5; ++window) {
         expectedIntensity += "3.2755,1.155,0.735,-0.385\r\n";
-        expectedReference += std::to_string(window * 5) +
-                             ",32.4711934387795,-15.7070708573918,-3.6233606178706,1.52941581432203\r\n";
+        expectedReference +=
+            std::to_string(window * 5) + ",32.4711934387795,-15.7070708573918,-3.6233606178706,1.52941581432203\r\n";
     }
     EXPECT_EQ(intensity, expectedIntensity);
     EXPECT_EQ(reference, expectedReference);

@@ -6,8 +6,8 @@
 #include <locale>
 
 #include "analysis/NumberReading.h"
-#include "report/TablePaths.h"
 #include "report/NumberFormat.h"
+#include "report/TablePaths.h"
 
 namespace halvane {
 namespace {
@@ -43,11 +43,21 @@ TEST(NumberFormat, SinglePrecisionSumsWithSevenDigits)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const std::pair<float, const char*> rows[] = {
-        {120.0f, "120"},          {60.0f, "60"},           {0.0f, "0"},
-        {-0.0f, "0"},             {-12.345678f, "-12.34568"}, {0.5f, "0.5"},
-        {1234567.0f, "1234567"},  {12345678.0f, "1.234568E+07"}, {1.234567e-5f, "1.234567E-05"},
-        {0.0001f, "0.0001"},      {88.180038f, "88.18004"},  {3.4e38f, "3.4E+38"},
-        {nan, "NaN"},             {inf, "Infinity"},       {-inf, "-Infinity"},
+        {120.0f, "120"},
+        {60.0f, "60"},
+        {0.0f, "0"},
+        {-0.0f, "0"},
+        {-12.345678f, "-12.34568"},
+        {0.5f, "0.5"},
+        {1234567.0f, "1234567"},
+        {12345678.0f, "1.234568E+07"},
+        {1.234567e-5f, "1.234567E-05"},
+        {0.0001f, "0.0001"},
+        {88.180038f, "88.18004"},
+        {3.4e38f, "3.4E+38"},
+        {nan, "NaN"},
+        {inf, "Infinity"},
+        {-inf, "-Infinity"},
     };
     for (const auto& [value, text] : rows) EXPECT_EQ(FormatSingle(value), text) << value;
 }
@@ -87,12 +97,10 @@ TEST(NumberReading, AnswersAreReadTheSameInEveryLocale)
 {
     CommaLocale comma;
     const std::pair<const char*, double> rows[] = {
-        {"12.5 ms", 12.5},   {"1 000", 1000},     {"1,5", 1},        {"letters", 0},
-        {"", 0},             {"  -20 ", -20},     {"+7", 7},         {".5", 0.5},
-        {"1e3", 1000},       {"2D2", 200},        {"1E-2", 0.01},    {"3e", 3},
-        {"3e+", 3},          {"1.2.3", 1.2},      {"\t4\n2", 42},    {"&HFF", 255},
-        {"&hff", 255},       {"&HFFFF", 65535},   {"&O17", 15},      {"&H", 0},
-        {"&Q1", 0},          {"-", 0},            {"1e308", 1e308},
+        {"12.5 ms", 12.5}, {"1 000", 1000}, {"1,5", 1},     {"letters", 0}, {"", 0},          {"  -20 ", -20},
+        {"+7", 7},         {".5", 0.5},     {"1e3", 1000},  {"2D2", 200},   {"1E-2", 0.01},   {"3e", 3},
+        {"3e+", 3},        {"1.2.3", 1.2},  {"\t4\n2", 42}, {"&HFF", 255},  {"&hff", 255},    {"&HFFFF", 65535},
+        {"&O17", 15},      {"&H", 0},       {"&Q1", 0},     {"-", 0},       {"1e308", 1e308},
     };
     for (const auto& [text, value] : rows) EXPECT_EQ(ReadTypedNumber(text), value) << '"' << text << '"';
     EXPECT_TRUE(std::isinf(ReadTypedNumber("1e999")));

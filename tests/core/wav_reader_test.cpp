@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "support/TestWav.h"
 #include "bformat/WavHeader.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -62,9 +62,15 @@ TEST(ReadWavHeader, ShortFilesReadZerosPastTheirEnd)
         SCOPED_TRACE(length);
         const std::vector<std::byte> shortFile(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
         const WavHeader h = ReadWavHeader(shortFile);
-        if (length < 24) { EXPECT_EQ(h.Channels, 0); }
-        if (length < 35) { EXPECT_EQ(h.BitsPerSample, 0); }
-        if (length <= 100) { EXPECT_EQ(h.DataSize, 0); }
+        if (length < 24) {
+            EXPECT_EQ(h.Channels, 0);
+        }
+        if (length < 35) {
+            EXPECT_EQ(h.BitsPerSample, 0);
+        }
+        if (length <= 100) {
+            EXPECT_EQ(h.DataSize, 0);
+        }
         EXPECT_EQ(ReadFrame(shortFile, 200, 32).W, 0);
     }
 }
@@ -92,8 +98,10 @@ TEST(TestWavHeader, RejectsChannelsFirstThenBits)
         h.Channels = static_cast<std::int16_t>(row.channels);
         h.BitsPerSample = static_cast<std::int16_t>(row.bits);
         const auto verdict = TestWavHeader(h);
-        if (row.message == nullptr) EXPECT_FALSE(verdict.has_value());
-        else EXPECT_EQ(verdict.value_or("accepted"), row.message);
+        if (row.message == nullptr)
+            EXPECT_FALSE(verdict.has_value());
+        else
+            EXPECT_EQ(verdict.value_or("accepted"), row.message);
     }
 }
 
@@ -137,8 +145,8 @@ TEST(FramePosition, FractionalWindowStartsRoundOnceToWholeFrames)
     WavHeader h;
     h.BlockAlign = 16;
     h.DataStart = 105;
-    EXPECT_EQ(WindowStartFrame(1, 220.5), 220);  // 220.5 -> even 220
-    EXPECT_EQ(WindowStartFrame(3, 220.5), 662);  // 661.5 -> even 662
+    EXPECT_EQ(WindowStartFrame(1, 220.5), 220);    // 220.5 -> even 220
+    EXPECT_EQ(WindowStartFrame(3, 220.5), 662);    // 661.5 -> even 662
     EXPECT_EQ(WindowStartFrame(2.4, 220.5), 529);  // a fractional FirstWindow
     for (double w : {0.0, 1.0, 2.4, 3.0, 7.0}) {
         const std::int64_t start = WindowStartFrame(w, 220.5);

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "analysis/ScriptedDialogue.h"
 #include "FuzzSeeds.h"
 #include "analysis/NumberReading.h"
 #include "analysis/RunAnalysis.h"
+#include "analysis/ScriptedDialogue.h"
 
 namespace halvane::fuzz {
 namespace {
@@ -77,7 +77,10 @@ private:
 
 class CountedTable final : public std::ostream {
 public:
-    explicit CountedTable(std::shared_ptr<LineCounter> counter) : std::ostream(counter.get()), m_counter(std::move(counter)) {}
+    explicit CountedTable(std::shared_ptr<LineCounter> counter)
+        : std::ostream(counter.get()), m_counter(std::move(counter))
+    {
+    }
 
 private:
     std::shared_ptr<LineCounter> m_counter;
@@ -86,7 +89,7 @@ private:
 // The fuzzed bytes as the input, the tables as line counters.
 class FuzzStorage final : public InputSource, public TableStorage {
 public:
-    explicit FuzzStorage(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    explicit FuzzStorage(std::span<const std::uint8_t> bytes) : m_bytes(bytes) { }
 
     std::shared_ptr<LineCounter> intensity;
     std::shared_ptr<LineCounter> reference;
@@ -100,9 +103,12 @@ public:
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override
     {
         auto counter = std::make_shared<LineCounter>();
-        if (path == kIntensity) intensity = counter;
-        else if (path == kReference) reference = counter;
-        else strayTable = path;
+        if (path == kIntensity)
+            intensity = counter;
+        else if (path == kReference)
+            reference = counter;
+        else
+            strayTable = path;
         return std::make_unique<CountedTable>(counter);
     }
     bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
@@ -125,8 +131,8 @@ std::string CheckTable(const LineCounter* table, std::int64_t rows, const char* 
     if (auto broken = CheckLines(table, name); !broken.empty()) return broken;
     if (table->lines != rows + 1) {
         return Broken("the rows reported differ from the rows written", std::string(name) + ": " +
-                                                                           std::to_string(rows) + " reported, " +
-                                                                           std::to_string(table->lines) + " lines");
+                                                                            std::to_string(rows) + " reported, " +
+                                                                            std::to_string(table->lines) + " lines");
     }
     return {};
 }
@@ -148,13 +154,16 @@ std::string RunOnce(std::span<const std::uint8_t> bytes, const std::vector<std::
     const auto& warnings = dialogue.Warnings();
     switch (report.outcome) {
     case RunOutcome::Rejected:
-        if (warnings.size() != 1) return Broken("a refusal without exactly one warning", std::to_string(warnings.size()));
-        if (!warnings[0].starts_with("Sorry, ")) return Broken("a warning that does not begin with \"Sorry, \"", warnings[0]);
+        if (warnings.size() != 1)
+            return Broken("a refusal without exactly one warning", std::to_string(warnings.size()));
+        if (!warnings[0].starts_with("Sorry, "))
+            return Broken("a warning that does not begin with \"Sorry, \"", warnings[0]);
         if (auto broken = CheckLines(storage.intensity.get(), "intensity table"); !broken.empty()) return broken;
         return CheckLines(storage.reference.get(), "reference table");
     case RunOutcome::Completed:
         if (!warnings.empty()) return Broken("a finished run with a warning", warnings[0]);
-        if (auto broken = CheckTable(storage.intensity.get(), report.intensityRows, "intensity table"); !broken.empty()) {
+        if (auto broken = CheckTable(storage.intensity.get(), report.intensityRows, "intensity table");
+            !broken.empty()) {
             return broken;
         }
         return CheckTable(storage.reference.get(), report.referenceRows, "reference table");
@@ -183,9 +192,12 @@ std::string RunWithAnswers(std::span<const std::uint8_t> text)
     }();
     std::vector<std::string> answers(1);
     for (const std::uint8_t c : text) {
-        if (c != '\n') answers.back().push_back(static_cast<char>(c));
-        else if (answers.size() < 4) answers.emplace_back();
-        else break;
+        if (c != '\n')
+            answers.back().push_back(static_cast<char>(c));
+        else if (answers.size() < 4)
+            answers.emplace_back();
+        else
+            break;
     }
     std::string broken = RunOnce(file, answers);
     if (!broken.empty()) {

@@ -11,8 +11,8 @@ namespace halvane::fuzz {
 
 // The fixed answers to the four prompts of a fuzzed run.
 enum class Answers {
-    WholeWindowsFromZero,           // skip 0, display 20 ms, 1 ms windows
-    FractionalWindowsBeforeTheFile, // skip -2.5 ms, display 10 ms, 0.7 ms windows
+    WholeWindowsFromZero,            // skip 0, display 20 ms, 1 ms windows
+    FractionalWindowsBeforeTheFile,  // skip -2.5 ms, display 10 ms, 0.7 ms windows
 };
 
 // Runs the analysis over bytes as the input file with the batch host and

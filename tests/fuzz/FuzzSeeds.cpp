@@ -23,7 +23,8 @@ std::vector<Frame4> Arrivals(double scale)
     } arrivals[] = {{10, 1.0, 30, 0}, {70, 0.5, 170, 10}, {130, 0.3, -60, 45}};
     for (const auto& a : arrivals) {
         for (std::size_t i = 0; i < 30 && a.frame + i < frames.size(); ++i) {
-            const Frame4 f = test::PlaneWave(a.gain * scale * std::exp(-0.15 * static_cast<double>(i)), a.azDeg, a.elDeg);
+            const Frame4 f =
+                test::PlaneWave(a.gain * scale * std::exp(-0.15 * static_cast<double>(i)), a.azDeg, a.elDeg);
             Frame4& out = frames[a.frame + i];
             out.W += f.W;
             out.Y += f.Y;
@@ -89,8 +90,9 @@ std::vector<Seed> SeedCorpus()
             // chunk header at 97, inside a frame, and halfway.
             for (const std::size_t cut : {std::size_t{20}, std::size_t{36}, std::size_t{44}, std::size_t{100},
                                           std::size_t{104}, whole.size() - 3, whole.size() / 2}) {
-                seeds.push_back({name + "-cut-" + std::to_string(cut) + ".wav",
-                                 std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut))});
+                seeds.push_back(
+                    {name + "-cut-" + std::to_string(cut) + ".wav",
+                     std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut))});
             }
         }
     }

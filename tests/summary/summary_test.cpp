@@ -4,12 +4,12 @@
 
 #include <cmath>
 
-#include "analysis/ScriptedDialogue.h"
-#include "support/FakeHost.h"
-#include "display/SummaryPicture.h"
-#include "support/TestWav.h"
 #include "analysis/RunAnalysis.h"
+#include "analysis/ScriptedDialogue.h"
 #include "demo/DemoRoom.h"
+#include "display/SummaryPicture.h"
+#include "support/FakeHost.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -39,8 +39,8 @@ int DistanceFromRamp(QColor c)
     int best = 1 << 30;
     for (int i = 0; i <= 512; ++i) {
         const QColor r = TimeRampColour(i / 512.0);
-        best = std::min(best, std::abs(r.red() - c.red()) + std::abs(r.green() - c.green()) +
-                                  std::abs(r.blue() - c.blue()));
+        best = std::min(best,
+                        std::abs(r.red() - c.red()) + std::abs(r.green() - c.green()) + std::abs(r.blue() - c.blue()));
     }
     return best;
 }

@@ -25,15 +25,15 @@ public:
     std::vector<std::string> promptDefaults;          // the default answers offered
     std::vector<std::string> promptTexts;
     std::vector<std::string> warnings;
-    std::vector<std::string> calls;                   // display and loop calls, in order
+    std::vector<std::string> calls;  // display and loop calls, in order
     std::vector<float> progress;
     std::vector<DirectionView> shown;
-    std::vector<double> summedWindowTimesMs;          // reported by the intensity pass
-    std::vector<DirectionQuantities> computed;        // reported by the direction pass
+    std::vector<double> summedWindowTimesMs;    // reported by the intensity pass
+    std::vector<DirectionQuantities> computed;  // reported by the direction pass
     int yields = 0;
     bool quit = false;
     double clockMs = 0;
-    std::function<void(FakeHost&)> onYield;           // runs inside every yield, like a window message
+    std::function<void(FakeHost&)> onYield;  // runs inside every yield, like a window message
 
     std::optional<std::string> AskText(const std::string& prompt, const std::string&,
                                        const std::string& defaultAnswer) override

@@ -31,7 +31,7 @@ const double kLn1e6 = std::log(1e6);
 // library's distributions, so the rooms are the same on every platform.
 class SplitMix64 {
 public:
-    explicit SplitMix64(std::uint64_t seed) : m_state(seed) {}
+    explicit SplitMix64(std::uint64_t seed) : m_state(seed) { }
     std::uint64_t Next()
     {
         std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -86,7 +86,8 @@ double EnvelopePeak(const std::vector<double>& pulse)
     auto envelope = [&](double t) {
         std::complex<double> z = spectrum[0];
         for (std::size_t f = 1; f < half; ++f) {
-            z += 2.0 * spectrum[f] * std::polar(1.0, 2.0 * kPi * static_cast<double>(f) * t / static_cast<double>(size));
+            z +=
+                2.0 * spectrum[f] * std::polar(1.0, 2.0 * kPi * static_cast<double>(f) * t / static_cast<double>(size));
         }
         z += spectrum[half] * std::polar(1.0, kPi * t);
         return std::norm(z);
@@ -402,7 +403,8 @@ SimulatedResponse RoomSimulator::Simulate(const ShoeboxRoom& room, const Simulat
         double energy = 0;
         const auto lo = static_cast<std::ptrdiff_t>(std::ceil(centre - halfWindow));
         const auto hi = static_cast<std::ptrdiff_t>(std::floor(centre + halfWindow));
-        for (std::ptrdiff_t n = std::max<std::ptrdiff_t>(lo, 0); n <= hi && n < static_cast<std::ptrdiff_t>(frames); ++n) {
+        for (std::ptrdiff_t n = std::max<std::ptrdiff_t>(lo, 0); n <= hi && n < static_cast<std::ptrdiff_t>(frames);
+             ++n) {
             energy += background[0][static_cast<std::size_t>(n)] * background[0][static_cast<std::size_t>(n)];
         }
         result.arrivals[i].backgroundDb = 10.0 * std::log10(energy / ownEnergy[i]);

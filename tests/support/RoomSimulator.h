@@ -65,7 +65,7 @@ struct SimulationOptions {
 
 // One image source's arrival, as it was put into the response.
 struct TrueArrival {
-    double timeMs = 0;   // path / speed of sound: where the pulse's energy envelope peaks
+    double timeMs = 0;  // path / speed of sound: where the pulse's energy envelope peaks
     double azDeg = 0;
     double elDeg = 0;
     double levelDb = 0;  // peak energy re the direct sound: 20 log10(reflection factors x direct path / path)

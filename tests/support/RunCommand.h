@@ -57,8 +57,7 @@ inline CommandResult RunCommand(const std::string& program, const std::vector<st
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& name)
-        : m_path(std::filesystem::temp_directory_path() /
-                 ("halvane-tools-" + name + "-" + std::to_string(::getpid())))
+        : m_path(std::filesystem::temp_directory_path() / ("halvane-tools-" + name + "-" + std::to_string(::getpid())))
     {
         std::filesystem::remove_all(m_path);
         std::filesystem::create_directories(m_path);

@@ -43,9 +43,9 @@ inline void PutF32(std::vector<std::byte>& b, float v) { PutU32(b, std::bit_cast
 
 struct WavFormat {
     int channels = 4;
-    int bits = 32;            // 16 or 32 (or anything, for rejection tests)
+    int bits = 32;  // 16 or 32 (or anything, for rejection tests)
     int sampleRate = 48000;
-    int blockAlign = -1;      // -1: channels * bits / 8
+    int blockAlign = -1;  // -1: channels * bits / 8
     Layout layout = Layout::Data97;
     std::int64_t dataSizeDelta = 0;  // added to the true data size written in the header
 };
@@ -61,9 +61,12 @@ inline std::vector<std::byte> MakeWav(const std::vector<Frame4>& frames, const W
         std::vector<std::byte> frame;
         for (int c = 0; c < format.channels; ++c) {
             const double v = c < 4 ? values[c] : 0.0;
-            if (format.bits == 16) PutU16(frame, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
-            else if (format.bits == 32) PutF32(frame, static_cast<float>(v));
-            else for (int i = 0; i < bytesPerSample; ++i) frame.push_back(std::byte(0));
+            if (format.bits == 16)
+                PutU16(frame, static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
+            else if (format.bits == 32)
+                PutF32(frame, static_cast<float>(v));
+            else
+                for (int i = 0; i < bytesPerSample; ++i) frame.push_back(std::byte(0));
         }
         frame.resize(static_cast<std::size_t>(blockAlign), std::byte(0));
         data.insert(data.end(), frame.begin(), frame.end());
@@ -165,7 +168,8 @@ inline std::string RiffFile(const std::string& chunks)
 inline std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rateHz, std::uint16_t blockAlign,
                            std::uint16_t bits)
 {
-    return TextU16(tag) + TextU16(channels) + TextU32(rateHz) + TextU32(rateHz * blockAlign) + TextU16(blockAlign) + TextU16(bits);
+    return TextU16(tag) + TextU16(channels) + TextU32(rateHz) + TextU32(rateHz * blockAlign) + TextU16(blockAlign) +
+           TextU16(bits);
 }
 
 inline std::span<const std::byte> AsBytes(const std::string& s)

@@ -47,10 +47,23 @@ inline std::vector<double> InConvention(const std::vector<double>& ambix, Conven
     for (std::size_t f = 0; f + 3 < ambix.size(); f += 4) {
         const double w = ambix[f], y = ambix[f + 1], z = ambix[f + 2], x = ambix[f + 3];
         switch (c) {
-        case Convention::AmbixSn3d: out[f] = w; out[f + 1] = y; out[f + 2] = z; out[f + 3] = x; break;
-        case Convention::FumaFuma: out[f] = w / std::sqrt(2.0); out[f + 1] = x; out[f + 2] = y; out[f + 3] = z; break;
+        case Convention::AmbixSn3d:
+            out[f] = w;
+            out[f + 1] = y;
+            out[f + 2] = z;
+            out[f + 3] = x;
+            break;
+        case Convention::FumaFuma:
+            out[f] = w / std::sqrt(2.0);
+            out[f + 1] = x;
+            out[f + 2] = y;
+            out[f + 3] = z;
+            break;
         case Convention::AmbixN3d:
-            out[f] = w; out[f + 1] = y * std::sqrt(3.0); out[f + 2] = z * std::sqrt(3.0); out[f + 3] = x * std::sqrt(3.0);
+            out[f] = w;
+            out[f + 1] = y * std::sqrt(3.0);
+            out[f + 2] = z * std::sqrt(3.0);
+            out[f + 3] = x * std::sqrt(3.0);
             break;
         }
     }
@@ -78,7 +91,8 @@ MeasuredDirection DirectionOver(const std::vector<Sample>& wyzx, std::size_t fir
     MeasuredDirection d;
     d.magnitude = std::sqrt(ix * ix + iy * iy + iz * iz);
     d.azimuthDeg = std::atan2(iy, ix) * 180.0 / std::numbers::pi;
-    d.elevationDeg = d.magnitude > 0 ? std::asin(std::clamp(iz / d.magnitude, -1.0, 1.0)) * 180.0 / std::numbers::pi : 0;
+    d.elevationDeg =
+        d.magnitude > 0 ? std::asin(std::clamp(iz / d.magnitude, -1.0, 1.0)) * 180.0 / std::numbers::pi : 0;
     return d;
 }
 

@@ -51,7 +51,7 @@ inline std::string WriteSoundFile(const std::filesystem::path& path, int format,
 }
 
 struct SoundRead {
-    std::string failure;       // empty when read
+    std::string failure;  // empty when read
     SF_INFO info{};
     std::vector<float> samples;  // interleaved, as sf_readf_float gives them
 };

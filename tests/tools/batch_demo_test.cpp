@@ -1,10 +1,10 @@
 // The batch command on the demo room: its reference table holds the direct sound and every
 // early reflection at the right time and from the right direction.
 
-#include "support/RunCommand.h"
 #include "ConventionSignals.h"
-#include "demo/DemoRoom.h"
 #include "bformat/WavWriter.h"
+#include "demo/DemoRoom.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(BatchOnDemo, ReferenceTableFindsEveryArrival)
     {
         std::ofstream out(wav, std::ios::binary);
         ASSERT_TRUE(WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
-                                         demo::RenderDemoImpulseResponse(demo::DemoRoom{}))
+                                  demo::RenderDemoImpulseResponse(demo::DemoRoom{}))
                         .ok);
     }
     const auto run = RunCommand(HALVANE_BATCH_COMMAND, {wav.string()}, scratch.Path());

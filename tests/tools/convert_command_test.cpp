@@ -1,9 +1,9 @@
 // halvane-convert end to end: exit status, messages, the output put in place whole, and the
 // input never touched.
 
-#include "support/RunCommand.h"
-#include "SoundFiles.h"
 #include "ConventionSignals.h"
+#include "SoundFiles.h"
+#include "support/RunCommand.h"
 
 #include <sys/stat.h>
 
@@ -76,8 +76,8 @@ TEST(ConvertCommand, AGivenConventionTheDataContradictIsObeyedWithAWarning)
     ScratchFolder scratch("convert-contradicted");
     const auto in = scratch.Path() / "in.wav";
     WriteFumaFile(in, 10);
-    const auto run = Convert({in.string(), (scratch.Path() / "out.wav").string(), "--order=ambix", "--norm=sn3d"},
-                             scratch.Path());
+    const auto run =
+        Convert({in.string(), (scratch.Path() / "out.wav").string(), "--order=ambix", "--norm=sn3d"}, scratch.Path());
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_NE(run.out.find("convention: AmbiX/SN3D, as given"), std::string::npos) << run.out;
     EXPECT_NE(run.err.find("the data suggest FuMa rather than AmbiX/SN3D"), std::string::npos) << run.err;
@@ -184,8 +184,9 @@ TEST(ConvertCommand, AFifoAsInputIsRefusedWithoutWaitingForAWriter)
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // Opening a FIFO for reading blocks until a writer comes, and none will: a blocking open
     // would hang until the timeout kills it (status 124).
-    const auto run = RunCommand("timeout", {"20", HALVANE_CONVERT_COMMAND, fifo.string(),
-                                            (scratch.Path() / "out.wav").string()}, scratch.Path());
+    const auto run =
+        RunCommand("timeout", {"20", HALVANE_CONVERT_COMMAND, fifo.string(), (scratch.Path() / "out.wav").string()},
+                   scratch.Path());
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_NE(run.err.find("pipe.wav is not a regular file"), std::string::npos) << run.err;
 }

@@ -1,14 +1,14 @@
 // The conventions: the direct sound's window, the conversion of every file format and
 // convention to AmbiX, and the convention found from plane waves encoded in each of them.
 
-#include "support/RunCommand.h"
-#include "SoundFiles.h"
 #include "ConventionSignals.h"
+#include "SoundFiles.h"
 #include "analysis/ConventionCheck.h"
 #include "analysis/DirectSound.h"
 #include "bformat/AmbisonicConvention.h"
 #include "convert/ConventionReport.h"
 #include "convert/ConvertCommand.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -123,10 +123,13 @@ TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
         int bits;  // significant bits of a sample: 16, 24 or 32 (integer), 24 (float), 53 (double)
     };
     const std::vector<std::pair<std::string, int>> majors = {
-        {"WAV", SF_FORMAT_WAV}, {"WAV extensible", SF_FORMAT_WAVEX}, {"RF64", SF_FORMAT_RF64},
-        {"W64", SF_FORMAT_W64}, {"AIFF", SF_FORMAT_AIFF},           {"CAF", SF_FORMAT_CAF}};
-    const std::vector<Format> sampleTypes = {{"16-bit", SF_FORMAT_PCM_16, 16}, {"24-bit", SF_FORMAT_PCM_24, 24},
-                                             {"32-bit", SF_FORMAT_PCM_32, 32}, {"float", SF_FORMAT_FLOAT, 24},
+        {"WAV", SF_FORMAT_WAV},   {"WAV extensible", SF_FORMAT_WAVEX},
+        {"RF64", SF_FORMAT_RF64}, {"W64", SF_FORMAT_W64},
+        {"AIFF", SF_FORMAT_AIFF}, {"CAF", SF_FORMAT_CAF}};
+    const std::vector<Format> sampleTypes = {{"16-bit", SF_FORMAT_PCM_16, 16},
+                                             {"24-bit", SF_FORMAT_PCM_24, 24},
+                                             {"32-bit", SF_FORMAT_PCM_32, 32},
+                                             {"float", SF_FORMAT_FLOAT, 24},
                                              {"double", SF_FORMAT_DOUBLE, 53}};
     std::vector<Format> formats;
     for (const auto& [major, code] : majors)
@@ -292,8 +295,12 @@ TEST(ConventionChoice, OneGivenPartLeavesTheOtherToBeFound)
         {"FuMa, gains given", Convention::FumaFuma, {}, Normalisation::Fuma, kFuma, false},
         {"N3D, order given", Convention::AmbixN3d, ChannelOrder::Ambix, {}, kAmbixN3d, false},
         // The order given is wrong; the gains found are still the file's own.
-        {"FuMa, AmbiX order given", Convention::FumaFuma, ChannelOrder::Ambix, {},
-         {ChannelOrder::Ambix, Normalisation::Fuma}, true},
+        {"FuMa, AmbiX order given",
+         Convention::FumaFuma,
+         ChannelOrder::Ambix,
+         {},
+         {ChannelOrder::Ambix, Normalisation::Fuma},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -350,9 +357,9 @@ TEST(ConventionChoice, DirectionsArePlacedAtTheirLimits)
         Placement placement;
     };
     const std::vector<Case> cases = {
-        {45, 0, Placement::Front},     {45.001, 0, Placement::Side},    {-135, 0, Placement::Side},
+        {45, 0, Placement::Front},        {45.001, 0, Placement::Side}, {-135, 0, Placement::Side},
         {-135.001, 0, Placement::Behind}, {180, 0, Placement::Behind},  {0, -30, Placement::Front},
-        {0, -30.001, Placement::Below}, {0, 60, Placement::Front},      {170, 60.001, Placement::Overhead},
+        {0, -30.001, Placement::Below},   {0, 60, Placement::Front},    {170, 60.001, Placement::Overhead},
         {kNaN, 0, Placement::Nowhere},
     };
     for (const auto& c : cases)

@@ -16,8 +16,9 @@ TEST(DemoPanorama, MapsDirectionsToPixels)
         double azimuthDeg, elevationDeg, xPx, yPx;
     };
     const std::vector<Case> cases = {
-        {"left edge, top", 180, 90, 0, 0},   {"centre", 0, 0, 480, 240},      {"right edge, bottom", -180, -90, 960, 480},
-        {"left", 90, 30, 240, 160},          {"right, down", -90, -45, 720, 360},
+        {"left edge, top", 180, 90, 0, 0},           {"centre", 0, 0, 480, 240},
+        {"right edge, bottom", -180, -90, 960, 480}, {"left", 90, 30, 240, 160},
+        {"right, down", -90, -45, 720, 360},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,13 +1,13 @@
 // The demo room: the generator is deterministic, its file opens in both readers, and the
 // directions and times it put in come out of its samples again.
 
-#include "support/RunCommand.h"
-#include "SoundFiles.h"
 #include "ConventionSignals.h"
+#include "SoundFiles.h"
 #include "bformat/ByteReader.h"
 #include "bformat/WavHeader.h"
 #include "bformat/WavWriter.h"
 #include "demo/DemoRoom.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ std::string DemoWavBytes()
 {
     std::ostringstream out;
     const auto result = WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
-                                             demo::RenderDemoImpulseResponse(DemoRoom{}));
+                                      demo::RenderDemoImpulseResponse(DemoRoom{}));
     EXPECT_TRUE(result.ok) << result.message;
     return out.str();
 }
@@ -191,9 +191,12 @@ TEST(DemoRoom, SurfacesSeenFromTheMicrophone)
         double distanceM;
     };
     const std::vector<Case> cases = {
-        {"ahead", 0, 0, Surface::FrontWall, 17.0},  {"behind", 180, 0, Surface::BackWall, 11.0},
-        {"left", 90, 0, Surface::LeftWall, 10.5},   {"right", -90, 0, Surface::RightWall, 7.5},
-        {"up", 0, 90, Surface::Ceiling, 6.0},       {"down", 45, -90, Surface::Floor, 3.0},
+        {"ahead", 0, 0, Surface::FrontWall, 17.0},
+        {"behind", 180, 0, Surface::BackWall, 11.0},
+        {"left", 90, 0, Surface::LeftWall, 10.5},
+        {"right", -90, 0, Surface::RightWall, 7.5},
+        {"up", 0, 90, Surface::Ceiling, 6.0},
+        {"down", 45, -90, Surface::Floor, 3.0},
         {"far right corner ahead", -23, 0, Surface::FrontWall, 17.0 / std::cos(23 * std::numbers::pi / 180)},
         {"just past it", -24, 0, Surface::RightWall, 7.5 / std::sin(24 * std::numbers::pi / 180)},
     };

@@ -1,11 +1,11 @@
 // The real impulse responses beside the checkout: the convention each is found in, its direct
 // sound's energy ratio, and a conversion without a warning.
 
-#include "support/RunCommand.h"
 #include "SoundFiles.h"
 #include "analysis/ConventionCheck.h"
 #include "convert/ConvertCommand.h"
 #include "convert/SoundFileReader.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The converter's reader: files of every kind libsndfile reads come back exactly, in blocks
 // and again after rewinding; what is not a readable regular file is refused with a reason.
 
-#include "support/RunCommand.h"
-#include "SoundFiles.h"
 #include "ConventionSignals.h"
+#include "SoundFiles.h"
 #include "convert/SoundFileReader.h"
+#include "support/RunCommand.h"
 
 #include <gtest/gtest.h>
 

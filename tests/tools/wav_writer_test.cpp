@@ -1,8 +1,8 @@
 // The float writer: the layout that the fixed-position reader and the chunk walker both open,
 // written at once or in blocks.
 
-#include "SoundFiles.h"
 #include "ConventionSignals.h"
+#include "SoundFiles.h"
 #include "bformat/ByteReader.h"
 #include "bformat/WavWriter.h"
 
@@ -19,9 +19,9 @@ namespace halvane::testing {
 namespace {
 
 // Three frames whose channels all differ; the peaks sit in different frames per channel.
-const std::vector<float> kThreeFrames{0.25f, -0.5f, 0.125f, 1.0f,  //
-                                      -0.75f, 0.25f, -0.5f, 0.0f,  //
-                                      0.5f, 0.5f, 0.25f, -0.25f};
+const std::vector<float> kThreeFrames{0.25f,  -0.5f, 0.125f, 1.0f,  //
+                                      -0.75f, 0.25f, -0.5f,  0.0f,  //
+                                      0.5f,   0.5f,  0.25f,  -0.25f};
 
 std::string Written(const std::vector<float>& samples, std::uint32_t rateHz = 48000, int channels = 4)
 {
@@ -54,18 +54,18 @@ TEST(WavWriter, PutsTheDataChunkHeaderAtByte97)
     EXPECT_EQ(ReadU32Le(bytes, 4), file.size() - 8);
     EXPECT_EQ(file.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(ReadU32Le(bytes, 16), 16u);
-    EXPECT_EQ(ReadU16Le(bytes, 20), 3u);      // IEEE float
-    EXPECT_EQ(ReadU16Le(bytes, 22), 4u);      // channels
+    EXPECT_EQ(ReadU16Le(bytes, 20), 3u);  // IEEE float
+    EXPECT_EQ(ReadU16Le(bytes, 22), 4u);  // channels
     EXPECT_EQ(ReadU32Le(bytes, 24), 48000u);
     EXPECT_EQ(ReadU32Le(bytes, 28), 48000u * 16);
-    EXPECT_EQ(ReadU16Le(bytes, 32), 16u);     // block align
-    EXPECT_EQ(ReadU16Le(bytes, 34), 32u);     // bits
+    EXPECT_EQ(ReadU16Le(bytes, 32), 16u);  // block align
+    EXPECT_EQ(ReadU16Le(bytes, 34), 32u);  // bits
     EXPECT_EQ(ReadChars(bytes, 36, 4), "fact");
-    EXPECT_EQ(ReadU32Le(bytes, 44), 3u);      // frames
+    EXPECT_EQ(ReadU32Le(bytes, 44), 3u);  // frames
     EXPECT_EQ(ReadChars(bytes, 48, 4), "PEAK");
     EXPECT_EQ(ReadU32Le(bytes, 52), 40u);
-    EXPECT_EQ(ReadU32Le(bytes, 56), 1u);      // version
-    EXPECT_EQ(ReadU32Le(bytes, 60), 0u);      // time stamp
+    EXPECT_EQ(ReadU32Le(bytes, 56), 1u);  // version
+    EXPECT_EQ(ReadU32Le(bytes, 60), 0u);  // time stamp
     EXPECT_EQ(kFourChannelDataHeaderOffset, 96u);
     EXPECT_EQ(ReadChars(bytes, 96, 4), "data");
     EXPECT_EQ(ReadU32Le(bytes, 100), 48u);

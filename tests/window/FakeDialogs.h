@@ -19,7 +19,8 @@ public:
         QString defaultAnswer;
     };
 
-    std::optional<QString> OpenFile(const FileDialogRequest& request) override {
+    std::optional<QString> OpenFile(const FileDialogRequest& request) override
+    {
         fileRequests.push_back(request);
         if (fileAnswers.empty()) {
             return std::nullopt;
@@ -27,8 +28,8 @@ public:
         return Next(fileAnswers);
     }
 
-    std::optional<QString> AskText(const QString& prompt, const QString& title,
-                                   const QString& defaultAnswer) override {
+    std::optional<QString> AskText(const QString& prompt, const QString& title, const QString& defaultAnswer) override
+    {
         prompts.push_back({prompt, title, defaultAnswer});
         if (textAnswers.empty()) {
             return defaultAnswer;
@@ -38,7 +39,8 @@ public:
 
     void ShowWarning(const QString& message) override { warnings.push_back(message); }
 
-    static std::optional<QString> Next(std::deque<std::optional<QString>>& answers) {
+    static std::optional<QString> Next(std::deque<std::optional<QString>>& answers)
+    {
         const bool accepted = answers.front().has_value();
         const QString text = answers.front().value_or(QString());
         answers.pop_front();

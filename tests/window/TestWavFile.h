@@ -17,7 +17,8 @@ namespace halvane::test {
 // from byte 105, as 32-bit floats (bitsPerSample 32) or rounded 16-bit
 // integers (16). DataSize counts the 8 bytes the reader subtracts, so the
 // reader finds exactly frames.size() frames.
-inline QByteArray MakeBFormatWav(int sampleRate, int bitsPerSample, const std::vector<Frame4>& frames) {
+inline QByteArray MakeBFormatWav(int sampleRate, int bitsPerSample, const std::vector<Frame4>& frames)
+{
     std::vector<Frame4> stored = frames;
     if (bitsPerSample == 16) {
         for (Frame4& f : stored) {
@@ -38,7 +39,8 @@ inline QByteArray MakeBFormatWav(int sampleRate, int bitsPerSample, const std::v
 // elDeg, with a little decorrelated noise on every channel, so that no two
 // channels carry the same signal and the late, quiet windows turn diffuse.
 // Samples are single-precision values, as a float file stores them.
-inline std::vector<Frame4> PlaneWaveFrames(int count, double azDeg, double elDeg, double amplitude) {
+inline std::vector<Frame4> PlaneWaveFrames(int count, double azDeg, double elDeg, double amplitude)
+{
     constexpr double DegToRad = 3.14159265358979323846 / 180.0;
     const double x = std::cos(azDeg * DegToRad) * std::cos(elDeg * DegToRad);
     const double y = std::sin(azDeg * DegToRad) * std::cos(elDeg * DegToRad);
@@ -53,8 +55,8 @@ inline std::vector<Frame4> PlaneWaveFrames(int count, double azDeg, double elDeg
     frames.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const double s = amplitude * std::exp(-i / 2500.0) * std::sin(i * 0.05);
-        frames.push_back({single(s + noise()), single(s * y + noise()), single(s * z + noise()),
-                          single(s * x + noise())});
+        frames.push_back(
+            {single(s + noise()), single(s * y + noise()), single(s * z + noise()), single(s * x + noise())});
     }
     return frames;
 }

@@ -20,11 +20,11 @@
 #include <functional>
 
 #include "FakeDialogs.h"
-#include "app/Halvane.h"
 #include "TestWavFile.h"
-#include "report/TablePaths.h"
+#include "app/Halvane.h"
 #include "bformat/WavHeader.h"
 #include "display/DrawingSurface.h"
+#include "report/TablePaths.h"
 
 using namespace halvane;
 using halvane::test::FakeDialogs;
@@ -42,16 +42,19 @@ constexpr long PictureMemoryKb = 100 * 1024;
 
 const QStringList GoodAnswers = {"0", "300", "5", "0"};
 
-QByteArray PlaneWaveFile(int bitsPerSample = 32) {
+QByteArray PlaneWaveFile(int bitsPerSample = 32)
+{
     return test::MakeBFormatWav(SampleRate, bitsPerSample, test::PlaneWaveFrames(FrameCount, 30, 10, 0.5));
 }
 
-QByteArray ReadAll(const QString& path) {
+QByteArray ReadAll(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString WriteFile(const QString& path, const QByteArray& bytes) {
+QString WriteFile(const QString& path, const QByteArray& bytes)
+{
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(bytes);
@@ -59,16 +62,19 @@ QString WriteFile(const QString& path, const QByteArray& bytes) {
     return path;
 }
 
-QString IntensityTableOf(const QString& input) {
+QString IntensityTableOf(const QString& input)
+{
     return QFile::decodeName(IntensityTableName(QFile::encodeName(input).toStdString()).c_str());
 }
 
-QString ReferenceTableOf(const QString& input) {
+QString ReferenceTableOf(const QString& input)
+{
     return QFile::decodeName(ReferenceTableName(QFile::encodeName(input).toStdString()).c_str());
 }
 
 // Every regular file under a folder with its bytes.
-QMap<QString, QByteArray> FilesUnder(const QString& folder) {
+QMap<QString, QByteArray> FilesUnder(const QString& folder)
+{
     QMap<QString, QByteArray> files;
     QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -79,11 +85,13 @@ QMap<QString, QByteArray> FilesUnder(const QString& folder) {
 }
 
 // Empty, or whole lines each ended by CR LF.
-bool CompleteLines(const QByteArray& table) {
+bool CompleteLines(const QByteArray& table)
+{
     return table.isEmpty() || (table.endsWith("\r\n") && table.count('\n') == table.count("\r\n"));
 }
 
-long PeakMemoryKb() {
+long PeakMemoryKb()
+{
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
@@ -91,7 +99,8 @@ long PeakMemoryKb() {
 
 // A JPEG of the given size, encoded from a one-bit picture so that neither
 // the test nor the file needs much memory (about 2 MB for 20000 x 10000).
-QByteArray PlainJpeg(int width, int height) {
+QByteArray PlainJpeg(int width, int height)
+{
     QImage picture(width, height, QImage::Format_Mono);
     picture.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     picture.fill(1);
@@ -102,7 +111,8 @@ QByteArray PlainJpeg(int width, int height) {
     return bytes;
 }
 
-QByteArray PanoramaJpeg(bool progressive = false) {
+QByteArray PanoramaJpeg(bool progressive = false)
+{
     QImage panorama(960, 480, QImage::Format_RGB32);
     for (int y = 0; y < panorama.height(); ++y) {
         for (int x = 0; x < panorama.width(); ++x) {
@@ -121,7 +131,8 @@ QByteArray PanoramaJpeg(bool progressive = false) {
 
 // The panorama with an application segment right after its start marker
 // that carries an end-of-image marker of its own, as an embedded thumbnail does.
-QByteArray PanoramaJpegWithThumbnailEnd() {
+QByteArray PanoramaJpegWithThumbnailEnd()
+{
     const QByteArray thumbnail = QByteArray::fromHex("FFD8") + " a thumbnail " + QByteArray::fromHex("FFD9");
     QByteArray segment("\xFF\xE1", 2);
     segment.append(char((thumbnail.size() + 2) >> 8)).append(char((thumbnail.size() + 2) & 0xFF)).append(thumbnail);
@@ -135,7 +146,8 @@ struct Tables {
     QByteArray reference;
 };
 
-const Tables& BatchTables() {
+const Tables& BatchTables()
+{
     static const Tables tables = [] {
         QTemporaryDir dir;
         const QString wav = WriteFile(dir.filePath(QStringLiteral("room.wav")), PlaneWaveFile());
@@ -155,18 +167,20 @@ class HookedDialogs final : public DialogService {
 public:
     enum class Kind { File, Prompt, Warning };
 
-    std::optional<QString> OpenFile(const FileDialogRequest& request) override {
+    std::optional<QString> OpenFile(const FileDialogRequest& request) override
+    {
         auto answer = fake.OpenFile(request);
         WhileOpen(Kind::File);
         return answer;
     }
-    std::optional<QString> AskText(const QString& prompt, const QString& title,
-                                   const QString& defaultAnswer) override {
+    std::optional<QString> AskText(const QString& prompt, const QString& title, const QString& defaultAnswer) override
+    {
         auto answer = fake.AskText(prompt, title, defaultAnswer);
         WhileOpen(Kind::Prompt);
         return answer;
     }
-    void ShowWarning(const QString& message) override {
+    void ShowWarning(const QString& message) override
+    {
         fake.ShowWarning(message);
         WhileOpen(Kind::Warning);
     }
@@ -175,7 +189,8 @@ public:
     std::function<void(Kind)> whileOpen;
 
 private:
-    void WhileOpen(Kind kind) {
+    void WhileOpen(Kind kind)
+    {
         if (whileOpen) {
             whileOpen(kind);
         }
@@ -199,13 +214,15 @@ struct BadInput {
     void ChooseGoodFile() { chosen = Write("room.wav", PlaneWaveFile()); }
     // The run or the picture is refused with message; a %1 in it stands for
     // the picture or the chosen file.
-    void Refused(const QString& message) {
+    void Refused(const QString& message)
+    {
         outcome = RunOutcome::Rejected;
         warning = message.contains(QStringLiteral("%1")) ? message.arg(picture.value_or(chosen.value_or(QString())))
                                                          : message;
     }
     // One answer other than the good ones; no message: the run completes.
-    void Answer(int prompt, const char* answer, const QString& message = {}) {
+    void Answer(int prompt, const char* answer, const QString& message = {})
+    {
         ChooseGoodFile();
         answers[prompt] = QString::fromLatin1(answer);
         if (message.isEmpty()) {
@@ -215,7 +232,8 @@ struct BadInput {
         }
     }
     // A background picture to load; no message: it is shown.
-    void Picture(const char* name, const QByteArray& bytes, const QString& message = {}) {
+    void Picture(const char* name, const QByteArray& bytes, const QString& message = {})
+    {
         picture = Write(name, bytes);
         warning = message.isEmpty() ? message : message.arg(*picture);
     }
@@ -232,16 +250,15 @@ const QString NoTable = QStringLiteral("Sorry, the table %1 cannot be created!")
 const QString NotAPicture = QStringLiteral("The file %1 could not be read as a picture");
 const QString Incomplete = QStringLiteral("The picture %1 is incomplete");
 
-QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, char>> changes) {
+QByteArray Patched(QByteArray bytes, std::initializer_list<std::pair<int, char>> changes)
+{
     for (const auto& [at, value] : changes) {
         bytes[at] = value;
     }
     return bytes;
 }
 
-QByteArray FirstHalf(const QByteArray& bytes) {
-    return bytes.left(bytes.size() / 2);
-}
+QByteArray FirstHalf(const QByteArray& bytes) { return bytes.left(bytes.size() / 2); }
 
 constexpr const char* ReadOnlyFolderRow = "read-only folder";
 
@@ -249,7 +266,8 @@ const struct {
     const char* name;
     void (*set)(BadInput&);
 } BadInputs[] = {
-    {"no file chosen", [](BadInput& c) { c.Refused("Please choose an impulse response file first (button \"...\")."); }},
+    {"no file chosen",
+     [](BadInput& c) { c.Refused("Please choose an impulse response file first (button \"...\")."); }},
     {"file deleted before Process",
      [](BadInput& c) {
          c.ChooseGoodFile();
@@ -262,9 +280,21 @@ const struct {
          QDir().mkdir(*c.chosen);
          c.Refused(NotRegular);
      }},
-    {"/dev/zero", [](BadInput& c) { c.chosen = QStringLiteral("/dev/zero"); c.Refused(NotRegular); }},
-    {"/dev/null", [](BadInput& c) { c.chosen = QStringLiteral("/dev/null"); c.Refused(NotRegular); }},
-    {"zero-length file", [](BadInput& c) { c.chosen = c.Write("room.wav", {}); c.Refused(kNotFourChannelsMessage); }},
+    {"/dev/zero",
+     [](BadInput& c) {
+         c.chosen = QStringLiteral("/dev/zero");
+         c.Refused(NotRegular);
+     }},
+    {"/dev/null",
+     [](BadInput& c) {
+         c.chosen = QStringLiteral("/dev/null");
+         c.Refused(NotRegular);
+     }},
+    {"zero-length file",
+     [](BadInput& c) {
+         c.chosen = c.Write("room.wav", {});
+         c.Refused(kNotFourChannelsMessage);
+     }},
     {"2 channels",
      [](BadInput& c) {
          c.chosen = c.Write("room.wav", Patched(PlaneWaveFile(), {{22, 2}}));
@@ -344,7 +374,8 @@ const struct {
 // Clicks "Process" inside the application's event loop, as a user does, and
 // returns the loop's exit code: 0 when the window ended the program, 1 when
 // the watchdog had to (then also letting any dialog and pause go).
-int ProcessUntilTheProgramEnds(Halvane& window) {
+int ProcessUntilTheProgramEnds(Halvane& window)
+{
     QTimer::singleShot(0, &window, [&window] {
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command2")), Qt::LeftButton);
     });
@@ -396,7 +427,8 @@ private slots:
     void closingAtAnyMomentEndsTheRunWithCompleteTables();
 };
 
-void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable_data() {
+void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable_data()
+{
     QTest::addColumn<int>("row");
     for (int row = 0; row < int(std::size(BadInputs)); ++row) {
         if (BadInputs[row].name != ReadOnlyFolderRow || geteuid() != 0) {
@@ -405,7 +437,8 @@ void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable_data() {
     }
 }
 
-void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable() {
+void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable()
+{
     QFETCH(int, row);
     BadInput c;
     BadInputs[row].set(c);
@@ -483,7 +516,8 @@ void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable() {
     }
     for (const QString& table : tables) {
         const QFileInfo info(table);
-        QVERIFY2(!info.exists() || tablesBefore.contains(table) || info.absolutePath() == QDir(c.dir.path()).absolutePath(),
+        QVERIFY2(!info.exists() || tablesBefore.contains(table) ||
+                     info.absolutePath() == QDir(c.dir.path()).absolutePath(),
                  qPrintable(table));
         if (info.isFile() && table != c.chosen) {
             QVERIFY2(CompleteLines(ReadAll(table)), qPrintable(table));
@@ -507,7 +541,8 @@ void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable() {
     QCOMPARE(ReadAll(ReferenceTableOf(good)), BatchTables().reference);
 }
 
-void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables_data() {
+void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables_data()
+{
     QTest::addColumn<Moment>("moment");
     QTest::addColumn<RunOutcome>("outcome");
     QTest::newRow("during the intensity pass") << Moment::IntensityPass << RunOutcome::Closed;
@@ -519,13 +554,14 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables_data() {
     QTest::newRow("while a message box is open") << Moment::MessageBox << RunOutcome::Rejected;
     QTest::newRow("while a message box is open after the intensity pass")
         << Moment::MessageBoxAfterIntensityPass << RunOutcome::Rejected;
-    QTest::newRow("while the background picture's dialog is open") << Moment::BackgroundDialogDuringRun
-                                                                    << RunOutcome::Closed;
+    QTest::newRow("while the background picture's dialog is open")
+        << Moment::BackgroundDialogDuringRun << RunOutcome::Closed;
     QTest::newRow("while the toolkit's prompt is open") << Moment::ToolkitPrompt << RunOutcome::Closed;
     QTest::newRow("while the toolkit's message box is open") << Moment::ToolkitMessageBox << RunOutcome::Rejected;
 }
 
-void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
+void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables()
+{
     QFETCH(Moment, moment);
     QFETCH(RunOutcome, outcome);
     const bool toolkitDialogs = moment == Moment::ToolkitPrompt || moment == Moment::ToolkitMessageBox;
@@ -600,8 +636,8 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &window, [&] {
         const QFileInfo reference(ReferenceTableOf(input));
-        const QStringList begun = reference.dir().entryList({QLatin1Char('.') + reference.fileName() + QStringLiteral(".part-*")},
-                                                           QDir::Files | QDir::Hidden);
+        const QStringList begun = reference.dir().entryList(
+            {QLatin1Char('.') + reference.fileName() + QStringLiteral(".part-*")}, QDir::Files | QDir::Hidden);
         if (!begun.isEmpty()) {
             close();
         }
@@ -610,13 +646,13 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables() {
         poll.start(0);
     }
     dialogs.whileOpen = [&](HookedDialogs::Kind kind) {
-        const bool now = (moment == Moment::FirstPrompt && kind == HookedDialogs::Kind::Prompt &&
-                          dialogs.fake.prompts.size() == 1) ||
-                         (moment == Moment::LastPrompt && kind == HookedDialogs::Kind::Prompt &&
-                          dialogs.fake.prompts.size() == 4) ||
-                         (kind == HookedDialogs::Kind::Warning &&
-                          (moment == Moment::MessageBox || moment == Moment::MessageBoxAfterIntensityPass)) ||
-                         (moment == Moment::BackgroundDialogDuringRun && kind == HookedDialogs::Kind::File);
+        const bool now =
+            (moment == Moment::FirstPrompt && kind == HookedDialogs::Kind::Prompt &&
+             dialogs.fake.prompts.size() == 1) ||
+            (moment == Moment::LastPrompt && kind == HookedDialogs::Kind::Prompt && dialogs.fake.prompts.size() == 4) ||
+            (kind == HookedDialogs::Kind::Warning &&
+             (moment == Moment::MessageBox || moment == Moment::MessageBoxAfterIntensityPass)) ||
+            (moment == Moment::BackgroundDialogDuringRun && kind == HookedDialogs::Kind::File);
         if (closed) {
             ++dialogsAfterClose;
         } else if (now) {

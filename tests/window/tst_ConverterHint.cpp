@@ -46,7 +46,8 @@ std::string IntegerSamples(int bitsPerSample)
     std::string samples;
     for (const test::Frame4& frame : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
         for (const double sample : {frame.W, frame.Y, frame.Z, frame.X}) {
-            const auto value = static_cast<std::uint64_t>(static_cast<std::int64_t>(std::nearbyint(sample * fullScale)));
+            const auto value =
+                static_cast<std::uint64_t>(static_cast<std::int64_t>(std::nearbyint(sample * fullScale)));
             samples += U64(value).substr(0, static_cast<std::size_t>(bitsPerSample / 8));
         }
     }
@@ -74,8 +75,8 @@ QByteArray TwentyFourBitFile()
 QByteArray Rf64File()
 {
     const std::string samples = IntegerSamples(16);
-    const std::string ds64 = "ds64" + test::TextU32(28) + U64(4 + 36 + 24 + 8 + samples.size()) +
-                             U64(samples.size()) + U64(FrameCount) + test::TextU32(0);
+    const std::string ds64 = "ds64" + test::TextU32(28) + U64(4 + 36 + 24 + 8 + samples.size()) + U64(samples.size()) +
+                             U64(FrameCount) + test::TextU32(0);
     return AsQBytes("RF64" + test::TextU32(0xFFFFFFFFu) + "WAVE" + ds64 + FmtChunk(4, 16) + "data" +
                     test::TextU32(0xFFFFFFFFu) + samples);
 }
@@ -149,16 +150,26 @@ void ConverterHintTest::convertedFileName_data()
 {
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("output");
-    QTest::newRow(".wav replaced") << "/data/hall.wav" << "/data/hall-ambix.wav";
-    QTest::newRow(".WAV in capitals replaced") << "/data/HALL.WAV" << "/data/HALL-ambix.wav";
-    QTest::newRow("no ending: appended") << "/data/hall" << "/data/hall-ambix.wav";
-    QTest::newRow("other ending: appended") << "/data/hall.rf64" << "/data/hall.rf64-ambix.wav";
-    QTest::newRow("only the last .wav") << "/data/a.wav.wav" << "/data/a.wav-ambix.wav";
-    QTest::newRow("dots in the folder") << "/data/v1.wav/hall" << "/data/v1.wav/hall-ambix.wav";
-    QTest::newRow("hidden file named .wav") << "/data/.wav" << "/data/.wav-ambix.wav";
-    QTest::newRow("relative bare .wav") << ".wav" << ".wav-ambix.wav";
-    QTest::newRow("already converted once") << "/d/hall-ambix.wav" << "/d/hall-ambix-ambix.wav";
-    QTest::newRow("spaces and umlaut kept") << "/d/Saal 1 (ö).wav" << "/d/Saal 1 (ö)-ambix.wav";
+    QTest::newRow(".wav replaced") << "/data/hall.wav"
+                                   << "/data/hall-ambix.wav";
+    QTest::newRow(".WAV in capitals replaced") << "/data/HALL.WAV"
+                                               << "/data/HALL-ambix.wav";
+    QTest::newRow("no ending: appended") << "/data/hall"
+                                         << "/data/hall-ambix.wav";
+    QTest::newRow("other ending: appended") << "/data/hall.rf64"
+                                            << "/data/hall.rf64-ambix.wav";
+    QTest::newRow("only the last .wav") << "/data/a.wav.wav"
+                                        << "/data/a.wav-ambix.wav";
+    QTest::newRow("dots in the folder") << "/data/v1.wav/hall"
+                                        << "/data/v1.wav/hall-ambix.wav";
+    QTest::newRow("hidden file named .wav") << "/data/.wav"
+                                            << "/data/.wav-ambix.wav";
+    QTest::newRow("relative bare .wav") << ".wav"
+                                        << ".wav-ambix.wav";
+    QTest::newRow("already converted once") << "/d/hall-ambix.wav"
+                                            << "/d/hall-ambix-ambix.wav";
+    QTest::newRow("spaces and umlaut kept") << "/d/Saal 1 (ö).wav"
+                                            << "/d/Saal 1 (ö)-ambix.wav";
 }
 
 void ConverterHintTest::convertedFileName()
@@ -173,13 +184,20 @@ void ConverterHintTest::shellQuoting_data()
 {
     QTest::addColumn<QString>("word");
     QTest::addColumn<QString>("quoted");
-    QTest::newRow("plain") << "/d/hall.wav" << "\"/d/hall.wav\"";
-    QTest::newRow("spaces, parentheses, single quote") << "/d/Saal 1 (it's).wav" << "\"/d/Saal 1 (it's).wav\"";
-    QTest::newRow("double quote") << "/d/a\"b.wav" << "\"/d/a\\\"b.wav\"";
-    QTest::newRow("dollar") << "/d/$HOME.wav" << "\"/d/\\$HOME.wav\"";
-    QTest::newRow("backquote") << "/d/`x`.wav" << "\"/d/\\`x\\`.wav\"";
-    QTest::newRow("backslash") << "/d/a\\b.wav" << "\"/d/a\\\\b.wav\"";
-    QTest::newRow("empty") << "" << "\"\"";
+    QTest::newRow("plain") << "/d/hall.wav"
+                           << "\"/d/hall.wav\"";
+    QTest::newRow("spaces, parentheses, single quote") << "/d/Saal 1 (it's).wav"
+                                                       << "\"/d/Saal 1 (it's).wav\"";
+    QTest::newRow("double quote") << "/d/a\"b.wav"
+                                  << "\"/d/a\\\"b.wav\"";
+    QTest::newRow("dollar") << "/d/$HOME.wav"
+                            << "\"/d/\\$HOME.wav\"";
+    QTest::newRow("backquote") << "/d/`x`.wav"
+                               << "\"/d/\\`x\\`.wav\"";
+    QTest::newRow("backslash") << "/d/a\\b.wav"
+                               << "\"/d/a\\\\b.wav\"";
+    QTest::newRow("empty") << ""
+                           << "\"\"";
 }
 
 void ConverterHintTest::shellQuoting()
@@ -200,15 +218,17 @@ void ConverterHintTest::onlyTheTwoRefusalsGetTheLine_data()
     QTest::addColumn<QString>("expected");
     const QString command = QStringLiteral("halvane-convert \"/d/hall.wav\" \"/d/hall-ambix.wav\"");
     QTest::newRow("sample format") << Bits << Bits + "\nTo convert it to 32-bit float: " + command;
-    QTest::newRow("channel count")
-        << Channels << Channels + "\nA four-channel B-format file in another layout converts with: " + command;
+    QTest::newRow("channel count") << Channels
+                                   << Channels +
+                                          "\nA four-channel B-format file in another layout converts with: " + command;
     QTest::newRow("cannot be opened") << "Sorry, the file /d/hall.wav cannot be opened: it does not exist!"
                                       << "Sorry, the file /d/hall.wav cannot be opened: it does not exist!";
     QTest::newRow("frame size") << "Sorry, this .WAV file gives no valid frame size (BlockAlign)!"
                                 << "Sorry, this .WAV file gives no valid frame size (BlockAlign)!";
     QTest::newRow("refusal with more after it") << Channels + " (twice)" << Channels + " (twice)";
     QTest::newRow("refusal with a line already added") << Bits + "\nmore" << Bits + "\nmore";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void ConverterHintTest::onlyTheTwoRefusalsGetTheLine()
@@ -262,8 +282,9 @@ void ConverterHintTest::stereoFileGetsTheLineToo()
     const WindowRun run(input);
     QCOMPARE(run.window.LastRunReport().outcome, RunOutcome::Rejected);
     QCOMPARE(run.dialogs.warnings,
-             std::vector<QString>{Channels + QStringLiteral("\nA four-channel B-format file in another layout "
-                                                            "converts with: halvane-convert \"") +
+             std::vector<QString>{Channels +
+                                  QStringLiteral("\nA four-channel B-format file in another layout "
+                                                 "converts with: halvane-convert \"") +
                                   input + QStringLiteral("\" \"") + dir.filePath(QStringLiteral("stereo-ambix.wav")) +
                                   QStringLiteral("\"")});
 }

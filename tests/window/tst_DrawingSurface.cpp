@@ -13,11 +13,13 @@ using namespace halvane;
 
 namespace {
 
-QRgb Pixel(const DrawingSurface& surface, int column, int row) {
+QRgb Pixel(const DrawingSurface& surface, int column, int row)
+{
     return surface.Image().pixel(column, row) | 0xff000000u;
 }
 
-bool ColumnHasColour(const QImage& image, int column, QRgb colour) {
+bool ColumnHasColour(const QImage& image, int column, QRgb colour)
+{
     for (int row = 0; row < image.height(); ++row) {
         if ((image.pixel(column, row) | 0xff000000u) == colour) {
             return true;
@@ -26,7 +28,8 @@ bool ColumnHasColour(const QImage& image, int column, QRgb colour) {
     return false;
 }
 
-bool RowHasColour(const QImage& image, int row, QRgb colour) {
+bool RowHasColour(const QImage& image, int row, QRgb colour)
+{
     for (int column = 0; column < image.width(); ++column) {
         if ((image.pixel(column, row) | 0xff000000u) == colour) {
             return true;
@@ -66,7 +69,8 @@ private slots:
     void placeholderTextLiesInsideTheSeenPart();
 };
 
-void DrawingSurfaceTest::userScaleMapsEdges_data() {
+void DrawingSurfaceTest::userScaleMapsEdges_data()
+{
     QTest::addColumn<double>("left");
     QTest::addColumn<double>("top");
     QTest::addColumn<double>("width");
@@ -84,8 +88,8 @@ void DrawingSurfaceTest::userScaleMapsEdges_data() {
         << 180.0 << 90.0 << -360.0 << -180.0 << map << QPointF(90, 0) << QPointF(239.25, 238.5) << QPoint(239, 238);
     QTest::newRow("map azimuth -90 right of the centre")
         << 180.0 << 90.0 << -360.0 << -180.0 << map << QPointF(-90, 0) << QPointF(717.75, 238.5) << QPoint(717, 238);
-    QTest::newRow("map top-left corner")
-        << 180.0 << 90.0 << -360.0 << -180.0 << map << QPointF(180, 90) << QPointF(0, 0) << QPoint(0, 0);
+    QTest::newRow("map top-left corner") << 180.0 << 90.0 << -360.0 << -180.0 << map << QPointF(180, 90)
+                                         << QPointF(0, 0) << QPoint(0, 0);
     QTest::newRow("map bottom-right corner is the last pixel")
         << 180.0 << 90.0 << -360.0 << -180.0 << map << QPointF(-180, -90) << QPointF(957, 477) << QPoint(956, 476);
     QTest::newRow("polar left edge") << -1.0 << 1.0 << 2.0 << -2.0 << polar << QPointF(-1, 0) << QPointF(0, 113)
@@ -98,7 +102,8 @@ void DrawingSurfaceTest::userScaleMapsEdges_data() {
                                        << QPoint(112, 225);
 }
 
-void DrawingSurfaceTest::userScaleMapsEdges() {
+void DrawingSurfaceTest::userScaleMapsEdges()
+{
     QFETCH(double, left);
     QFETCH(double, top);
     QFETCH(double, width);
@@ -114,7 +119,8 @@ void DrawingSurfaceTest::userScaleMapsEdges() {
     QCOMPARE(scale.RowOf(user.y()).value_or(-99), cell.y());
 }
 
-void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale_data() {
+void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale_data()
+{
     QTest::addColumn<double>("skipMs");
     QTest::addColumn<double>("displayWindowMs");
     QTest::newRow("first second") << 0.0 << 1000.0;
@@ -123,7 +129,8 @@ void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale_data() {
     QTest::newRow("long file") << 250000.0 << 60000.0;
 }
 
-void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale() {
+void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale()
+{
     QFETCH(double, skipMs);
     QFETCH(double, displayWindowMs);
     std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
@@ -138,7 +145,8 @@ void DrawingSurfaceTest::stripLevelsStayAtTheEdgesWhateverTheTimeScale() {
     QCOMPARE(scale.ToPixelY(80) - scale.ToPixelY(100), 20 * 181.0 / 60.0);
 }
 
-void DrawingSurfaceTest::pressPositionReadsBackInUserUnits() {
+void DrawingSurfaceTest::pressPositionReadsBackInUserUnits()
+{
     std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
     strip->SetHorizontalScale(20, 957);  // one ms per pixel
     float pressedX = -1;
@@ -153,7 +161,8 @@ void DrawingSurfaceTest::pressPositionReadsBackInUserUnits() {
     QCOMPARE(pressedY, 100.0f);
 }
 
-void DrawingSurfaceTest::zeroWidthScaleDrawsNothing() {
+void DrawingSurfaceTest::zeroWidthScaleDrawsNothing()
+{
     std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
     strip->SetHorizontalScale(0, 0);
     const QImage before = strip->Image();
@@ -163,7 +172,8 @@ void DrawingSurfaceTest::zeroWidthScaleDrawsNothing() {
     QCOMPARE(strip->Image(), before);
 }
 
-void DrawingSurfaceTest::boxWithFarOffCornersKeepsItsVisiblePart() {
+void DrawingSurfaceTest::boxWithFarOffCornersKeepsItsVisiblePart()
+{
     // A stretch of a nanosecond: the bar of the window under it reaches
     // billions of pixels to either side, and a level far above the top.
     std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
@@ -179,7 +189,8 @@ void DrawingSurfaceTest::boxWithFarOffCornersKeepsItsVisiblePart() {
     QCOMPARE(strip->Image(), before);
 }
 
-void DrawingSurfaceTest::boxAndLineInEachPenMode_data() {
+void DrawingSurfaceTest::boxAndLineInEachPenMode_data()
+{
     QTest::addColumn<int>("mode");
     QTest::addColumn<QRgb>("expected");
     // Pen 0x123456 over the polar view's white and over a 0x0f0f0f box.
@@ -188,7 +199,8 @@ void DrawingSurfaceTest::boxAndLineInEachPenMode_data() {
     QTest::newRow("xor is the bitwise exclusive OR") << static_cast<int>(PenMode::Xor) << QRgb(0xff1d3b59);
 }
 
-void DrawingSurfaceTest::boxAndLineInEachPenMode() {
+void DrawingSurfaceTest::boxAndLineInEachPenMode()
+{
     QFETCH(int, mode);
     QFETCH(QRgb, expected);
     std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
@@ -200,13 +212,14 @@ void DrawingSurfaceTest::boxAndLineInEachPenMode() {
     // The line over white: copy and merge give the pen (white | pen is white for merge).
     const QRgb overWhite = static_cast<PenMode>(mode) == PenMode::Copy    ? 0xff123456
                            : static_cast<PenMode>(mode) == PenMode::Merge ? 0xffffffff
-                                                                         : 0xffedcba9;
+                                                                          : 0xffedcba9;
     const int row = *polar->Scale().RowOf(-0.8f);
     QCOMPARE(Pixel(*polar, 20, row), overWhite);
     QCOMPARE(Pixel(*polar, 20, row - 1), 0xffffffffu);
 }
 
-void DrawingSurfaceTest::xorDrawnTwiceRestoresThePlaceholder() {
+void DrawingSurfaceTest::xorDrawnTwiceRestoresThePlaceholder()
+{
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     const QImage original = map->Image();
     map->SetPenMode(PenMode::Xor);
@@ -225,7 +238,8 @@ void DrawingSurfaceTest::xorDrawnTwiceRestoresThePlaceholder() {
     QCOMPARE(map->Image(), original);
 }
 
-void DrawingSurfaceTest::circleOutlineIsCombinedOnceWithThePixels() {
+void DrawingSurfaceTest::circleOutlineIsCombinedOnceWithThePixels()
+{
     // Outline pixels carry the outline colour alone, not outline and fill.
     std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
     polar->Box(-1, 1, 1, -1, QColor(0, 0, 0));
@@ -263,7 +277,8 @@ void DrawingSurfaceTest::circleOutlineIsCombinedOnceWithThePixels() {
     }
 }
 
-void DrawingSurfaceTest::clearKeepsTheBackgroundPicture() {
+void DrawingSurfaceTest::clearKeepsTheBackgroundPicture()
+{
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     const QImage placeholderOnly = map->Image();
     // Every kind of figure, in every pen mode, some partly off the area.
@@ -293,7 +308,8 @@ void DrawingSurfaceTest::clearKeepsTheBackgroundPicture() {
     QCOMPARE(shown.copy(DrawingSurface::BorderPx, DrawingSurface::BorderPx, 957, 477), map->Image());
 }
 
-void DrawingSurfaceTest::backgroundPictureIsClippedAtTheTopLeft() {
+void DrawingSurfaceTest::backgroundPictureIsClippedAtTheTopLeft()
+{
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     const QImage placeholder = MakePlaceholderPicture();
     QCOMPARE(placeholder.size(), QSize(1200, 600));
@@ -309,7 +325,8 @@ void DrawingSurfaceTest::backgroundPictureIsClippedAtTheTopLeft() {
     QCOMPARE(Pixel(*map, 956, 476), qRgb(200, 0, 0));
 }
 
-void DrawingSurfaceTest::smallerBackgroundLeavesTheBackColour() {
+void DrawingSurfaceTest::smallerBackgroundLeavesTheBackColour()
+{
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     QImage small(100, 50, QImage::Format_RGB32);
     small.fill(qRgb(1, 2, 3));
@@ -320,7 +337,8 @@ void DrawingSurfaceTest::smallerBackgroundLeavesTheBackColour() {
     QCOMPARE(Pixel(*map, 100, 49), Pixel(*map, 956, 476));
 }
 
-void DrawingSurfaceTest::unitCircleOnThePolarViewReachesEveryEdge() {
+void DrawingSurfaceTest::unitCircleOnThePolarViewReachesEveryEdge()
+{
     std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
     polar->Circle(0, 0, 1);
     const QImage& image = polar->Image();
@@ -334,7 +352,8 @@ void DrawingSurfaceTest::unitCircleOnThePolarViewReachesEveryEdge() {
     QCOMPARE(Pixel(*polar, 112, 113), 0xffffffffu);  // hollow by default
 }
 
-void DrawingSurfaceTest::circleRadiusIsInHorizontalUnits() {
+void DrawingSurfaceTest::circleRadiusIsInHorizontalUnits()
+{
     // On the map 10 horizontal degrees are 26.6 px; a 10-degree circle is as
     // tall as it is wide although vertical degrees are 2.65 px.
     std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
@@ -360,7 +379,8 @@ void DrawingSurfaceTest::circleRadiusIsInHorizontalUnits() {
     QVERIFY2(std::abs((bottom - top + 1) - diameterPx) <= 2, qPrintable(QString::number(bottom - top + 1)));
 }
 
-void DrawingSurfaceTest::circlesFarLargerThanTheArea() {
+void DrawingSurfaceTest::circlesFarLargerThanTheArea()
+{
     std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
     polar->SetSolidFill(true);
     polar->SetFillColour(QColor(1, 2, 3));
@@ -384,7 +404,8 @@ void DrawingSurfaceTest::circlesFarLargerThanTheArea() {
     QCOMPARE(polar->Image(), before);
 }
 
-void DrawingSurfaceTest::printPlacesTheTextAndMovesToTheNextLine() {
+void DrawingSurfaceTest::printPlacesTheTextAndMovesToTheNextLine()
+{
     std::unique_ptr<DrawingSurface> polar(CreatePolarView(nullptr));
     polar->SetCurrentPosition(-0.5f, 0.5f);
     polar->Print(QStringLiteral("x"));
@@ -407,7 +428,8 @@ void DrawingSurfaceTest::printPlacesTheTextAndMovesToTheNextLine() {
     QVERIFY(std::abs(polar->CurrentY() - (0.5 - lineHeightUnits)) < 1e-6);
 }
 
-void DrawingSurfaceTest::placeholderGridLinesAtTheStatedPlaces() {
+void DrawingSurfaceTest::placeholderGridLinesAtTheStatedPlaces()
+{
     const QImage picture = MakePlaceholderPicture();
     const int row = 75;  // between grid lines, above the text
     for (int x = 0; x < 1200; x += 150) {
@@ -423,7 +445,8 @@ void DrawingSurfaceTest::placeholderGridLinesAtTheStatedPlaces() {
     QCOMPARE(picture.pixel(75, 599), PlaceholderFieldRgb);
 }
 
-void DrawingSurfaceTest::placeholderTextLiesInsideTheSeenPart() {
+void DrawingSurfaceTest::placeholderTextLiesInsideTheSeenPart()
+{
     const QImage picture = MakePlaceholderPicture();
     QRect inked;
     for (int y = 0; y < picture.height(); ++y) {
@@ -435,11 +458,10 @@ void DrawingSurfaceTest::placeholderTextLiesInsideTheSeenPart() {
         }
     }
     QVERIFY(!inked.isEmpty());
-    QVERIFY2(QRect(0, 0, 957, 477).contains(inked), qPrintable(QStringLiteral("%1 %2 %3 %4")
-                                                                  .arg(inked.left())
-                                                                  .arg(inked.top())
-                                                                  .arg(inked.right())
-                                                                  .arg(inked.bottom())));
+    QVERIFY2(
+        QRect(0, 0, 957, 477).contains(inked),
+        qPrintable(
+            QStringLiteral("%1 %2 %3 %4").arg(inked.left()).arg(inked.top()).arg(inked.right()).arg(inked.bottom())));
     // Two lines about the centre (600, 300), letters about 60 px high.
     QVERIFY(std::abs(inked.center().x() - 600) <= 10);
     QVERIFY(std::abs(inked.center().y() - 300) <= 15);

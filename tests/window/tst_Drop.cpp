@@ -59,10 +59,7 @@ std::unique_ptr<QMimeData> UrlsData(const QList<QUrl>& urls)
     return data;
 }
 
-std::unique_ptr<QMimeData> FileData(const QString& path)
-{
-    return UrlsData({QUrl::fromLocalFile(path)});
-}
+std::unique_ptr<QMimeData> FileData(const QString& path) { return UrlsData({QUrl::fromLocalFile(path)}); }
 
 struct DragResult {
     bool entered = false;  // the window took the drag when it entered
@@ -109,15 +106,9 @@ protected:
     }
 };
 
-QWidget* Control(Halvane& window, const char* name)
-{
-    return window.findChild<QWidget*>(QString::fromLatin1(name));
-}
+QWidget* Control(Halvane& window, const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); }
 
-QString TextBox(Halvane& window)
-{
-    return window.findChild<QLineEdit*>(QStringLiteral("TextBox1"))->text();
-}
+QString TextBox(Halvane& window) { return window.findChild<QLineEdit*>(QStringLiteral("TextBox1"))->text(); }
 
 // The window, its title, text box, input path and map as the dialogs leave them.
 struct Snapshot {
@@ -202,10 +193,9 @@ void DropTest::readDrop()
     QFETCH(bool, runUnderWay);
     QFETCH(int, use);
     DropFolder folder;
-    const QMap<QString, QString> files = {{"wav", folder.wav},       {"upperWav", folder.upperWav},
-                                          {"jpg", folder.jpg},       {"jpeg", folder.jpeg},
-                                          {"text", folder.text},     {"folder", folder.folder},
-                                          {"missing", folder.missing}};
+    const QMap<QString, QString> files = {
+        {"wav", folder.wav},   {"upperWav", folder.upperWav}, {"jpg", folder.jpg},        {"jpeg", folder.jpeg},
+        {"text", folder.text}, {"folder", folder.folder},     {"missing", folder.missing}};
     std::unique_ptr<QMimeData> data;
     if (files.contains(what)) {
         data = FileData(files[what]);

@@ -25,9 +25,7 @@ using halvane::test::FakeDialogs;
 
 namespace {
 
-QWidget* Control(Halvane& window, const char* name) {
-    return window.findChild<QWidget*>(QString::fromLatin1(name));
-}
+QWidget* Control(Halvane& window, const char* name) { return window.findChild<QWidget*>(QString::fromLatin1(name)); }
 
 }  // namespace
 
@@ -63,14 +61,15 @@ private slots:
     void screenshot();
 };
 
-void HalvaneWindowTest::controlGeometry_data() {
+void HalvaneWindowTest::controlGeometry_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
     const struct {
         const char* name;
         QRect geometry;
     } places[] = {
-        {"TextBox1", {8, 8, 457, 25}},      {"Command1", {472, 8, 41, 25}},    {"Command2", {536, 8, 89, 25}},
+        {"TextBox1", {8, 8, 457, 25}},       {"Command1", {472, 8, 41, 25}},   {"Command2", {536, 8, 89, 25}},
         {"ProgressBar1", {648, 8, 417, 25}}, {"Image1", {1072, 0, 36, 36}},    {"Image3", {1120, 0, 36, 36}},
         {"Image4", {1168, 0, 36, 36}},       {"Picture2", {8, 40, 961, 481}},  {"Picture3", {976, 40, 228, 230}},
         {"Picture1", {8, 528, 961, 185}},    {"PgX", {976, 296, 33, 233}},     {"PgY", {1032, 296, 33, 233}},
@@ -90,7 +89,8 @@ void HalvaneWindowTest::controlGeometry_data() {
     }
 }
 
-void HalvaneWindowTest::controlGeometry() {
+void HalvaneWindowTest::controlGeometry()
+{
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
     FakeDialogs dialogs;
@@ -101,7 +101,8 @@ void HalvaneWindowTest::controlGeometry() {
     QCOMPARE(control->geometry(), geometry);
 }
 
-void HalvaneWindowTest::labelCaptionsAndAlignment_data() {
+void HalvaneWindowTest::labelCaptionsAndAlignment_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("centred");
@@ -110,13 +111,27 @@ void HalvaneWindowTest::labelCaptionsAndAlignment_data() {
         const char* caption;
         bool centred;
     } labels[] = {
-        {"Label1", "X", true},          {"Label2", "Y", true},          {"Label3", "Z", true},
-        {"Label18", "Li - Ld", true},   {"Label4", "+ 1", false},       {"Label6", "0", false},
-        {"Label5", "- 1", false},       {"Label7", "+ 1", false},       {"Label9", "0", false},
-        {"Label8", "- 1", false},       {"Label10", "+ 1", false},      {"Label12", "0", false},
-        {"Label11", "- 1", false},      {"Label15", "0 dB", false},     {"Label13", "-5 dB", false},
-        {"Label14", "-10 dB", false},   {"Label17", "0 dB", false},     {"Label19", "- 20 dB", false},
-        {"Label24", "- 40 dB", false},  {"Label20", "- 60 dB", false},  {"Label21", "Energy Density ", false},
+        {"Label1", "X", true},
+        {"Label2", "Y", true},
+        {"Label3", "Z", true},
+        {"Label18", "Li - Ld", true},
+        {"Label4", "+ 1", false},
+        {"Label6", "0", false},
+        {"Label5", "- 1", false},
+        {"Label7", "+ 1", false},
+        {"Label9", "0", false},
+        {"Label8", "- 1", false},
+        {"Label10", "+ 1", false},
+        {"Label12", "0", false},
+        {"Label11", "- 1", false},
+        {"Label15", "0 dB", false},
+        {"Label13", "-5 dB", false},
+        {"Label14", "-10 dB", false},
+        {"Label17", "0 dB", false},
+        {"Label19", "- 20 dB", false},
+        {"Label24", "- 40 dB", false},
+        {"Label20", "- 60 dB", false},
+        {"Label21", "Energy Density ", false},
         {"Label22", "Sound Intensity", false},
     };
     for (const auto& label : labels) {
@@ -125,7 +140,8 @@ void HalvaneWindowTest::labelCaptionsAndAlignment_data() {
     }
 }
 
-void HalvaneWindowTest::labelCaptionsAndAlignment() {
+void HalvaneWindowTest::labelCaptionsAndAlignment()
+{
     QFETCH(QString, name);
     QFETCH(QString, caption);
     QFETCH(bool, centred);
@@ -151,7 +167,8 @@ void HalvaneWindowTest::labelCaptionsAndAlignment() {
     }
 }
 
-void HalvaneWindowTest::windowCaptionSizeAndFrame() {
+void HalvaneWindowTest::windowCaptionSizeAndFrame()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     QCOMPARE(window.windowTitle(), QStringLiteral("Halvane AMBIX version"));
@@ -164,7 +181,8 @@ void HalvaneWindowTest::windowCaptionSizeAndFrame() {
     QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
 }
 
-void HalvaneWindowTest::initialContents() {
+void HalvaneWindowTest::initialContents()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     QCOMPARE(qobject_cast<QLineEdit*>(Control(window, "TextBox1"))->text(),
@@ -185,7 +203,8 @@ void HalvaneWindowTest::initialContents() {
     QCOMPARE(window.State().AveragingWindowMs, 0.0);
 }
 
-void HalvaneWindowTest::meters() {
+void HalvaneWindowTest::meters()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     for (const char* name : {"PgX", "PgY", "PgZ"}) {
@@ -233,7 +252,8 @@ void HalvaneWindowTest::meters() {
     QVERIFY2(bottom > 233 / 2.0, qPrintable(QString::number(bottom)));
 }
 
-void HalvaneWindowTest::focusOrder() {
+void HalvaneWindowTest::focusOrder()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();
@@ -247,14 +267,15 @@ void HalvaneWindowTest::focusOrder() {
         }
         widget = widget->nextInFocusChain();
     } while (widget != Control(window, "TextBox1"));
-    QCOMPARE(order, (QStringList{"TextBox1", "Command1", "Command2", "Picture2", "Picture1", "Picture3", "PgX",
-                                 "PgY", "PgZ", "IDc"}));
+    QCOMPARE(order, (QStringList{"TextBox1", "Command1", "Command2", "Picture2", "Picture1", "Picture3", "PgX", "PgY",
+                                 "PgZ", "IDc"}));
     for (const char* name : {"ProgressBar1", "Image1", "Image3", "Image4", "Label1", "Shape1"}) {
         QCOMPARE(Control(window, name)->focusPolicy(), Qt::NoFocus);
     }
 }
 
-void HalvaneWindowTest::symbolPictures_data() {
+void HalvaneWindowTest::symbolPictures_data()
+{
     QTest::addColumn<int>("symbol");
     QTest::addColumn<QPoint>("pixel");
     QTest::addColumn<bool>("black");
@@ -284,7 +305,8 @@ void HalvaneWindowTest::symbolPictures_data() {
     QTest::newRow("stop: right margin") << stop << QPoint(30, 10) << false;
 }
 
-void HalvaneWindowTest::symbolPictures() {
+void HalvaneWindowTest::symbolPictures()
+{
     QFETCH(int, symbol);
     QFETCH(QPoint, pixel);
     QFETCH(bool, black);
@@ -293,7 +315,8 @@ void HalvaneWindowTest::symbolPictures() {
     QCOMPARE(picture.pixel(pixel) | 0xff000000u, black ? 0xff000000u : 0xffffffffu);
 }
 
-void HalvaneWindowTest::filterListsInTheToolkitsForm_data() {
+void HalvaneWindowTest::filterListsInTheToolkitsForm_data()
+{
     QTest::addColumn<QString>("filterList");
     QTest::addColumn<QStringList>("filters");
     QTest::addColumn<bool>("valid");
@@ -307,7 +330,8 @@ void HalvaneWindowTest::filterListsInTheToolkitsForm_data() {
     QTest::newRow("empty pattern") << "Pictures|" << QStringList{} << false;
 }
 
-void HalvaneWindowTest::filterListsInTheToolkitsForm() {
+void HalvaneWindowTest::filterListsInTheToolkitsForm()
+{
     QFETCH(QString, filterList);
     QFETCH(QStringList, filters);
     QFETCH(bool, valid);
@@ -318,7 +342,8 @@ void HalvaneWindowTest::filterListsInTheToolkitsForm() {
     }
 }
 
-void HalvaneWindowTest::cancelledFileChoiceChangesNothing() {
+void HalvaneWindowTest::cancelledFileChoiceChangesNothing()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.ChooseImpulseResponse();
@@ -340,7 +365,8 @@ void HalvaneWindowTest::cancelledFileChoiceChangesNothing() {
     QCOMPARE(window.windowTitle(), QStringLiteral("Halvane-Ambix - /data/ir/room1.wav"));
 }
 
-void HalvaneWindowTest::chosenFileSetsCaptionAndTextBox() {
+void HalvaneWindowTest::chosenFileSetsCaptionAndTextBox()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     // A name typed for a file that does not exist is stored all the same.
@@ -352,7 +378,8 @@ void HalvaneWindowTest::chosenFileSetsCaptionAndTextBox() {
     QCOMPARE(QString::fromStdString(window.State().IrFileName), QStringLiteral("/no/such/dir/room 1 (ö).wav"));
 }
 
-void HalvaneWindowTest::backgroundPictureLoadsAndSurvivesClearing() {
+void HalvaneWindowTest::backgroundPictureLoadsAndSurvivesClearing()
+{
     QTemporaryDir dir;
     QImage panorama(960, 480, QImage::Format_RGB32);
     panorama.fill(qRgb(200, 40, 40));
@@ -380,7 +407,8 @@ void HalvaneWindowTest::backgroundPictureLoadsAndSurvivesClearing() {
     QCOMPARE(map.Image(), loaded);
 }
 
-void HalvaneWindowTest::unreadableBackgroundKeepsThePreviousOne() {
+void HalvaneWindowTest::unreadableBackgroundKeepsThePreviousOne()
+{
     QTemporaryDir dir;
     const QString fake = dir.filePath(QStringLiteral("notes.jpg"));
     {
@@ -415,7 +443,8 @@ void HalvaneWindowTest::unreadableBackgroundKeepsThePreviousOne() {
     QVERIFY(dialogs.warnings[0].contains(fake));
 }
 
-void HalvaneWindowTest::cancelledBackgroundKeepsTheMapAsItIs() {
+void HalvaneWindowTest::cancelledBackgroundKeepsTheMapAsItIs()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     DrawingSurface& map = window.DirectionMap();
@@ -426,7 +455,8 @@ void HalvaneWindowTest::cancelledBackgroundKeepsTheMapAsItIs() {
     QVERIFY(dialogs.warnings.empty());
 }
 
-void HalvaneWindowTest::otherClicksDoNothing() {
+void HalvaneWindowTest::otherClicksDoNothing()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();
@@ -441,7 +471,8 @@ void HalvaneWindowTest::otherClicksDoNothing() {
     QCOMPARE(window.windowTitle(), QStringLiteral("Halvane AMBIX version"));
 }
 
-void HalvaneWindowTest::polarDiagramPresentAfterTheFirstActivation() {
+void HalvaneWindowTest::polarDiagramPresentAfterTheFirstActivation()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     QCOMPARE(window.PolarView().Image().pixel(0, 113), 0xffffffffu);  // nothing before the window shows
@@ -453,7 +484,8 @@ void HalvaneWindowTest::polarDiagramPresentAfterTheFirstActivation() {
     QCOMPARE(window.PolarView().Image(), expected->Image());
 }
 
-void HalvaneWindowTest::jumpIndexAtThePointer_data() {
+void HalvaneWindowTest::jumpIndexAtThePointer_data()
+{
     QTest::addColumn<float>("xMs");
     QTest::addColumn<double>("averagingWindowMs");
     QTest::addColumn<int>("expected");  // -1: press ignored
@@ -469,7 +501,8 @@ void HalvaneWindowTest::jumpIndexAtThePointer_data() {
     QTest::newRow("tiny averaging window") << 1000.0f << 1e-300 << -1;
 }
 
-void HalvaneWindowTest::jumpIndexAtThePointer() {
+void HalvaneWindowTest::jumpIndexAtThePointer()
+{
     QFETCH(float, xMs);
     QFETCH(double, averagingWindowMs);
     QFETCH(int, expected);
@@ -480,7 +513,8 @@ void HalvaneWindowTest::jumpIndexAtThePointer() {
     }
 }
 
-void HalvaneWindowTest::runControlsOnlySetTheSharedState() {
+void HalvaneWindowTest::runControlsOnlySetTheSharedState()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();
@@ -512,7 +546,8 @@ void HalvaneWindowTest::runControlsOnlySetTheSharedState() {
     QCOMPARE(state.JumpIndex, 80);
 }
 
-void HalvaneWindowTest::screenshot() {
+void HalvaneWindowTest::screenshot()
+{
     FakeDialogs dialogs;
     Halvane window(&dialogs);
     window.show();

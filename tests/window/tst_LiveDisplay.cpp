@@ -20,7 +20,8 @@ namespace {
 constexpr QRgb White = 0xffffffffu;
 constexpr QRgb Black = 0xff000000u;
 
-QRgb PixelAt(const DrawingSurface& surface, double x, double y) {
+QRgb PixelAt(const DrawingSurface& surface, double x, double y)
+{
     const auto column = surface.Scale().ColumnOf(x);
     const auto row = surface.Scale().RowOf(y);
     return surface.Image().pixel(*column, *row) | 0xff000000u;
@@ -29,10 +30,9 @@ QRgb PixelAt(const DrawingSurface& surface, double x, double y) {
 // The surfaces and controls of the window, without the window.
 struct Rig {
     explicit Rig(char decimalSeparator = '.')
-        : strip(CreateTimeStrip(nullptr)),
-          map(CreateDirectionMap(nullptr)),
-          polar(CreatePolarView(nullptr)),
-          display(*strip, *map, *polar, DisplayControls{&textBox, &pgX, &pgY, &pgZ, &idc}, decimalSeparator) {
+        : strip(CreateTimeStrip(nullptr)), map(CreateDirectionMap(nullptr)), polar(CreatePolarView(nullptr)),
+          display(*strip, *map, *polar, DisplayControls{&textBox, &pgX, &pgY, &pgZ, &idc}, decimalSeparator)
+    {
         for (QSlider* meter : {&pgX, &pgY, &pgZ}) {
             meter->setRange(-100, 100);
         }
@@ -41,7 +41,8 @@ struct Rig {
     }
 
     // A run's set-up up to the direction pass.
-    void StartDirectionPass(double skipMs = 0, double displayWindowMs = 1000) {
+    void StartDirectionPass(double skipMs = 0, double displayWindowMs = 1000)
+    {
         display.DrawPolarDiagramOnActivation();
         display.PrepareDisplay(skipMs, displayWindowMs);
         display.DrawStripGrid(skipMs, displayWindowMs);
@@ -59,7 +60,8 @@ struct Rig {
 };
 
 // One window's view as the direction pass derives it from its sums.
-DirectionView ViewOf(double ix, double iy, double iz, double de) {
+DirectionView ViewOf(double ix, double iy, double iz, double de)
+{
     DirectionView view;
     view.IntensityMagnitude = std::sqrt((ix * ix + iy * iy) + iz * iz);
     view.De = de;
@@ -103,7 +105,8 @@ private slots:
     void meterValues();
 };
 
-void LiveDisplayTest::polarDiagramCirclesAndArrows() {
+void LiveDisplayTest::polarDiagramCirclesAndArrows()
+{
     Rig rig;
     rig.display.DrawPolarDiagramOnActivation();
     // Each circle crosses the horizontal axis right of the centre at its radius.
@@ -123,7 +126,8 @@ void LiveDisplayTest::polarDiagramCirclesAndArrows() {
     QCOMPARE(PixelAt(*rig.polar, 0.6, 0.1), White);
 }
 
-void LiveDisplayTest::polarDiagramAtActivationIgnoresTheRunsXorAndFill() {
+void LiveDisplayTest::polarDiagramAtActivationIgnoresTheRunsXorAndFill()
+{
     Rig rig;
     rig.display.DrawPolarDiagramOnActivation();
     const QImage diagram = rig.polar->Image();
@@ -143,23 +147,22 @@ void LiveDisplayTest::polarDiagramAtActivationIgnoresTheRunsXorAndFill() {
     QCOMPARE(rig.polar->Image(), diagram);
 }
 
-void LiveDisplayTest::mapScaleLabels_data() {
+void LiveDisplayTest::mapScaleLabels_data()
+{
     QTest::addColumn<double>("start");
     QTest::addColumn<double>("length");
     QTest::addColumn<char>("separator");
     QTest::addColumn<QStringList>("labels");
-    QTest::newRow("start 0, length 1000") << 0.0 << 1000.0 << '.'
-                                          << QStringList{" 0", " 250", " 500", " 750", " 1000"};
-    QTest::newRow("start 20, length 1000") << 20.0 << 1000.0 << '.'
-                                           << QStringList{" 20", " 270", " 520", " 770", " 1020"};
-    QTest::newRow("start 0, length 10, point") << 0.0 << 10.0 << '.'
-                                               << QStringList{" 0", " 2.5", " 5", " 7.5", " 10"};
-    QTest::newRow("start 0, length 10, comma") << 0.0 << 10.0 << ','
-                                               << QStringList{" 0", " 2,5", " 5", " 7,5", " 10"};
+    QTest::newRow("start 0, length 1000") << 0.0 << 1000.0 << '.' << QStringList{" 0", " 250", " 500", " 750", " 1000"};
+    QTest::newRow("start 20, length 1000")
+        << 20.0 << 1000.0 << '.' << QStringList{" 20", " 270", " 520", " 770", " 1020"};
+    QTest::newRow("start 0, length 10, point") << 0.0 << 10.0 << '.' << QStringList{" 0", " 2.5", " 5", " 7.5", " 10"};
+    QTest::newRow("start 0, length 10, comma") << 0.0 << 10.0 << ',' << QStringList{" 0", " 2,5", " 5", " 7,5", " 10"};
     QTest::newRow("negative start") << -10.0 << 20.0 << '.' << QStringList{"-10", "-5", " 0", " 5", " 10"};
 }
 
-void LiveDisplayTest::mapScaleLabels() {
+void LiveDisplayTest::mapScaleLabels()
+{
     QFETCH(double, start);
     QFETCH(double, length);
     QFETCH(char, separator);
@@ -172,7 +175,8 @@ void LiveDisplayTest::mapScaleLabels() {
     QCOMPARE(got, labels);
 }
 
-void LiveDisplayTest::mapScaleTicksAndBoxes() {
+void LiveDisplayTest::mapScaleTicksAndBoxes()
+{
     Rig rig;
     QImage black(957, 477, QImage::Format_RGB32);
     black.fill(Qt::black);
@@ -198,7 +202,8 @@ void LiveDisplayTest::mapScaleTicksAndBoxes() {
     QVERIFY(blackInThirdBox > 5);
 }
 
-void LiveDisplayTest::prepareDisplaySetsTheSurfaces() {
+void LiveDisplayTest::prepareDisplaySetsTheSurfaces()
+{
     Rig rig;
     rig.strip->Box(0, 0, 500, 90, Qt::blue);
     rig.display.PrepareDisplay(20, 300);
@@ -217,7 +222,8 @@ void LiveDisplayTest::prepareDisplaySetsTheSurfaces() {
     QCOMPARE(PixelAt(*rig.map, 0, -89), White);
 }
 
-void LiveDisplayTest::levelBarsRiseFromTheBottomEdge() {
+void LiveDisplayTest::levelBarsRiseFromTheBottomEdge()
+{
     Rig rig;
     rig.display.PrepareDisplay(0, 1000);
     // Window 10 of 5 ms: 50 to 55 ms. Energy up to 90, intensity up to 70.
@@ -233,7 +239,8 @@ void LiveDisplayTest::levelBarsRiseFromTheBottomEdge() {
     QCOMPARE(PixelAt(*rig.strip, 102, 40), qRgb(48, 32, 32));
 }
 
-void LiveDisplayTest::stripGridAndMarkerRemovedBySecondDrawing() {
+void LiveDisplayTest::stripGridAndMarkerRemovedBySecondDrawing()
+{
     Rig rig;
     rig.display.PrepareDisplay(100, 400);
     rig.display.DrawLevelBars(30, 5, 85, 75);
@@ -249,13 +256,14 @@ void LiveDisplayTest::stripGridAndMarkerRemovedBySecondDrawing() {
 
     const QImage withoutMarker = rig.strip->Image();
     rig.display.WindowMarker(150, 5);
-    QCOMPARE(PixelAt(*rig.strip, 152, 95), qRgb(0, 255, 255));   // white XOR red
-    QCOMPARE(PixelAt(*rig.strip, 152, 70), qRgb(255, 0, 255));   // blue bar XOR red
+    QCOMPARE(PixelAt(*rig.strip, 152, 95), qRgb(0, 255, 255));  // white XOR red
+    QCOMPARE(PixelAt(*rig.strip, 152, 70), qRgb(255, 0, 255));  // blue bar XOR red
     rig.display.WindowMarker(150, 5);
     QCOMPARE(rig.strip->Image(), withoutMarker);
 }
 
-void LiveDisplayTest::planeWaveFromTheFront() {
+void LiveDisplayTest::planeWaveFromTheFront()
+{
     Rig rig;
     rig.StartDirectionPass();
     const QImage polarBefore = rig.polar->Image();
@@ -294,7 +302,8 @@ void LiveDisplayTest::planeWaveFromTheFront() {
     QCOMPARE(rig.polar->Image(), polarBefore);
 }
 
-void LiveDisplayTest::crossIsRedOverADarkBackground() {
+void LiveDisplayTest::crossIsRedOverADarkBackground()
+{
     Rig rig;
     QImage black(957, 477, QImage::Format_RGB32);
     black.fill(Qt::black);
@@ -305,13 +314,14 @@ void LiveDisplayTest::crossIsRedOverADarkBackground() {
     DirectionView view = ViewOf(0, 60, 0, 306);
     view.ShadeLevel = 50;
     rig.display.ShowDirection(view);
-    QCOMPARE(PixelAt(*rig.map, view.Az, 0), qRgb(255, 100, 100));          // cross over the grey
-    QCOMPARE(PixelAt(*rig.map, view.Az - 3, 3.5), qRgb(100, 100, 100));     // grey interior
-    QCOMPARE(PixelAt(*rig.map, view.Az - 4, 0), qRgb(255, 100, 100));       // horizontal bar, 5 degrees long
-    QCOMPARE(PixelAt(*rig.map, view.Az, 4.5), qRgb(255, 100, 100));         // vertical bar
+    QCOMPARE(PixelAt(*rig.map, view.Az, 0), qRgb(255, 100, 100));        // cross over the grey
+    QCOMPARE(PixelAt(*rig.map, view.Az - 3, 3.5), qRgb(100, 100, 100));  // grey interior
+    QCOMPARE(PixelAt(*rig.map, view.Az - 4, 0), qRgb(255, 100, 100));    // horizontal bar, 5 degrees long
+    QCOMPARE(PixelAt(*rig.map, view.Az, 4.5), qRgb(255, 100, 100));      // vertical bar
 }
 
-void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight_data() {
+void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight_data()
+{
     QTest::addColumn<double>("az");
     QTest::addColumn<bool>("copied");
     QTest::newRow("Az 175, radius 10: a copy at -185") << 175.0 << true;
@@ -319,7 +329,8 @@ void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight_data() {
     QTest::newRow("Az 165, radius 10: inside, no copy") << 165.0 << false;
 }
 
-void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight() {
+void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight()
+{
     QFETCH(double, az);
     QFETCH(bool, copied);
     Rig rig;
@@ -347,7 +358,8 @@ void LiveDisplayTest::circleCrossingTheLeftEdgeIsCopiedToTheRight() {
     }
 }
 
-void LiveDisplayTest::polarFillFollowsTheSignOfDz_data() {
+void LiveDisplayTest::polarFillFollowsTheSignOfDz_data()
+{
     QTest::addColumn<double>("iz");
     QTest::addColumn<QColor>("fill");
     QTest::newRow("from above: cyan") << 30.0 << QColor(0, 255, 255);
@@ -355,7 +367,8 @@ void LiveDisplayTest::polarFillFollowsTheSignOfDz_data() {
     QTest::newRow("from below: magenta") << -30.0 << QColor(255, 0, 255);
 }
 
-void LiveDisplayTest::polarFillFollowsTheSignOfDz() {
+void LiveDisplayTest::polarFillFollowsTheSignOfDz()
+{
     QFETCH(double, iz);
     QFETCH(QColor, fill);
     Rig rig;
@@ -364,7 +377,8 @@ void LiveDisplayTest::polarFillFollowsTheSignOfDz() {
     QCOMPARE(rig.polar->FillColour(), fill);
 }
 
-void LiveDisplayTest::clearDirectionLeavesOnlyTheScale() {
+void LiveDisplayTest::clearDirectionLeavesOnlyTheScale()
+{
     Rig rig;
     rig.StartDirectionPass(20, 300);
     const QImage scaleOnly = rig.map->Image();
@@ -375,7 +389,8 @@ void LiveDisplayTest::clearDirectionLeavesOnlyTheScale() {
     QCOMPARE(rig.map->Image(), scaleOnly);
 }
 
-void LiveDisplayTest::quietWindowHidesTheMetersAndStillShowsTheText() {
+void LiveDisplayTest::quietWindowHidesTheMetersAndStillShowsTheText()
+{
     Rig rig;
     rig.StartDirectionPass();
     rig.display.ShowDirection(ViewOf(60, 0, 0, 120));
@@ -391,7 +406,8 @@ void LiveDisplayTest::quietWindowHidesTheMetersAndStillShowsTheText() {
     QCOMPARE(rig.polar->Image(), polar);
 }
 
-void LiveDisplayTest::azimuthTextUsesTheRegionalSeparator() {
+void LiveDisplayTest::azimuthTextUsesTheRegionalSeparator()
+{
     Rig rig(',');
     rig.StartDirectionPass();
     DirectionView view = ViewOf(60, 0, 0, 120);
@@ -401,7 +417,8 @@ void LiveDisplayTest::azimuthTextUsesTheRegionalSeparator() {
     QCOMPARE(rig.textBox.text(), QStringLiteral("Azimuth:45,00 - Elevation:-12,50"));
 }
 
-void LiveDisplayTest::meterValues_data() {
+void LiveDisplayTest::meterValues_data()
+{
     QTest::addColumn<double>("component");
     QTest::addColumn<int>("meter");
     QTest::newRow("+0.999 reads -99 at the top") << 0.999 << -99;
@@ -411,7 +428,8 @@ void LiveDisplayTest::meterValues_data() {
     QTest::newRow("not a number leaves the meter") << std::nan("") << 7;
 }
 
-void LiveDisplayTest::meterValues() {
+void LiveDisplayTest::meterValues()
+{
     QFETCH(double, component);
     QFETCH(int, meter);
     QCOMPARE(LiveDisplay::ComponentMeterValue(component, 7), meter);

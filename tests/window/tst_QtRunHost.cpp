@@ -20,7 +20,8 @@ using namespace halvane;
 
 namespace {
 
-DisplayControls ProgressOnly(QProgressBar& progress) {
+DisplayControls ProgressOnly(QProgressBar& progress)
+{
     DisplayControls controls;
     controls.progress = &progress;
     return controls;
@@ -28,11 +29,9 @@ DisplayControls ProgressOnly(QProgressBar& progress) {
 
 struct HostRig {
     HostRig()
-        : strip(CreateTimeStrip(&window)),
-          map(CreateDirectionMap(&window)),
-          polar(CreatePolarView(&window)),
-          display(*strip, *map, *polar, ProgressOnly(progress), '.'),
-          host(dialogs, window) {
+        : strip(CreateTimeStrip(&window)), map(CreateDirectionMap(&window)), polar(CreatePolarView(&window)),
+          display(*strip, *map, *polar, ProgressOnly(progress), '.'), host(dialogs, window)
+    {
         progress.setRange(0, 100);
     }
 
@@ -46,9 +45,7 @@ struct HostRig {
     QtRunHost host;
 };
 
-double ProcessCpuMs() {
-    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
+double ProcessCpuMs() { return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 }  // namespace
 
@@ -63,7 +60,8 @@ private slots:
     void dialogsGoThroughTheDialogService();
 };
 
-void QtRunHostTest::progressValues_data() {
+void QtRunHostTest::progressValues_data()
+{
     QTest::addColumn<float>("percent");
     QTest::addColumn<int>("shown");
     QTest::newRow("intensity pass end, 199 of 200 windows") << 99.5f << 100;
@@ -75,7 +73,8 @@ void QtRunHostTest::progressValues_data() {
     QTest::newRow("end of the run") << 0.0f << 0;
 }
 
-void QtRunHostTest::progressValues() {
+void QtRunHostTest::progressValues()
+{
     QFETCH(float, percent);
     QFETCH(int, shown);
     HostRig rig;
@@ -84,7 +83,8 @@ void QtRunHostTest::progressValues() {
     QCOMPARE(rig.progress.value(), shown);
 }
 
-void QtRunHostTest::waitLastsItsLengthWithoutSpinning() {
+void QtRunHostTest::waitLastsItsLengthWithoutSpinning()
+{
     HostRig rig;
     const double startMs = rig.host.ClockMs();
     const double cpuStartMs = ProcessCpuMs();
@@ -101,7 +101,8 @@ void QtRunHostTest::waitLastsItsLengthWithoutSpinning() {
     QVERIFY2(ProcessCpuMs() - cpuStartMs < 0.2 * PauseMs, qPrintable(QString::number(ProcessCpuMs() - cpuStartMs)));
 }
 
-void QtRunHostTest::waitWithoutLimitEndsAtTheNextEvent() {
+void QtRunHostTest::waitWithoutLimitEndsAtTheNextEvent()
+{
     HostRig rig;
     bool delivered = false;
     QTimer::singleShot(40, &rig.window, [&] { delivered = true; });
@@ -119,11 +120,13 @@ void QtRunHostTest::waitWithoutLimitEndsAtTheNextEvent() {
     QVERIFY(rig.host.ClockMs() - quitMs < 1000);
 }
 
-void QtRunHostTest::dialogsGoThroughTheDialogService() {
+void QtRunHostTest::dialogsGoThroughTheDialogService()
+{
     HostRig rig;
     rig.dialogs.textAnswers.push_back(QStringLiteral("12.5 ms"));
     rig.dialogs.textAnswers.push_back(std::nullopt);
-    QCOMPARE(rig.host.AskText("Number of ms to skip:", "Initial Delay Removal", "0"), std::optional<std::string>("12.5 ms"));
+    QCOMPARE(rig.host.AskText("Number of ms to skip:", "Initial Delay Removal", "0"),
+             std::optional<std::string>("12.5 ms"));
     QCOMPARE(rig.host.AskText("Pause after each line in ms:", "Pause Length", "1"), std::optional<std::string>());
     QCOMPARE(rig.dialogs.prompts[1].title, QStringLiteral("Pause Length"));
     QCOMPARE(rig.dialogs.prompts[1].defaultAnswer, QStringLiteral("1"));

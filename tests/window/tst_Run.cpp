@@ -14,8 +14,8 @@
 #include <functional>
 
 #include "FakeDialogs.h"
-#include "app/Halvane.h"
 #include "TestWavFile.h"
+#include "app/Halvane.h"
 #include "display/DrawingSurface.h"
 #include "display/PictureBoxes.h"
 #include "display/StaticDiagrams.h"
@@ -31,7 +31,8 @@ constexpr int FrameCount = 14400;
 // A run that is meant to finish but is held by a pause is let go after this.
 constexpr int WatchdogMs = 10000;
 
-QByteArray ReadAll(const QString& path) {
+QByteArray ReadAll(const QString& path)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
@@ -39,7 +40,8 @@ QByteArray ReadAll(const QString& path) {
     return file.readAll();
 }
 
-QList<QByteArray> Lines(const QByteArray& table) {
+QList<QByteArray> Lines(const QByteArray& table)
+{
     QList<QByteArray> lines = table.split('\n');
     if (!lines.isEmpty() && lines.back().isEmpty()) {
         lines.pop_back();
@@ -55,7 +57,8 @@ struct Tables {
 // An impulse response in its own folder, with the tables a run leaves beside it.
 class IrFolder {
 public:
-    explicit IrFolder(const QByteArray& wav) {
+    explicit IrFolder(const QByteArray& wav)
+    {
         QFile file(WavPath());
         if (file.open(QIODevice::WriteOnly)) {
             file.write(wav);
@@ -70,12 +73,14 @@ private:
     QTemporaryDir m_dir;
 };
 
-QByteArray PlaneWaveFile() {
+QByteArray PlaneWaveFile()
+{
     return test::MakeBFormatWav(SampleRate, 32, test::PlaneWaveFrames(FrameCount, 30, 10, 0.5));
 }
 
 // The tables halvane-batch writes for the same file and answers.
-Tables BatchTables(const QByteArray& wav, const QString& skipMs, const QString& displayMs, const QString& windowMs) {
+Tables BatchTables(const QByteArray& wav, const QString& skipMs, const QString& displayMs, const QString& windowMs)
+{
     IrFolder folder(wav);
     QProcess batch;
     batch.start(QStringLiteral(HALVANE_BATCH_PATH),
@@ -89,28 +94,28 @@ Tables BatchTables(const QByteArray& wav, const QString& skipMs, const QString& 
 
 // The window, its fake dialogs and a file chosen through "...".
 struct WindowRig {
-    explicit WindowRig(const QByteArray& wav) : folder(wav), window(&dialogs) {
+    explicit WindowRig(const QByteArray& wav) : folder(wav), window(&dialogs)
+    {
         window.show();
         dialogs.fileAnswers.push_back(folder.WavPath());
         window.ChooseImpulseResponse();
     }
 
     // Clicks "Process" with the four answers; returns when the run has ended.
-    void Process(QStringList answers) {
+    void Process(QStringList answers)
+    {
         for (const QString& answer : answers) {
             dialogs.textAnswers.push_back(answer);
         }
         QTest::mouseClick(Control<QPushButton>("Command2"), Qt::LeftButton);
     }
 
-    template <typename T>
-    T* Control(const char* name) {
-        return window.findChild<T*>(QString::fromLatin1(name));
-    }
+    template <typename T> T* Control(const char* name) { return window.findChild<T*>(QString::fromLatin1(name)); }
 
     // Once the first direction-pass window is shown, action runs in the
     // run's next yield to the event loop, as a user's click would.
-    void AtFirstDirectionWindow(std::function<void()> action) {
+    void AtFirstDirectionWindow(std::function<void()> action)
+    {
         auto done = std::make_shared<bool>(false);
         QObject::connect(Control<QLineEdit>("TextBox1"), &QLineEdit::textChanged, &window,
                          [this, done, action](const QString& text) {
@@ -123,7 +128,8 @@ struct WindowRig {
 
     // Once the intensity pass's progress reaches percent, action runs in the
     // run's next yield.
-    void AtIntensityProgress(int percent, std::function<void()> action) {
+    void AtIntensityProgress(int percent, std::function<void()> action)
+    {
         auto done = std::make_shared<bool>(false);
         QObject::connect(Control<QProgressBar>("ProgressBar1"), &QProgressBar::valueChanged, &window,
                          [this, done, action, percent](int value) {
@@ -138,7 +144,8 @@ struct WindowRig {
 
     // Lets a run held by a pause go after WatchdogMs, so a fault fails the
     // test instead of hanging it.
-    void ArmWatchdog() {
+    void ArmWatchdog()
+    {
         QTimer::singleShot(WatchdogMs, &window, [this] {
             if (window.RunUnderWay()) {
                 watchdogFired = true;
@@ -155,7 +162,8 @@ struct WindowRig {
 };
 
 // The colours the strip shows without a marker: white, the two bars, the grid.
-bool IsStripColour(QRgb pixel) {
+bool IsStripColour(QRgb pixel)
+{
     pixel |= 0xff000000u;
     return pixel == 0xffffffffu || pixel == qRgb(48, 32, 32) || pixel == qRgb(0, 0, 255) ||
            pixel == qRgb(128, 128, 128);
@@ -163,7 +171,8 @@ bool IsStripColour(QRgb pixel) {
 
 // The columns of the strip that carry the XOR marker (its colours are a strip
 // colour XOR red); {-1, -1} when there is none.
-std::pair<int, int> MarkerColumns(const DrawingSurface& strip) {
+std::pair<int, int> MarkerColumns(const DrawingSurface& strip)
+{
     int first = -1;
     int last = -1;
     const QImage& image = strip.Image();
@@ -177,9 +186,7 @@ std::pair<int, int> MarkerColumns(const DrawingSurface& strip) {
     return {first, last};
 }
 
-double ProcessCpuMs() {
-    return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
-}
+double ProcessCpuMs() { return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 }  // namespace
 
@@ -203,7 +210,8 @@ private slots:
     void rejectedFileShowsOneWarning();
 };
 
-void RunTest::wholeRunWritesTheBatchCommandsTables() {
+void RunTest::wholeRunWritesTheBatchCommandsTables()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.Process({"0", "300", "5", "0"});
@@ -225,7 +233,8 @@ void RunTest::wholeRunWritesTheBatchCommandsTables() {
     QCOMPARE(rig.folder.Read().reference, skipped.reference);
 }
 
-void RunTest::afterTheRunTheStripHasNoMarkerAndTheMapOnlyItsScale() {
+void RunTest::afterTheRunTheStripHasNoMarkerAndTheMapOnlyItsScale()
+{
     WindowRig rig(PlaneWaveFile());
     rig.Process({"20", "280", "5", "0"});
     QCOMPARE(rig.window.LastRunReport().outcome, RunOutcome::Completed);
@@ -256,7 +265,8 @@ void RunTest::afterTheRunTheStripHasNoMarkerAndTheMapOnlyItsScale() {
     QCOMPARE(rig.Control<QLineEdit>("TextBox1")->text().left(8), QStringLiteral("Azimuth:"));
 }
 
-void RunTest::promptsOfferTheDefaultsThenThePreviousAnswers() {
+void RunTest::promptsOfferTheDefaultsThenThePreviousAnswers()
+{
     WindowRig rig(PlaneWaveFile());
     rig.Process({"20", "300", "10", "2"});
     QCOMPARE(rig.dialogs.prompts.size(), std::size_t{4});
@@ -282,7 +292,8 @@ void RunTest::promptsOfferTheDefaultsThenThePreviousAnswers() {
     QCOMPARE(rig.dialogs.prompts[11].defaultAnswer, QStringLiteral("1"));
 }
 
-void RunTest::cancelledPrompts() {
+void RunTest::cancelledPrompts()
+{
     WindowRig rig(PlaneWaveFile());
     rig.window.State().SkipMs = 40;
     // Cancelling the skip prompt stores 0, and the run goes on.
@@ -304,7 +315,8 @@ void RunTest::cancelledPrompts() {
     QCOMPARE(rig.window.LastRunReport().outcome, RunOutcome::Completed);
 }
 
-void RunTest::pauseHoldsTheRunWithoutUsingTheProcessor() {
+void RunTest::pauseHoldsTheRunWithoutUsingTheProcessor()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     constexpr int PausedMs = 400;
@@ -335,7 +347,8 @@ void RunTest::pauseHoldsTheRunWithoutUsingTheProcessor() {
     QCOMPARE(rig.folder.Read().reference, BatchTables(wav, "0", "300", "5").reference);
 }
 
-void RunTest::jumpWhilePausedComputesTheChosenWindowNext() {
+void RunTest::jumpWhilePausedComputesTheChosenWindowNext()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     std::pair<int, int> markerAfterJump{-2, -2};
@@ -381,7 +394,8 @@ void RunTest::jumpWhilePausedComputesTheChosenWindowNext() {
     QVERIFY(Lines(rig.folder.Read().reference).at(2).startsWith("200,"));
 }
 
-void RunTest::stopDuringTheIntensityPass() {
+void RunTest::stopDuringTheIntensityPass()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.AtIntensityProgress(50, [&] { rig.Click("Image4"); });
@@ -396,7 +410,8 @@ void RunTest::stopDuringTheIntensityPass() {
     QCOMPARE(rig.Control<QProgressBar>("ProgressBar1")->value(), 0);
 }
 
-void RunTest::pauseAndStopBeforeProcessDoNotAffectTheRun() {
+void RunTest::pauseAndStopBeforeProcessDoNotAffectTheRun()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.Click("Image1");
@@ -408,7 +423,8 @@ void RunTest::pauseAndStopBeforeProcessDoNotAffectTheRun() {
     QCOMPARE(rig.folder.Read().reference, BatchTables(wav, "0", "300", "5").reference);
 }
 
-void RunTest::closingDuringTheIntensityPassKeepsCompleteRows() {
+void RunTest::closingDuringTheIntensityPassKeepsCompleteRows()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.AtIntensityProgress(30, [&] { rig.window.close(); });
@@ -430,7 +446,8 @@ void RunTest::closingDuringTheIntensityPassKeepsCompleteRows() {
     QCOMPARE(rig.dialogs.prompts.size(), std::size_t{4});
 }
 
-void RunTest::closingWhilePausedEndsTheRunAtOnce() {
+void RunTest::closingWhilePausedEndsTheRunAtOnce()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.AtFirstDirectionWindow([&] {
@@ -447,7 +464,8 @@ void RunTest::closingWhilePausedEndsTheRunAtOnce() {
     QCOMPARE(Lines(reference), Lines(BatchTables(wav, "0", "300", "5").reference).mid(0, 2));
 }
 
-void RunTest::secondProcessClickDuringARunIsIgnored() {
+void RunTest::secondProcessClickDuringARunIsIgnored()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     rig.AtFirstDirectionWindow([&] { QTest::mouseClick(rig.Control<QPushButton>("Command2"), Qt::LeftButton); });
@@ -460,7 +478,8 @@ void RunTest::secondProcessClickDuringARunIsIgnored() {
     QCOMPARE(rig.folder.Read().reference, batch.reference);
 }
 
-void RunTest::choosingAnotherFileDuringARunKeepsReadingTheFirst() {
+void RunTest::choosingAnotherFileDuringARunKeepsReadingTheFirst()
+{
     const QByteArray wav = PlaneWaveFile();
     WindowRig rig(wav);
     const QString other = rig.folder.WavPath() + QStringLiteral(".other.wav");
@@ -475,7 +494,8 @@ void RunTest::choosingAnotherFileDuringARunKeepsReadingTheFirst() {
     QCOMPARE(rig.folder.Read().reference, BatchTables(wav, "0", "300", "5").reference);
 }
 
-void RunTest::loadingABackgroundDuringARun() {
+void RunTest::loadingABackgroundDuringARun()
+{
     QTemporaryDir pictures;
     QImage panorama(960, 480, QImage::Format_RGB32);
     panorama.fill(qRgb(0, 0, 0));
@@ -498,7 +518,8 @@ void RunTest::loadingABackgroundDuringARun() {
     QCOMPARE(rig.window.DirectionMap().Image(), expected->Image());
 }
 
-void RunTest::rejectedFileShowsOneWarning() {
+void RunTest::rejectedFileShowsOneWarning()
+{
     // Two channels: refused before any row is written.
     QByteArray stereo = PlaneWaveFile();
     stereo[22] = 2;
@@ -507,7 +528,8 @@ void RunTest::rejectedFileShowsOneWarning() {
     QCOMPARE(rig.window.LastRunReport().outcome, RunOutcome::Rejected);
     // The core's message, and the converter's command on a line of its own.
     QCOMPARE(rig.dialogs.warnings.size(), std::size_t{1});
-    QCOMPARE(rig.dialogs.warnings[0].section(QLatin1Char('\n'), 0, 0), QStringLiteral("Sorry, this is not a 4-ch. .WAV file!"));
+    QCOMPARE(rig.dialogs.warnings[0].section(QLatin1Char('\n'), 0, 0),
+             QStringLiteral("Sorry, this is not a 4-ch. .WAV file!"));
     QCOMPARE(rig.dialogs.warnings[0].count(QLatin1Char('\n')), 1);
     QCOMPARE(rig.folder.Read().intensity, QByteArray());
     QVERIFY(!QFile::exists(rig.folder.ReferencePath()));

@@ -25,10 +25,7 @@ namespace {
 // The program answers at once; this only keeps a hung start from hanging the test.
 constexpr int ProcessTimeoutMs = 20000;
 
-QString TextBox(Halvane& window)
-{
-    return window.findChild<QLineEdit*>(QStringLiteral("TextBox1"))->text();
-}
+QString TextBox(Halvane& window) { return window.findChild<QLineEdit*>(QStringLiteral("TextBox1"))->text(); }
 
 // The window as the dialogs leave it: the file through "...", the picture
 // through a click on the map; the warnings they gave.
@@ -116,13 +113,14 @@ void StartupTest::parsing_data()
     QTest::newRow("dots cleaned as the dialog gives paths")
         << QStringList{"halvane", "/data/x/../hall.wav"} << open << "/data/hall.wav" << none << none;
     QTest::newRow("file and picture") << QStringList{"halvane", "/a/hall.wav", "--background", "/a/pano.jpg"} << open
-                                      << "/a/hall.wav" << "/a/pano.jpg" << none;
+                                      << "/a/hall.wav"
+                                      << "/a/pano.jpg" << none;
     QTest::newRow("picture before the file, relative")
         << QStringList{"halvane", "--background", "pano.jpg", "/a/hall.wav"} << open << "/a/hall.wav"
         << here.absoluteFilePath("pano.jpg") << none;
     QTest::newRow("picture given twice: the last counts")
-        << QStringList{"halvane", "--background", "/a/1.jpg", "--background", "/a/2.jpg"} << open << none
-        << "/a/2.jpg" << none;
+        << QStringList{"halvane", "--background", "/a/1.jpg", "--background", "/a/2.jpg"} << open << none << "/a/2.jpg"
+        << none;
     QTest::newRow("file with spaces and umlaut")
         << QStringList{"halvane", "/a/Saal 1 (ö).wav"} << open << "/a/Saal 1 (ö).wav" << none << none;
     QTest::newRow("file named like an option after --")
@@ -134,12 +132,12 @@ void StartupTest::parsing_data()
 
     QTest::newRow("unknown option") << QStringList{"halvane", "--frobnicate"} << usage << none << none
                                     << "halvane: Unknown option 'frobnicate'.";
-    QTest::newRow("unknown short option") << QStringList{"halvane", "-x", "/a/hall.wav"} << usage << none << none
-                                          << "halvane: Unknown option 'x'.";
+    QTest::newRow("unknown short option")
+        << QStringList{"halvane", "-x", "/a/hall.wav"} << usage << none << none << "halvane: Unknown option 'x'.";
     QTest::newRow("two files") << QStringList{"halvane", "/a/1.wav", "/a/2.wav"} << usage << none << none
                                << "halvane: one impulse response at a time (2 files given)";
-    QTest::newRow("picture without its value") << QStringList{"halvane", "/a/hall.wav", "--background"} << usage
-                                               << none << none << "halvane: Missing value after '--background'.";
+    QTest::newRow("picture without its value") << QStringList{"halvane", "/a/hall.wav", "--background"} << usage << none
+                                               << none << "halvane: Missing value after '--background'.";
 }
 
 void StartupTest::parsing()
@@ -189,7 +187,7 @@ void StartupTest::startedWithAFileAsTheDialogChoosesIt()
 {
     QTemporaryDir dir;
     const QString wav = WriteTestFile(dir.filePath(QStringLiteral("Saal 1 (ö).wav")),
-                                  test::MakeBFormatWav(48000, 32, test::PlaneWaveFrames(480, 30, 10, 0.5)));
+                                      test::MakeBFormatWav(48000, 32, test::PlaneWaveFrames(480, 30, 10, 0.5)));
     const CommandLine commandLine = ParseCommandLine({"halvane", wav});
 
     FakeDialogs dialogs;
@@ -229,7 +227,7 @@ void StartupTest::badPictureGetsTheWindowsWarning()
 {
     QTemporaryDir dir;
     const QString wav = WriteTestFile(dir.filePath(QStringLiteral("hall.wav")),
-                                  test::MakeBFormatWav(48000, 32, test::PlaneWaveFrames(480, 30, 10, 0.5)));
+                                      test::MakeBFormatWav(48000, 32, test::PlaneWaveFrames(480, 30, 10, 0.5)));
     const QString text = WriteTestFile(dir.filePath(QStringLiteral("notes.jpg")), "this is text, not a picture\n");
     const QString cut =
         WriteTestFile(dir.filePath(QStringLiteral("cut.jpg")), PlainPanoramaJpeg(qRgb(0, 0, 200)).left(400));

@@ -85,11 +85,25 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
     if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
         for (const std::string& arg : args) {
             if (arg.size() > 1 && arg[0] == '-') {
-                static const char* const kKnown[] = {"--skip", "--display", "--window", "--reflections", "--floor",
-                                                     "--temperature", "--png", "--background", "--help", "-h",
-                                                     "--version", "-j", "--jobs", "--direct-distance",
-                                                     "--direction-window", "--max-diffuseness",
-                                                     "--room-parameters", "--band", "--"};
+                static const char* const kKnown[] = {"--skip",
+                                                     "--display",
+                                                     "--window",
+                                                     "--reflections",
+                                                     "--floor",
+                                                     "--temperature",
+                                                     "--png",
+                                                     "--background",
+                                                     "--help",
+                                                     "-h",
+                                                     "--version",
+                                                     "-j",
+                                                     "--jobs",
+                                                     "--direct-distance",
+                                                     "--direction-window",
+                                                     "--max-diffuseness",
+                                                     "--room-parameters",
+                                                     "--band",
+                                                     "--"};
                 if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
                     return "unknown option " + arg;
                 }
@@ -185,10 +199,12 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
         } else {
             static const int kBands[] = {125, 250, 500, 1000, 2000, 4000};
             double hz = 0;
-            const bool known = ReadWholeNumber(bandText, hz) &&
-                               std::find(std::begin(kBands), std::end(kBands), static_cast<int>(hz)) != std::end(kBands) &&
-                               hz == static_cast<int>(hz);
-            if (!known) return Failure{"--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"" + bandText + "\""};
+            const bool known =
+                ReadWholeNumber(bandText, hz) &&
+                std::find(std::begin(kBands), std::end(kBands), static_cast<int>(hz)) != std::end(kBands) &&
+                hz == static_cast<int>(hz);
+            if (!known)
+                return Failure{"--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"" + bandText + "\""};
             options.bandsHz = {static_cast<int>(hz)};
         }
     }

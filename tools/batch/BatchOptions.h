@@ -16,23 +16,23 @@ namespace halvane {
 //   halvane-batch [...] --room-parameters OUT.csv FILE
 //   halvane-batch [...] --png OUT.png [--background PANORAMA.jpg] FILE
 struct BatchOptions {
-    std::string skipMs = "0";        // the answers as typed, read by the run like a typed answer
+    std::string skipMs = "0";  // the answers as typed, read by the run like a typed answer
     std::string displayMs = "1000";
     std::string windowMs = "5";
     std::vector<std::string> files;
-    unsigned jobs = 1;               // -j: files analysed side by side (default: the processor's cores)
+    unsigned jobs = 1;  // -j: files analysed side by side (default: the processor's cores)
     bool help = false;
     bool version = false;
-    std::string reflectionsPath;         // --reflections: the reflection list of the one FILE
-    double floorDb = 40;                 // --floor: how far below the direct sound a reflection may lie
-    std::optional<double> temperatureC;  // --temperature: air temperature for the speed of sound
+    std::string reflectionsPath;            // --reflections: the reflection list of the one FILE
+    double floorDb = 40;                    // --floor: how far below the direct sound a reflection may lie
+    std::optional<double> temperatureC;     // --temperature: air temperature for the speed of sound
     std::optional<double> directDistanceM;  // --direct-distance: source-receiver distance, for image-source distances
-    double directionWindowMs = 0.5;      // --direction-window: the pseudo-intensity window of each arrival
-    double maxDiffuseness = 0.4;         // --max-diffuseness: above it a peak is diffuse tail, not an arrival
-    std::string roomParametersPath;      // --room-parameters: the ISO 3382-1 parameters of the one FILE
-    std::vector<int> bandsHz;            // --band: the octave bands analysed instead of the broadband response
-    std::string pngPath;                 // --png: the summary picture of the one FILE
-    std::string backgroundPath;          // --background: a JPEG panorama behind the summary's map
+    double directionWindowMs = 0.5;         // --direction-window: the pseudo-intensity window of each arrival
+    double maxDiffuseness = 0.4;            // --max-diffuseness: above it a peak is diffuse tail, not an arrival
+    std::string roomParametersPath;         // --room-parameters: the ISO 3382-1 parameters of the one FILE
+    std::vector<int> bandsHz;               // --band: the octave bands analysed instead of the broadband response
+    std::string pngPath;                    // --png: the summary picture of the one FILE
+    std::string backgroundPath;             // --background: a JPEG panorama behind the summary's map
 };
 
 // Parses argv (without the program name). Fails, saying why, for an unknown

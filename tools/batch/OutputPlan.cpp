@@ -13,7 +13,7 @@ namespace {
 // else the absolute, normalised path with links in its folders resolved.
 std::string Identity(const std::string& path)
 {
-    struct stat info {};
+    struct stat info { };
     if (stat(path.c_str(), &info) == 0) {
         return std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
     }
@@ -46,8 +46,8 @@ std::vector<std::string> CheckOutputPlan(const std::vector<PlannedOutputs>& plan
             if (const auto input = inputs.find(id); input != inputs.end()) {
                 problems[i] = "the " + kind + " " + name + " would replace the input " + input->second;
             } else if (const auto own = mine.find(id); own != mine.end()) {
-                problems[i] = "the " + kind + " " + name + " would replace its " + own->second.kind + " " +
-                              own->second.name;
+                problems[i] =
+                    "the " + kind + " " + name + " would replace its " + own->second.kind + " " + own->second.name;
             } else if (const auto earlier = claimed.find(id); earlier != claimed.end()) {
                 problems[i] = "the " + kind + " " + name + " would replace the " + earlier->second.kind + " " +
                               earlier->second.name + " of " + plan[earlier->second.owner].input;

@@ -55,10 +55,9 @@ std::string PictureProgram()
 
 // Runs the picture program for one analysed file; its own messages go to
 // standard error. False when it could not run or failed.
-bool DrawPicture(const std::string& program, const BatchOptions& options, const std::string& file,
-                 std::string& err)
+bool DrawPicture(const std::string& program, const BatchOptions& options, const std::string& file, std::string& err)
 {
-    std::vector<std::string> args = {program,        "--skip",   options.skipMs, "--display",
+    std::vector<std::string> args = {program,           "--skip",   options.skipMs,  "--display",
                                      options.displayMs, "--window", options.windowMs};
     if (!options.backgroundPath.empty()) args.insert(args.end(), {"--background", options.backgroundPath});
     if (!options.bandsHz.empty()) args.insert(args.end(), {"--band", std::to_string(options.bandsHz.front())});
@@ -84,8 +83,7 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
         return false;
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
@@ -93,7 +91,7 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
 // writes the band's tables beside the input.
 class BandInput final : public InputSource {
 public:
-    BandInput(std::string name, std::vector<std::byte> image) : m_name(std::move(name)), m_image(std::move(image)) {}
+    BandInput(std::string name, std::vector<std::byte> image) : m_name(std::move(name)), m_image(std::move(image)) { }
     Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
     {
         if (path != m_name) return Failure{"it does not exist"};
@@ -122,9 +120,9 @@ void RunTables(const BatchOptions& options, const std::string& file, int bandHz,
         return;
     }
     std::ostringstream out;
-    out << what << ": " << report.intensityRows << " windows analysed (" << report.directionWindows
-        << " displayed), " << report.referenceRows << " reference rows; tables " << report.intensityTablePath
-        << " and " << report.referenceTablePath << "\n";
+    out << what << ": " << report.intensityRows << " windows analysed (" << report.directionWindows << " displayed), "
+        << report.referenceRows << " reference rows; tables " << report.intensityTablePath << " and "
+        << report.referenceTablePath << "\n";
     outcome.out += out.str();
 }
 
@@ -154,8 +152,8 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         RunTables(options, file, 0, disk, outcome);
         if (outcome.failed) return outcome;
     }
-    const bool needsSignal = !options.bandsHz.empty() || !options.reflectionsPath.empty() ||
-                             !options.roomParametersPath.empty();
+    const bool needsSignal =
+        !options.bandsHz.empty() || !options.reflectionsPath.empty() || !options.roomParametersPath.empty();
     if (needsSignal) {
         auto opened = disk.Open(file);
         if (!opened) {

@@ -20,12 +20,18 @@ std::string Fixed(double value, int decimals)
 std::string Where(const DirectSoundReading& reading)
 {
     switch (reading.placement) {
-    case Placement::Front: return "from the front";
-    case Placement::Side: return "from the side";
-    case Placement::Behind: return "from behind";
-    case Placement::Below: return "from well below the horizon";
-    case Placement::Overhead: return "from nearly overhead";
-    case Placement::Nowhere: break;
+    case Placement::Front:
+        return "from the front";
+    case Placement::Side:
+        return "from the side";
+    case Placement::Behind:
+        return "from behind";
+    case Placement::Below:
+        return "from well below the horizon";
+    case Placement::Overhead:
+        return "from nearly overhead";
+    case Placement::Nowhere:
+        break;
     }
     return "without a direction";
 }
@@ -104,7 +110,8 @@ std::vector<std::string> ConventionWarnings(const ConventionVerdict& verdict, bo
         warnings.push_back(DirectSoundAt(used) + " has no direction (no intensity): check the channels");
         break;
     case Placement::Front:
-    case Placement::Side: break;
+    case Placement::Side:
+        break;
     }
     if (!used.planeWave)
         warnings.push_back(DirectSoundAt(used) + " has an energy ratio (X^2 + Y^2 + Z^2) / W^2 of " +

@@ -1,10 +1,10 @@
 #include "convert/ConvertCommand.h"
 
 #include "analysis/ConventionCheck.h"
+#include "bformat/FileIdentity.h"
 #include "bformat/WavWriter.h"
 #include "convert/ConventionReport.h"
 #include "convert/SoundFileReader.h"
-#include "bformat/FileIdentity.h"
 #include "report/ReplacingFile.h"
 
 #include <string>
@@ -17,7 +17,7 @@ constexpr std::size_t kFramesPerBlock = 4096;
 
 class Messages {
 public:
-    explicit Messages(std::ostream& err) : m_err(err) {}
+    explicit Messages(std::ostream& err) : m_err(err) { }
     int Fail(const std::string& text)
     {
         m_err << "halvane-convert: " << text << "\n";
@@ -46,8 +46,8 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
                              " channels; a first-order B-format file has 4");
     if (info.frameCount <= 0) return messages.Fail(inName + " holds no sample frames");
     if (info.sampleRateHz == 0) return messages.Fail(inName + " has no valid sample rate");
-    if (const WavWriteResult fits = CheckFloatWav(info.sampleRateHz, kBFormatChannels,
-                                                  static_cast<std::uint64_t>(info.frameCount));
+    if (const WavWriteResult fits =
+            CheckFloatWav(info.sampleRateHz, kBFormatChannels, static_cast<std::uint64_t>(info.frameCount));
         !fits.ok)
         return messages.Fail(inName + ": " + fits.message + " (" + std::to_string(info.frameCount) + " frames)");
     if (IdentityOfName(options.output.string()) == reader.Identity())

@@ -41,7 +41,7 @@ std::string SoundFileReader::Open(const std::filesystem::path& path)
         if (errno == ENOENT) return "does not exist";
         return std::string("cannot be opened: ") + std::strerror(errno);
     }
-    struct stat status {};
+    struct stat status { };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
         return "is not a regular file (a folder, FIFO or device)";

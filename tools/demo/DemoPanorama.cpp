@@ -19,13 +19,20 @@ constexpr double kGridStepDeg = 30.0;
 QColor BaseColour(Surface surface)
 {
     switch (surface) {
-    case Surface::FrontWall: return QColor(214, 196, 160);
-    case Surface::BackWall: return QColor(170, 186, 204);
-    case Surface::LeftWall: return QColor(182, 204, 172);
-    case Surface::RightWall: return QColor(214, 176, 170);
-    case Surface::Floor: return QColor(150, 110, 72);
-    case Surface::Ceiling: return QColor(226, 226, 220);
-    case Surface::None: break;
+    case Surface::FrontWall:
+        return QColor(214, 196, 160);
+    case Surface::BackWall:
+        return QColor(170, 186, 204);
+    case Surface::LeftWall:
+        return QColor(182, 204, 172);
+    case Surface::RightWall:
+        return QColor(214, 176, 170);
+    case Surface::Floor:
+        return QColor(150, 110, 72);
+    case Surface::Ceiling:
+        return QColor(226, 226, 220);
+    case Surface::None:
+        break;
     }
     return QColor(0, 0, 0);
 }
@@ -35,10 +42,13 @@ std::array<double, 2> InPlane(Surface surface, double x, double y, double z)
 {
     switch (surface) {
     case Surface::FrontWall:
-    case Surface::BackWall: return {y, z};
+    case Surface::BackWall:
+        return {y, z};
     case Surface::LeftWall:
-    case Surface::RightWall: return {x, z};
-    default: return {x, y};
+    case Surface::RightWall:
+        return {x, z};
+    default:
+        return {x, y};
     }
 }
 
@@ -94,8 +104,10 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
     for (int yPx = 0; yPx < kPanoramaHeightPx; ++yPx) {
         for (int xPx = 0; xPx < kPanoramaWidthPx; ++xPx) {
             const PixelHit& hit = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + xPx];
-            const PixelHit& right = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + (xPx + 1) % kPanoramaWidthPx];
-            const PixelHit& below = hits[static_cast<std::size_t>(std::min(yPx + 1, kPanoramaHeightPx - 1)) * kPanoramaWidthPx + xPx];
+            const PixelHit& right =
+                hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + (xPx + 1) % kPanoramaWidthPx];
+            const PixelHit& below =
+                hits[static_cast<std::size_t>(std::min(yPx + 1, kPanoramaHeightPx - 1)) * kPanoramaWidthPx + xPx];
             QColor colour = BaseColour(hit.surface);
             // Nearer surfaces a little brighter, so depth reads at a glance.
             const double shade = std::clamp(1.15 - hit.distanceM / 60.0, 0.65, 1.1);
@@ -141,9 +153,8 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
         double azimuthDeg;
         double elevationDeg;
     };
-    const Label labels[] = {{Surface::FrontWall, -10, 12}, {Surface::BackWall, 150, 12},
-                            {Surface::LeftWall, 115, 12},  {Surface::RightWall, -115, 12},
-                            {Surface::Floor, -90, -50},    {Surface::Ceiling, -90, 50}};
+    const Label labels[] = {{Surface::FrontWall, -10, 12},  {Surface::BackWall, 150, 12}, {Surface::LeftWall, 115, 12},
+                            {Surface::RightWall, -115, 12}, {Surface::Floor, -90, -50},   {Surface::Ceiling, -90, 50}};
     QFont nameFont = font;
     nameFont.setPixelSize(15);
     nameFont.setBold(true);

@@ -35,7 +35,7 @@ constexpr std::uint64_t kTailSeed = 0x48616C76616E6521ULL;
 // standard library's distributions.
 class SplitMix64 {
 public:
-    explicit SplitMix64(std::uint64_t seed) : m_state(seed) {}
+    explicit SplitMix64(std::uint64_t seed) : m_state(seed) { }
     std::uint64_t Next()
     {
         std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
@@ -106,14 +106,13 @@ std::vector<Arrival> DemoArrivals(const DemoRoom& room)
     arrivals.push_back(MakeArrival(room, "front wall", Surface::FrontWall, {2 * room.lengthM - s.xM, s.yM, s.zM},
                                    kWallReflection, r0));
     arrivals.push_back(MakeArrival(room, "back wall", Surface::BackWall, {-s.xM, s.yM, s.zM}, kWallReflection, r0));
-    arrivals.push_back(MakeArrival(room, "left wall", Surface::LeftWall, {s.xM, 2 * room.widthM - s.yM, s.zM},
-                                   kWallReflection, r0));
+    arrivals.push_back(
+        MakeArrival(room, "left wall", Surface::LeftWall, {s.xM, 2 * room.widthM - s.yM, s.zM}, kWallReflection, r0));
     arrivals.push_back(MakeArrival(room, "right wall", Surface::RightWall, {s.xM, -s.yM, s.zM}, kWallReflection, r0));
     arrivals.push_back(MakeArrival(room, "floor", Surface::Floor, {s.xM, s.yM, -s.zM}, kFloorReflection, r0));
-    arrivals.push_back(MakeArrival(room, "ceiling", Surface::Ceiling, {s.xM, s.yM, 2 * room.heightM - s.zM},
-                                   kCeilingReflection, r0));
-    std::sort(arrivals.begin(), arrivals.end(),
-              [](const Arrival& a, const Arrival& b) { return a.timeMs < b.timeMs; });
+    arrivals.push_back(
+        MakeArrival(room, "ceiling", Surface::Ceiling, {s.xM, s.yM, 2 * room.heightM - s.zM}, kCeilingReflection, r0));
+    std::sort(arrivals.begin(), arrivals.end(), [](const Arrival& a, const Arrival& b) { return a.timeMs < b.timeMs; });
     return arrivals;
 }
 
@@ -147,7 +146,8 @@ std::vector<float> RenderDemoImpulseResponse(const DemoRoom& room)
         const double sinceStartMs = static_cast<double>(n) / samplesPerMs - startMs;
         if (sinceStartMs <= 0) continue;
         const double rise = std::min(1.0, sinceStartMs / kTailRiseMs);
-        const double envelope = room.directPeak * kTailLevelReDirect * rise * rise * std::exp(-decayPerMs * sinceStartMs);
+        const double envelope =
+            room.directPeak * kTailLevelReDirect * rise * rise * std::exp(-decayPerMs * sinceStartMs);
         const double s = envelope * random.Bell();
         const double sinElevation = 2.0 * random.Uniform() - 1.0;
         const double azimuthRad = (2.0 * random.Uniform() - 1.0) * std::numbers::pi;
@@ -192,13 +192,20 @@ Surface SurfaceInDirection(const DemoRoom& room, double azimuthDeg, double eleva
 std::string SurfaceName(Surface surface)
 {
     switch (surface) {
-    case Surface::FrontWall: return "front wall";
-    case Surface::BackWall: return "back wall";
-    case Surface::LeftWall: return "left wall";
-    case Surface::RightWall: return "right wall";
-    case Surface::Floor: return "floor";
-    case Surface::Ceiling: return "ceiling";
-    case Surface::None: break;
+    case Surface::FrontWall:
+        return "front wall";
+    case Surface::BackWall:
+        return "back wall";
+    case Surface::LeftWall:
+        return "left wall";
+    case Surface::RightWall:
+        return "right wall";
+    case Surface::Floor:
+        return "floor";
+    case Surface::Ceiling:
+        return "ceiling";
+    case Surface::None:
+        break;
     }
     return "";
 }

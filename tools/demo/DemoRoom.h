@@ -35,14 +35,14 @@ struct DemoRoom {
 
 /// One sound arrival at the microphone: the direct sound or a reflection off one surface.
 struct Arrival {
-    std::string name;           // "direct", "floor", "left wall", ...
+    std::string name;                 // "direct", "floor", "left wall", ...
     Surface surface = Surface::None;  // the reflecting surface; None for the direct sound
-    double timeMs = 0;          // from the start of the file (the source fires at 0)
+    double timeMs = 0;                // from the start of the file (the source fires at 0)
     double azimuthDeg = 0;
     double elevationDeg = 0;
-    double levelDb = 0;         // amplitude re the direct sound, 20 log10
-    double amplitude = 0;       // peak of its pulse in W
-    double pathM = 0;           // length of the sound path
+    double levelDb = 0;    // amplitude re the direct sound, 20 log10
+    double amplitude = 0;  // peak of its pulse in W
+    double pathM = 0;      // length of the sound path
 };
 
 inline constexpr std::uint32_t kDemoSampleRateHz = 48000;

@@ -70,9 +70,9 @@ int main(int argc, char** argv)
 
     const fs::path wavPath = folder / "demo-room.wav";
     std::ostringstream wav;
-    std::string wavFailure = halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz,
-                                                    halvane::demo::kDemoChannelCount, samples)
-                                 .message;
+    std::string wavFailure =
+        halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
+            .message;
     if (wavFailure.empty()) wavFailure = halvane::WriteReplacing(wavPath.string(), wav.str()).Message();
     if (!wavFailure.empty()) {
         std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";

@@ -45,8 +45,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         // The arrival and band options are taken and, so far, not drawn.
-        const bool ignored = arg == "--floor" || arg == "--direction-window" || arg == "--max-diffuseness" ||
-                             arg == "--band";
+        const bool ignored =
+            arg == "--floor" || arg == "--direction-window" || arg == "--max-diffuseness" || arg == "--band";
         if (ignored && i + 1 < argc) {
             ++i;
             continue;
@@ -55,10 +55,14 @@ int main(int argc, char** argv)
         const bool takesValue = arg == "--skip" || arg == "--display" || arg == "--window" || arg == "--background";
         if (takesValue && i + 1 < argc) {
             const std::string value = argv[++i];
-            if (arg == "--skip") answers[0] = value;
-            else if (arg == "--display") answers[1] = value;
-            else if (arg == "--window") answers[2] = value;
-            else background = value;
+            if (arg == "--skip")
+                answers[0] = value;
+            else if (arg == "--display")
+                answers[1] = value;
+            else if (arg == "--window")
+                answers[2] = value;
+            else
+                background = value;
         } else if (arg == "--") {
             files.insert(files.end(), argv + i + 1, argv + argc);
             break;
