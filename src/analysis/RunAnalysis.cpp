@@ -98,6 +98,37 @@ std::optional<std::string> CheckFrameLayout(const WavHeader& header)
     return std::nullopt;
 }
 
+// The sums of the direction pass's windows, a batch ahead: consecutive
+// windows are summed side by side (FrameAccumulator::Windows, bit for bit the
+// sums of one window at a time), while the pass still steps, draws and waits
+// window by window. A jump to a window outside the batch starts a new batch
+// there.
+class SumsAhead {
+public:
+    SumsAhead(const FrameAccumulator& frames, double lastWindow) : m_frames(frames), m_last(lastWindow) { }
+
+    const WindowSums& Sums(double windowIndex)
+    {
+        if (m_next >= m_indices.size() || m_indices[m_next] != windowIndex) {
+            m_indices.clear();
+            for (double w = windowIndex; w <= m_last && m_indices.size() < kBatch; w += 1) m_indices.push_back(w);
+            if (m_indices.empty()) m_indices.push_back(windowIndex);
+            m_sums.resize(m_indices.size());
+            m_frames.Windows(m_indices, m_sums);
+            m_next = 0;
+        }
+        return m_sums[m_next++];
+    }
+
+private:
+    static constexpr std::size_t kBatch = 64;
+    const FrameAccumulator& m_frames;
+    double m_last;
+    std::vector<double> m_indices;
+    std::vector<WindowSums> m_sums;
+    std::size_t m_next = 0;
+};
+
 class Run {
 public:
     Run(SharedState& state, RunDialogue& dialogue, InputSource& input, TableStorage& tables, RunDisplay& display,
@@ -113,7 +144,7 @@ private:
     bool AskParameters();
     bool IntensityPass();
     bool DirectionPass();
-    void DirectionWindow(double windowIndex, const FrameAccumulator& frames, DirectionQuantities& q);
+    void DirectionWindow(double windowIndex, const WindowSums& sums, DirectionQuantities& q);
     bool WindowWait(double timeMs);
     RunReport Refuse(const std::string& message);
     RunReport End(RunOutcome outcome);
@@ -318,10 +349,11 @@ bool Run::DirectionPass()
 {
     const FrameAccumulator frames(m_input->Bytes(), m_header, m_samplesPerWindow);
     const double last = static_cast<double>(m_displayWindowCount) - 1;
+    SumsAhead ahead(frames, last);
     double windowIndex = m_firstWindow;
     while (windowIndex <= last) {
         DirectionQuantities q;
-        DirectionWindow(windowIndex, frames, q);
+        DirectionWindow(windowIndex, ahead.Sums(windowIndex), q);
         if (!WindowWait(q.TimeMs)) return false;
         if (q.onMap) m_display.ClearDirection(q.view, m_s.SkipMs, m_s.DisplayWindowMs);
         m_display.WindowMarker(q.TimeMs, m_s.AveragingWindowMs);
@@ -336,10 +368,10 @@ bool Run::DirectionPass()
     return false;
 }
 
-void Run::DirectionWindow(double windowIndex, const FrameAccumulator& frames, DirectionQuantities& q)
+void Run::DirectionWindow(double windowIndex, const WindowSums& sums, DirectionQuantities& q)
 {
     const double timeMs = m_s.AveragingWindowMs * windowIndex;
-    q = ComputeDirection(frames.Window(windowIndex), timeMs);
+    q = ComputeDirection(sums, timeMs);
     ++m_report.directionWindows;
     m_observer.DirectionComputed(windowIndex, q);
     m_display.WindowMarker(timeMs, m_s.AveragingWindowMs);
