@@ -191,6 +191,33 @@ TEST(ConvertCommand, AFifoAsInputIsRefusedWithoutWaitingForAWriter)
     EXPECT_NE(run.err.find("pipe.wav is not a regular file"), std::string::npos) << run.err;
 }
 
+TEST(ConvertCommand, AnRf64FileWhoseSizeFieldIsShortOfItsDataIsConvertedWithAWarning)
+{
+    ScratchFolder scratch("convert-rf64-short");
+    const auto in = scratch.Path() / "long.wav";
+    std::vector<double> samples(4 * 480000, 0.0);  // 10 s of 16-bit frames: 3.84 MB of data
+    for (int n = 0; n < 24; ++n) samples[4 * (480 + n)] = 0.5;
+    ASSERT_EQ(WriteSoundFile(in, SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 4, 48000, samples), "");
+    // The ds64 chunk's data size (bytes 29-36) says a tenth of what is there.
+    std::fstream file(in, std::ios::in | std::ios::out | std::ios::binary);
+    char id[4];
+    file.seekg(12);
+    file.read(id, 4);
+    ASSERT_EQ(std::string(id, 4), "ds64");
+    const std::uint64_t shortSize = 48000ull * 8;
+    file.seekp(28);
+    for (int i = 0; i < 8; ++i) file.put(static_cast<char>((shortSize >> (8 * i)) & 0xFF));
+    file.close();
+
+    const auto run = Convert({in.string(), (scratch.Path() / "out.wav").string()}, scratch.Path());
+    EXPECT_EQ(run.exitStatus, 0) << run.err;
+    EXPECT_NE(run.err.find("bytes more than its header's 48000 frames take"), std::string::npos) << run.err;
+    const auto plain = scratch.Path() / "plain.wav";
+    ASSERT_EQ(WriteSoundFile(plain, SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 4, 48000, samples), "");
+    const auto honest = Convert({plain.string(), (scratch.Path() / "out2.wav").string()}, scratch.Path());
+    EXPECT_EQ(honest.err.find("bytes more than"), std::string::npos) << honest.err;
+}
+
 TEST(ConvertCommand, HintsAtFumaForFilesMarkedAsBFormatReadInAmbixOrder)
 {
     ScratchFolder scratch("convert-amb");

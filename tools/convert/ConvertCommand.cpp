@@ -46,6 +46,14 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
                              " channels; a first-order B-format file has 4");
     if (info.frameCount <= 0) return messages.Fail(inName + " holds no sample frames");
     if (info.sampleRateHz == 0) return messages.Fail(inName + " has no valid sample rate");
+    // Headers and metadata take kilobytes; far more left over is sample data
+    // that the header's size does not count, and that would be lost unsaid.
+    constexpr std::int64_t kMetadataBytes = 1 << 20;
+    if (info.unexplainedBytes > kMetadataBytes) {
+        messages.Warn(inName + " holds " + std::to_string(info.unexplainedBytes) + " bytes more than its header's " +
+                      std::to_string(info.frameCount) +
+                      " frames take; only those frames are converted (is the data size in its header short?)");
+    }
     if (const WavWriteResult fits =
             CheckFloatWav(info.sampleRateHz, kBFormatChannels, static_cast<std::uint64_t>(info.frameCount));
         !fits.ok)

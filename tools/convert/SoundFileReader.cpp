@@ -6,6 +6,7 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +24,27 @@ std::string FormatName(int format)
         name += info.name;
     }
     return name.empty() ? "unknown format" : name;
+}
+
+// Bytes a sample takes in an uncompressed sub-format; 0 for a compressed or unknown one.
+int UncompressedSampleBytes(int format)
+{
+    switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+        return 1;
+    case SF_FORMAT_PCM_16:
+        return 2;
+    case SF_FORMAT_PCM_24:
+        return 3;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT:
+        return 4;
+    case SF_FORMAT_DOUBLE:
+        return 8;
+    default:
+        return 0;
+    }
 }
 
 }  // namespace
@@ -61,6 +83,10 @@ std::string SoundFileReader::Open(const std::filesystem::path& path)
     m_info.frameCount = info.frames;
     m_info.formatName = FormatName(info.format);
     m_info.markedAsBFormat = sf_command(m_file, SFC_WAVEX_GET_AMBISONIC, nullptr, 0) == SF_AMBISONIC_B_FORMAT;
+    if (const int sampleBytes = UncompressedSampleBytes(info.format); sampleBytes > 0 && info.channels > 0) {
+        const std::int64_t dataBytes = static_cast<std::int64_t>(info.frames) * info.channels * sampleBytes;
+        m_info.unexplainedBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(status.st_size) - dataBytes);
+    }
     return {};
 }
 

@@ -23,6 +23,11 @@ struct SoundFileInfo {
     std::int64_t frameCount = 0;   // as the header gives it
     std::string formatName;        // e.g. "WAV (Microsoft), Signed 24 bit PCM"
     bool markedAsBFormat = false;  // the Ambisonic B-format sub-format of .amb files
+    // Bytes of the file beyond what its header and its frames take, for an
+    // uncompressed format (0 for a compressed one): a header whose size
+    // field is short of the data present (an RF64 ds64 chunk, say) leaves
+    // megabytes here that would never be converted.
+    std::int64_t unexplainedBytes = 0;
 };
 
 class SoundFileReader {
