@@ -33,7 +33,7 @@ Result<std::vector<std::byte>> BandFilteredImage(std::span<const std::byte> imag
     std::ostringstream file;
     const auto written =
         WriteFloatWav(file, static_cast<std::uint32_t>(signal->SampleRateHz), 4, std::span<const float>(interleaved));
-    if (!written.ok) return Failure{"Sorry, the band-filtered response cannot be made: " + written.message + "!"};
+    if (!written.Ok()) return Failure{"Sorry, the band-filtered response cannot be made: " + written.Message() + "!"};
     const std::string bytes = file.str();
     const auto* first = reinterpret_cast<const std::byte*>(bytes.data());
     return std::vector<std::byte>(first, first + bytes.size());

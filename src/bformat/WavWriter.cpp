@@ -99,12 +99,12 @@ void WriteSamples(std::ostream& out, std::span<const float> interleaved, std::st
 
 WavWriteResult CheckFloatWav(std::uint32_t sampleRateHz, int channelCount, std::uint64_t frameCount)
 {
-    if (channelCount <= 0 || channelCount > 0xFFFF) return {false, "the channel count must be 1 to 65535"};
-    if (sampleRateHz == 0) return {false, "the sample rate must be above 0"};
+    if (channelCount <= 0 || channelCount > 0xFFFF) return Failure{"the channel count must be 1 to 65535"};
+    if (sampleRateHz == 0) return Failure{"the sample rate must be above 0"};
     const std::uint64_t blockAlign = kBytesPerSample * static_cast<std::uint64_t>(channelCount);
     if (blockAlign > 0xFFFF || sampleRateHz * blockAlign > 0xFFFFFFFF ||
         frameCount > kMaxFloatWavDataBytes / blockAlign)
-        return {false, "the result would be too large for a WAV file"};
+        return Failure{"the result would be too large for a WAV file"};
     return {};
 }
 
@@ -113,9 +113,9 @@ WavWriteResult WriteFloatWav(std::ostream& out, std::uint32_t sampleRateHz, int 
 {
     if (channelCount <= 0) return CheckFloatWav(sampleRateHz, channelCount, 0);
     const auto channels = static_cast<std::size_t>(channelCount);
-    if (interleaved.size() % channels != 0) return {false, "the samples are not a whole number of frames"};
+    if (interleaved.size() % channels != 0) return Failure{"the samples are not a whole number of frames"};
     const std::size_t frameCount = interleaved.size() / channels;
-    if (WavWriteResult check = CheckFloatWav(sampleRateHz, channelCount, frameCount); !check.ok) return check;
+    if (WavWriteResult check = CheckFloatWav(sampleRateHz, channelCount, frameCount); !check.Ok()) return check;
 
     std::vector<float> peakValue(channels, 0.0f);
     std::vector<std::uint32_t> peakFrame(channels, 0);
@@ -125,7 +125,7 @@ WavWriteResult WriteFloatWav(std::ostream& out, std::uint32_t sampleRateHz, int 
     std::string block;
     WriteSamples(out, interleaved, block);
     out.flush();
-    if (!out) return {false, "writing the file failed"};
+    if (!out) return Failure{"writing the file failed"};
     return {};
 }
 
@@ -136,15 +136,16 @@ FloatWavWriter::FloatWavWriter(std::ostream& out, std::uint32_t sampleRateHz, in
 
 WavWriteResult FloatWavWriter::Fail(std::string message)
 {
-    m_status = {false, std::move(message)};
+    m_status = Failure{std::move(message)};
     return m_status;
 }
 
 WavWriteResult FloatWavWriter::Begin()
 {
-    if (!m_status.ok) return m_status;
+    if (!m_status.Ok()) return m_status;
     if (m_begun) return Fail("the header was already written");
-    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, 0); !check.ok) return Fail(check.message);
+    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, 0); !check.Ok())
+        return Fail(check.Message());
     m_headerStart = m_out.tellp();
     if (m_headerStart == std::streampos(-1)) return Fail("the output cannot be rewound to complete its header");
     const auto channels = static_cast<std::size_t>(m_channelCount);
@@ -159,13 +160,13 @@ WavWriteResult FloatWavWriter::Begin()
 
 WavWriteResult FloatWavWriter::Write(std::span<const float> interleaved)
 {
-    if (!m_status.ok) return m_status;
+    if (!m_status.Ok()) return m_status;
     if (!m_begun) return Fail("frames were written before the header");
     const auto channels = static_cast<std::size_t>(m_channelCount);
     if (interleaved.size() % channels != 0) return Fail("the samples are not a whole number of frames");
     const std::uint64_t frames = interleaved.size() / channels;
-    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, m_frameCount + frames); !check.ok)
-        return Fail(check.message);
+    if (WavWriteResult check = CheckFloatWav(m_sampleRateHz, m_channelCount, m_frameCount + frames); !check.Ok())
+        return Fail(check.Message());
     TrackPeaks(interleaved, channels, m_frameCount, m_peakValue, m_peakFrame);
     WriteSamples(m_out, interleaved, m_block);
     m_frameCount += frames;
@@ -175,7 +176,7 @@ WavWriteResult FloatWavWriter::Write(std::span<const float> interleaved)
 
 WavWriteResult FloatWavWriter::Finish()
 {
-    if (!m_status.ok) return m_status;
+    if (!m_status.Ok()) return m_status;
     if (!m_begun) return Fail("the file was finished before its header was written");
     const std::string header =
         Header(m_sampleRateHz, static_cast<std::size_t>(m_channelCount), m_frameCount, m_peakValue, m_peakFrame);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "bformat/Result.h"
+
 namespace halvane {
 
 /// Offset (0-based) of the data chunk header in a four-channel file of this layout.
@@ -24,10 +26,8 @@ inline constexpr std::uint64_t kFourChannelDataHeaderOffset = 96;
 /// 32-bit number, so it stays below 2^31 with room for the header.
 inline constexpr std::uint64_t kMaxFloatWavDataBytes = 0x7FFFFFFF - 4096;
 
-struct WavWriteResult {
-    bool ok = true;
-    std::string message;  // why nothing or not everything was written, when !ok
-};
+// Written, or why nothing or not everything was.
+using WavWriteResult = Result<>;
 
 /// Whether a file of frameCount frames of channelCount channels at sampleRateHz fits the layout:
 /// refuses a channel count outside 1..65535, a sample rate of 0, and data above

@@ -48,7 +48,7 @@ TEST(BatchOnDemo, ReferenceTableFindsEveryArrival)
         std::ofstream out(wav, std::ios::binary);
         ASSERT_TRUE(WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
                                   demo::RenderDemoImpulseResponse(demo::DemoRoom{}))
-                        .ok);
+                        .Ok());
     }
     const auto run = RunCommand(HALVANE_BATCH_COMMAND, {wav.string()}, scratch.Path());
     ASSERT_EQ(run.exitStatus, 0) << run.err;

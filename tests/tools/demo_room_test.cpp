@@ -36,7 +36,7 @@ std::string DemoWavBytes()
     std::ostringstream out;
     const auto result = WriteFloatWav(out, demo::kDemoSampleRateHz, demo::kDemoChannelCount,
                                       demo::RenderDemoImpulseResponse(DemoRoom{}));
-    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.Ok()) << result.Message();
     return out.str();
 }
 

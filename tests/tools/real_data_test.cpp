@@ -42,7 +42,7 @@ TEST(RealData, EveryFileIsFoundInItsConventionAndConvertsWithoutAWarning)
     for (const auto& file : kFiles) {
         SCOPED_TRACE(file.name);
         convert::SoundFileReader reader;
-        ASSERT_EQ(reader.Open(RealPath(file.name)), "");
+        ASSERT_TRUE(reader.Open(RealPath(file.name)));
         EXPECT_EQ(reader.Info().frameCount, file.frames);
         ConventionCheck check(reader.Info().sampleRateHz);
         std::vector<double> block(4 * 4096);

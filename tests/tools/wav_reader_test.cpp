@@ -45,13 +45,13 @@ TEST(WavReaderLayouts, ReadsInBlocksAndAgainAfterRewinding)
     ASSERT_EQ(WriteSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 4, 96000, samples), "");
 
     SoundFileReader reader;
-    ASSERT_EQ(reader.Open(path), "");
+    ASSERT_TRUE(reader.Open(path));
     EXPECT_EQ(reader.Info().channelCount, 4);
     EXPECT_EQ(reader.Info().sampleRateHz, 96000u);
     EXPECT_EQ(reader.Info().frameCount, 1000);
     EXPECT_EQ(reader.Info().formatName, "WAV (Microsoft), Signed 24 bit PCM");
     EXPECT_EQ(ReadAllInBlocks(reader, 300), samples);
-    ASSERT_EQ(reader.Rewind(), "");
+    ASSERT_TRUE(reader.Rewind());
     EXPECT_EQ(ReadAllInBlocks(reader, 4096), samples);
     EXPECT_EQ(reader.Identity(), IdentityOfName(path.string()));
 }
@@ -77,7 +77,7 @@ TEST(WavReaderLayouts, NamesTheFormatAndMarksBFormatFiles)
         const auto path = scratch.Path() / "ir";
         ASSERT_EQ(WriteSoundFile(path, c.format, 4, 48000, {0.5, -0.25, 0.125, -0.0625}, c.markBFormat), "");
         SoundFileReader reader;
-        ASSERT_EQ(reader.Open(path), "");
+        ASSERT_TRUE(reader.Open(path));
         EXPECT_EQ(reader.Info().formatName, c.formatName);
         EXPECT_EQ(reader.Info().markedAsBFormat, c.markBFormat);
         std::vector<double> frame(4);
@@ -108,7 +108,7 @@ TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
         const auto path = scratch.Path() / "in.wav";
         std::ofstream(path, std::ios::binary) << c.bytes;
         SoundFileReader reader;
-        const std::string failure = reader.Open(path);
+        const std::string failure = reader.Open(path).Message();
         EXPECT_EQ(failure.rfind("cannot be read as audio: ", 0), 0u) << failure;
     }
     struct NameCase {
@@ -124,7 +124,7 @@ TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
     for (const auto& c : names) {
         SCOPED_TRACE(c.name);
         SoundFileReader reader;
-        EXPECT_EQ(reader.Open(c.path), c.failure);
+        EXPECT_EQ(reader.Open(c.path).Message(), c.failure);
     }
 }
 

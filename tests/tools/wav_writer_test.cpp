@@ -27,7 +27,7 @@ std::string Written(const std::vector<float>& samples, std::uint32_t rateHz = 48
 {
     std::ostringstream out;
     const auto result = WriteFloatWav(out, rateHz, channels, samples);
-    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.Ok()) << result.Message();
     return out.str();
 }
 
@@ -36,11 +36,12 @@ std::string WrittenInBlocks(const std::vector<float>& samples, std::size_t block
 {
     std::ostringstream out;
     FloatWavWriter writer(out, 48000, channels);
-    EXPECT_TRUE(writer.Begin().ok);
+    EXPECT_TRUE(writer.Begin().Ok());
     const std::size_t step = blockFrames * static_cast<std::size_t>(channels);
     for (std::size_t at = 0; at < samples.size(); at += step)
-        EXPECT_TRUE(writer.Write(std::span<const float>(samples).subspan(at, std::min(step, samples.size() - at))).ok);
-    EXPECT_TRUE(writer.Finish().ok);
+        EXPECT_TRUE(
+            writer.Write(std::span<const float>(samples).subspan(at, std::min(step, samples.size() - at))).Ok());
+    EXPECT_TRUE(writer.Finish().Ok());
     return out.str();
 }
 
@@ -135,20 +136,20 @@ TEST(WavWriter, RefusesWhatCannotBeAFile)
         SCOPED_TRACE(c.name);
         std::ostringstream out;
         const auto result = WriteFloatWav(out, c.rateHz, c.channels, c.samples);
-        EXPECT_FALSE(result.ok);
-        EXPECT_FALSE(result.message.empty());
+        EXPECT_FALSE(result.Ok());
+        EXPECT_FALSE(result.Message().empty());
         EXPECT_TRUE(out.str().empty());
     }
     // The size limit, checked before anything is written.
     const std::uint64_t mostFrames = kMaxFloatWavDataBytes / 16;
-    EXPECT_TRUE(CheckFloatWav(48000, 4, mostFrames).ok);
-    EXPECT_FALSE(CheckFloatWav(48000, 4, mostFrames + 1).ok);
-    EXPECT_FALSE(CheckFloatWav(48000, 70000, 1).ok);
+    EXPECT_TRUE(CheckFloatWav(48000, 4, mostFrames).Ok());
+    EXPECT_FALSE(CheckFloatWav(48000, 4, mostFrames + 1).Ok());
+    EXPECT_FALSE(CheckFloatWav(48000, 70000, 1).Ok());
 
     std::ostringstream out;
     FloatWavWriter writer(out, 48000, 4);
-    EXPECT_FALSE(writer.Write(kThreeFrames).ok) << "frames before the header";
-    EXPECT_FALSE(writer.Begin().ok) << "a failure stays";
+    EXPECT_FALSE(writer.Write(kThreeFrames).Ok()) << "frames before the header";
+    EXPECT_FALSE(writer.Begin().Ok()) << "a failure stays";
 }
 
 // A stream that accepts a few bytes and then fails, like a full disk; it cannot seek either.
@@ -170,14 +171,14 @@ TEST(WavWriter, ReportsAStreamThatFailsWhileWriting)
 {
     FullDisk disk;
     std::ostream out(&disk);
-    EXPECT_FALSE(WriteFloatWav(out, 48000, 4, kThreeFrames).ok);
+    EXPECT_FALSE(WriteFloatWav(out, 48000, 4, kThreeFrames).Ok());
 
     FullDisk unseekable;
     std::ostream stream(&unseekable);
     FloatWavWriter writer(stream, 48000, 4);
     const auto begun = writer.Begin();
-    EXPECT_FALSE(begun.ok);
-    EXPECT_NE(begun.message.find("rewound"), std::string::npos) << begun.message;
+    EXPECT_FALSE(begun.Ok());
+    EXPECT_NE(begun.Message().find("rewound"), std::string::npos) << begun.Message();
 }
 
 }  // namespace

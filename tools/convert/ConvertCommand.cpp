@@ -38,8 +38,7 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
     const std::string outName = options.output.string();
 
     SoundFileReader reader;
-    if (std::string failure = reader.Open(options.input); !failure.empty())
-        return messages.Fail(inName + " " + failure);
+    if (const auto opened = reader.Open(options.input); !opened) return messages.Fail(inName + " " + opened.Message());
     const SoundFileInfo& info = reader.Info();
     if (info.channelCount != static_cast<int>(kBFormatChannels))
         return messages.Fail(inName + " has " + std::to_string(info.channelCount) +
@@ -56,8 +55,8 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
     }
     if (const WavWriteResult fits =
             CheckFloatWav(info.sampleRateHz, kBFormatChannels, static_cast<std::uint64_t>(info.frameCount));
-        !fits.ok)
-        return messages.Fail(inName + ": " + fits.message + " (" + std::to_string(info.frameCount) + " frames)");
+        !fits.Ok())
+        return messages.Fail(inName + ": " + fits.Message() + " (" + std::to_string(info.frameCount) + " frames)");
     if (IdentityOfName(options.output.string()) == reader.Identity())
         return messages.Fail(outName + " is the input file; choose another output name");
 
@@ -82,19 +81,19 @@ int Convert(const ConvertOptions& options, std::ostream& out, std::ostream& err)
                                                                    options.norm.value_or(Normalisation::Sn3d)};
 
     // Second pass: convert and write.
-    if (std::string failure = reader.Rewind(); !failure.empty()) return messages.Fail(inName + " " + failure);
+    if (const auto rewound = reader.Rewind(); !rewound) return messages.Fail(inName + " " + rewound.Message());
     FloatWavWriter writer(**output, info.sampleRateHz, kBFormatChannels);
     WavWriteResult written = writer.Begin();
     std::vector<float> converted(kFramesPerBlock * kBFormatChannels);
-    while (written.ok) {
+    while (written.Ok()) {
         const std::size_t got = reader.ReadFrames(frames);
         if (got == 0) break;
         ToAmbixSn3d(std::span<const double>(frames).first(got * kBFormatChannels), used, converted);
         written = writer.Write(std::span<const float>(converted).first(got * kBFormatChannels));
     }
     if (!reader.Error().empty()) return messages.Fail(inName + " cannot be read: " + reader.Error());
-    if (written.ok) written = writer.Finish();
-    if (!written.ok) return messages.Fail(outName + " " + written.message);
+    if (written.Ok()) written = writer.Finish();
+    if (!written.Ok()) return messages.Fail(outName + " " + written.Message());
     if (writer.FramesWritten() != framesRead)
         return messages.Fail(inName + " changed while it was read (" + std::to_string(framesRead) + " frames, then " +
                              std::to_string(writer.FramesWritten()) + ")");

@@ -54,30 +54,30 @@ SoundFileReader::~SoundFileReader()
     if (m_file != nullptr) sf_close(m_file);
 }
 
-std::string SoundFileReader::Open(const std::filesystem::path& path)
+Result<> SoundFileReader::Open(const std::filesystem::path& path)
 {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, and some
     // devices wait for a carrier. The flag is cleared again before any read.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        if (errno == ENOENT) return "does not exist";
-        return std::string("cannot be opened: ") + std::strerror(errno);
+        if (errno == ENOENT) return Failure{"does not exist"};
+        return Failure{std::string("cannot be opened: ") + std::strerror(errno)};
     }
     struct stat status { };
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        return "is not a regular file (a folder, FIFO or device)";
+        return Failure{"is not a regular file (a folder, FIFO or device)"};
     }
     m_identity = {status.st_dev, status.st_ino};
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
-        return std::string("cannot be opened: ") + std::strerror(errno);
+        return Failure{std::string("cannot be opened: ") + std::strerror(errno)};
     }
 
     SF_INFO info{};
     m_file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);  // closes fd, also on failure
-    if (m_file == nullptr) return std::string("cannot be read as audio: ") + sf_strerror(nullptr);
+    if (m_file == nullptr) return Failure{std::string("cannot be read as audio: ") + sf_strerror(nullptr)};
     m_info.channelCount = info.channels;
     m_info.sampleRateHz = info.samplerate > 0 ? static_cast<std::uint32_t>(info.samplerate) : 0;
     m_info.frameCount = info.frames;
@@ -100,11 +100,11 @@ std::size_t SoundFileReader::ReadFrames(std::span<double> interleaved)
     return read > 0 ? static_cast<std::size_t>(read) : 0;
 }
 
-std::string SoundFileReader::Rewind()
+Result<> SoundFileReader::Rewind()
 {
-    if (m_file == nullptr) return "is not open";
+    if (m_file == nullptr) return Failure{"is not open"};
     if (sf_seek(m_file, 0, SEEK_SET) != 0)
-        return std::string("cannot be read again from its start: ") + sf_strerror(m_file);
+        return Failure{std::string("cannot be read again from its start: ") + sf_strerror(m_file)};
     return {};
 }
 

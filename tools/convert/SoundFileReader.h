@@ -6,6 +6,7 @@
 // 32-bit float sample is exact in a double, so nothing is rounded on the way in.
 
 #include "bformat/FileIdentity.h"
+#include "bformat/Result.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,10 +40,10 @@ public:
 
     /// Opens path. Only a regular file is read: it is opened without blocking and inspected
     /// before anything is read, so a FIFO or a device is refused at once instead of waiting
-    /// for a writer. Returns an empty string, or the reason in words that follow the file's
+    /// for a writer. Fails with the reason in words that follow the file's
     /// name ("does not exist", "is not a regular file (a folder, FIFO or device)",
     /// "cannot be read as audio: ...").
-    std::string Open(const std::filesystem::path& path);
+    Result<> Open(const std::filesystem::path& path);
 
     const SoundFileInfo& Info() const { return m_info; }
     /// The identity of the file that was opened (not of whatever holds its name now).
@@ -52,8 +53,8 @@ public:
     /// returns the number of frames read, 0 at the end. A read error also gives 0 and sets
     /// Error().
     std::size_t ReadFrames(std::span<double> interleaved);
-    /// Goes back to the first frame for another pass. Returns an empty string, or the reason.
-    std::string Rewind();
+    /// Goes back to the first frame for another pass; fails with the reason.
+    Result<> Rewind();
     /// Why the last read failed; empty when it did not.
     const std::string& Error() const { return m_error; }
 

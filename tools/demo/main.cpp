@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     std::ostringstream wav;
     std::string wavFailure =
         halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
-            .message;
+            .Message();
     if (wavFailure.empty()) wavFailure = halvane::WriteReplacing(wavPath.string(), wav.str()).Message();
     if (!wavFailure.empty()) {
         std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";
