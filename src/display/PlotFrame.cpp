@@ -38,14 +38,15 @@ AxisTicks NiceTicks(double low, double high, int minIntervals)
         high += 1;
     }
     minIntervals = std::max(minIntervals, 1);
-    // From a step that spans the whole stretch in one interval downwards,
-    // 5, 2, 1 in each decade, until the stretch holds enough intervals. A
-    // stretch below the resolution of its values stops after a few decades.
-    int exponent = static_cast<int>(std::floor(std::log10(high - low))) + 1;
+    // From the largest step within the stretch downwards, 5, 2, 1 in each
+    // decade, until the stretch holds enough intervals. A stretch below the
+    // resolution of its values stops after a few decades.
+    int exponent = static_cast<int>(std::floor(std::log10(high - low)));
     AxisTicks ticks;
     for (int decades = 0; decades < 20; ++decades, --exponent) {
         for (const double mantissa : {5.0, 2.0, 1.0}) {
             const double step = mantissa * std::pow(10.0, exponent);
+            if (step > high - low) continue;
             ticks.step = step;
             ticks.from = std::floor(low / step) * step;
             ticks.to = std::ceil(high / step) * step;

@@ -23,10 +23,11 @@ struct AxisTicks {
 };
 
 // The axis that covers [low, high] with the largest step of the form 1, 2 or
-// 5 times a power of ten that still gives at least minIntervals intervals
-// (values below 1 count as 1), from and to being multiples of the step.
-// Swapped ends are swapped back; a stretch of no width (low == high) is
-// widened by 1 on either side; non-finite ends give the axis 0 to 1.
+// 5 times a power of ten, no larger than high - low, that still gives at
+// least minIntervals intervals (values below 1 count as 1), from and to
+// being multiples of the step. Swapped ends are swapped back; a stretch of no
+// width (low == high) is widened by 1 on either side; non-finite ends give
+// the axis 0 to 1.
 AxisTicks NiceTicks(double low, double high, int minIntervals);
 
 // The part of the segment (x1, y1)-(x2, y2) that lies inside the rectangle
