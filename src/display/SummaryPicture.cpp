@@ -8,10 +8,14 @@
 #include <memory>
 
 #include "analysis/DirectionQuantities.h"
+#include "display/ArrivalMap.h"
+#include "display/DecayPlot.h"
 #include "display/DrawingSurface.h"
 #include "display/LiveDisplay.h"
 #include "display/PictureBoxes.h"
+#include "display/Reflectogram.h"
 #include "display/StaticDiagrams.h"
+#include "display/TopView.h"
 #include "report/NumberFormat.h"
 
 namespace halvane {
@@ -31,7 +35,36 @@ constexpr std::array<std::array<int, 3>, 9> kRampStops = {{
     {253, 231, 37},
 }};
 
+// A white surface whose drawing area is the size of a part of the summary,
+// printing in the map's font, so that every part of the picture reads alike.
+std::unique_ptr<DrawingSurface> PlotSurface(QSize areaPx, const QFont& font)
+{
+    auto surface = std::make_unique<DrawingSurface>(
+        areaPx + QSize(2 * DrawingSurface::BorderPx, 2 * DrawingSurface::BorderPx), Qt::white);
+    surface->setFont(font);
+    return surface;
+}
+
 }  // namespace
+
+SummaryLayout LayoutSummary(bool withDecayPlot)
+{
+    SummaryLayout layout;
+    layout.map = QRect(0, 0, kSummaryWidthPx, kSummaryMapHeightPx);
+    layout.strip = QRect(0, layout.map.bottom() + 1 + kSummaryGapPx, kSummaryWidthPx, kSummaryStripHeightPx);
+    layout.timeLegend = QRect(0, layout.strip.bottom() + 1 + kSummaryGapPx, kSummaryWidthPx, kSummaryLegendHeightPx);
+    const int rowTop = layout.timeLegend.bottom() + 1 + kSummaryGapPx;
+    layout.topView = QRect(0, rowTop, kSummaryTopViewWidthPx, kSummaryPlotRowHeightPx);
+    const int reflectogramLeft = kSummaryTopViewWidthPx + kSummaryGapPx;
+    layout.reflectogram = QRect(reflectogramLeft, rowTop, kSummaryWidthPx - reflectogramLeft, kSummaryPlotRowHeightPx);
+    layout.picture = QSize(kSummaryWidthPx, kSummaryHeightPx);
+    if (withDecayPlot) {
+        layout.decayPlot =
+            QRect(0, layout.topView.bottom() + 1 + kSummaryGapPx, kSummaryWidthPx, kSummaryDecayHeightPx);
+        layout.picture = QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx);
+    }
+    return layout;
+}
 
 SummaryInput SummaryOfRun(const SharedState& state, const RunSummary& summary)
 {
@@ -102,16 +135,30 @@ QImage RenderSummary(const SummaryInput& input)
         map->SetFillColour(colour);
         DrawArrivalMark(*map, w.view.Az, w.view.El, w.view.MapRadius, colour.darker(160));
     }
+    DrawArrivalMarks(*map, input.arrivals, input.arrivalFloorDb, input.decimalSeparator);
 
-    QImage picture(kSummaryWidthPx, kSummaryHeightPx, QImage::Format_RGB32);
+    const SummaryLayout layout = LayoutSummary(!input.roomParameters.empty());
+    const std::unique_ptr<DrawingSurface> topView(PlotSurface(layout.topView.size(), map->font()));
+    DrawTopView(*topView, input.arrivals, input.arrivalFloorDb, input.bandHz, input.decimalSeparator);
+    const std::unique_ptr<DrawingSurface> reflectogram(PlotSurface(layout.reflectogram.size(), map->font()));
+    DrawReflectogram(*reflectogram, input.arrivals, input.arrivalFloorDb, input.bandHz, input.decimalSeparator);
+    std::unique_ptr<DrawingSurface> decay;
+    if (!input.roomParameters.empty()) {
+        decay = PlotSurface(layout.decayPlot.size(), map->font());
+        DrawDecayPlot(*decay, input.roomParameters, input.decimalSeparator);
+    }
+
+    QImage picture(layout.picture, QImage::Format_RGB32);
     picture.fill(QColor(240, 240, 240));
     QPainter painter(&picture);
-    painter.drawImage(0, 0, map->Image());
-    const int stripTop = kSummaryMapHeightPx + kSummaryGapPx;
-    painter.drawImage(0, stripTop, strip->Image());
+    painter.drawImage(layout.map.topLeft(), map->Image());
+    painter.drawImage(layout.strip.topLeft(), strip->Image());
+    painter.drawImage(layout.topView.topLeft(), topView->Image());
+    painter.drawImage(layout.reflectogram.topLeft(), reflectogram->Image());
+    if (decay) painter.drawImage(layout.decayPlot.topLeft(), decay->Image());
 
     // The legend: the ramp across the circles' times, with five times in ms.
-    const int legendTop = stripTop + kSummaryStripHeightPx + kSummaryGapPx;
+    const int legendTop = layout.timeLegend.top();
     const int rampLeft = 60;
     const int rampWidth = kSummaryWidthPx - 2 * rampLeft;
     for (int x = 0; x < rampWidth; ++x) {

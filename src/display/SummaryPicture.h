@@ -2,12 +2,15 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 
 #include <vector>
 
 #include "analysis/RunSummary.h"
 #include "analysis/SharedState.h"
+#include "bformat/RoomQuantities.h"
 #include "bformat/WindowQuantities.h"
+#include "report/ArrivalTable.h"
 
 namespace halvane {
 
@@ -20,6 +23,15 @@ struct SummaryInput {
     std::vector<DirectionQuantities> directionWindows;       // every window of the direction pass
     QImage background;                                       // null: the map's placeholder picture
     char decimalSeparator = '.';
+    // The arrivals (FindArrivals: time order, the direct sound first), the
+    // floor they were kept to in dB below the direct sound (> 0), and the
+    // octave band they and the run's windows come from (0: broadband).
+    std::vector<Arrival> arrivals;
+    double arrivalFloorDb = 40;
+    int bandHz = 0;
+    // The room parameters of the broadband response, for their decay
+    // curves; empty: no decay plot.
+    std::vector<BandParameters> roomParameters;
 };
 
 // The summary of a run whose reports were kept, with the parameters the run
@@ -31,21 +43,40 @@ SummaryInput SummaryOfRun(const SharedState& state, const RunSummary& summary);
 QColor TimeRampColour(double fraction);
 
 // Pixel sizes of the parts of the summary, top to bottom: the map's drawing
-// area, a gap, the time strip's drawing area, a gap, the time legend.
+// area, a gap, the time strip's drawing area, a gap, the time legend, a gap,
+// the row of the top view (left) and the reflectogram (right, after a gap),
+// and with room parameters a gap and the decay plot across the width.
 inline constexpr int kSummaryWidthPx = 957;
 inline constexpr int kSummaryMapHeightPx = 477;
 inline constexpr int kSummaryGapPx = 4;
 inline constexpr int kSummaryStripHeightPx = 181;
 inline constexpr int kSummaryLegendHeightPx = 36;
-inline constexpr int kSummaryHeightPx =
-    kSummaryMapHeightPx + kSummaryGapPx + kSummaryStripHeightPx + kSummaryGapPx + kSummaryLegendHeightPx;
+inline constexpr int kSummaryPlotRowHeightPx = 258;
+inline constexpr int kSummaryTopViewWidthPx = 276;
+inline constexpr int kSummaryDecayHeightPx = 250;
+inline constexpr int kSummaryHeightPx = kSummaryMapHeightPx + kSummaryGapPx + kSummaryStripHeightPx + kSummaryGapPx +
+                                        kSummaryLegendHeightPx + kSummaryGapPx + kSummaryPlotRowHeightPx;
+inline constexpr int kSummaryHeightWithDecayPx = kSummaryHeightPx + kSummaryGapPx + kSummaryDecayHeightPx;
 
-// The picture: the map (background, time scale, one circle with its cross per
-// window that has a reference-table row (drawn on the map and strongly
-// directional), coloured by its time from the first to the last of
-// them, the earliest on top), the time strip with its level bars and grid,
-// and a legend of the time ramp in ms. Needs a QApplication (the surfaces are
-// widgets); an offscreen platform is enough.
+// Where each part lies in the picture, in its pixels.
+struct SummaryLayout {
+    QSize picture;
+    QRect map, strip, timeLegend, topView, reflectogram;
+    QRect decayPlot;  // empty without room parameters
+};
+SummaryLayout LayoutSummary(bool withDecayPlot);
+
+// The picture, laid out as LayoutSummary says: the map (background, time
+// scale, one circle with its cross per window that has a reference-table
+// row (drawn on the map and strongly directional), coloured by its time from
+// the first to the last of them, the earliest on top, and over them every
+// arrival's ring and label, display/ArrivalMap.h), the time strip with its
+// level bars and grid, a legend of the time ramp in ms, the top view and
+// the reflectogram of the arrivals (display/TopView.h, display/Reflectogram.h),
+// and the decay plot of the room parameters when there are any
+// (display/DecayPlot.h). Every part is drawn on a DrawingSurface in the
+// map's font. The same input gives the same pixels. Needs a QApplication (the
+// surfaces are widgets); an offscreen platform is enough.
 QImage RenderSummary(const SummaryInput& input);
 
 }  // namespace halvane

@@ -4,18 +4,39 @@
 
 #include <cmath>
 
+#include "analysis/Arrivals.h"
+#include "analysis/RoomParameters.h"
 #include "analysis/RunAnalysis.h"
 #include "analysis/ScriptedDialogue.h"
+#include "bformat/BFormatSignal.h"
 #include "demo/DemoRoom.h"
+#include "display/ArrivalMap.h"
+#include "display/AzimuthColour.h"
+#include "display/DecayPlot.h"
+#include "display/Reflectogram.h"
 #include "display/SummaryPicture.h"
+#include "display/TopView.h"
 #include "support/FakeHost.h"
 #include "support/TestWav.h"
 
 namespace halvane {
 namespace {
 
-// The batch analysis of the demo room, kept as the summary's input.
-SummaryInput DemoRunSummary(const char* displayMs)
+constexpr double kPi = 3.14159265358979323846;
+// FindArrivals places the demo room's arrivals within a fraction of a sample
+// (48 kHz) and a fraction of a degree; the picture tests only need to know
+// which found arrival is which.
+constexpr double kSameArrivalMs = 0.5;
+constexpr double kSameDirectionDeg = 3;
+
+// The batch analysis of the demo room, kept as the summary's input, with the
+// demo room's signal as the picture program reads it.
+struct DemoRun {
+    SummaryInput input;
+    BFormatSignal signal;
+};
+
+DemoRun DemoRunSummary(const char* displayMs)
 {
     const std::vector<float> samples = demo::RenderDemoImpulseResponse(demo::DemoRoom{});
     std::vector<test::Frame4> frames;
@@ -30,7 +51,26 @@ SummaryInput DemoRunSummary(const char* displayMs)
     storage.inputs[state.IrFileName] = test::MakeWav(frames);
     EXPECT_EQ(RunAnalysis(state, dialogue, storage, storage, RunDisplay::None(), summary).outcome,
               RunOutcome::Completed);
-    return SummaryOfRun(state, summary);
+    const Result<BFormatSignal> signal = ReadBFormatSignal(storage.inputs[state.IrFileName]);
+    EXPECT_TRUE(signal.Ok()) << signal.Message();
+    return {SummaryOfRun(state, summary), signal.Ok() ? *signal : BFormatSignal{}};
+}
+
+// The demo run with the arrivals the picture program finds in it.
+DemoRun DemoRunWithArrivals()
+{
+    DemoRun run = DemoRunSummary("300");
+    run.input.arrivals = FindArrivals(run.signal, ArrivalOptions{});
+    return run;
+}
+
+// The found arrival that is the demo room's given one.
+const Arrival* Matching(const std::vector<Arrival>& found, const demo::Arrival& truth)
+{
+    for (const Arrival& a : found) {
+        if (std::fabs(a.timeMs - truth.timeMs) < kSameArrivalMs) return &a;
+    }
+    return nullptr;
 }
 
 // How far a colour lies from the nearest colour of the time ramp.
@@ -43,6 +83,13 @@ int DistanceFromRamp(QColor c)
                         std::abs(r.red() - c.red()) + std::abs(r.green() - c.green()) + std::abs(r.blue() - c.blue()));
     }
     return best;
+}
+
+bool IsWhite(QColor c) { return c == QColor(255, 255, 255); }
+// A colour of the plots' colour maps: far from any grey.
+bool IsColoured(QColor c)
+{
+    return std::max({c.red(), c.green(), c.blue()}) - std::min({c.red(), c.green(), c.blue()}) > 40;
 }
 
 TEST(TimeRamp, RunsFromDarkToLightAndClampsItsEnds)
@@ -64,10 +111,9 @@ TEST(TimeRamp, RunsFromDarkToLightAndClampsItsEnds)
 
 TEST(SummaryPicture, TheDemoRoomsArrivalsLandWhereTheyComeFrom)
 {
-    const SummaryInput input = DemoRunSummary("300");
+    const SummaryInput input = DemoRunSummary("300").input;
     const QImage picture = RenderSummary(input);
     ASSERT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
-    picture.save("summary-demo.png");  // in the test's working folder, for a person to look at
 
     // Every arrival's direction lies inside a circle of the ramp's colours (a
     // few pixels off its centre, away from the red cross).
@@ -98,6 +144,152 @@ TEST(SummaryPicture, ARunWithoutDirectionsStillShowsItsStrip)
     EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
     // The placeholder's grey field shows through the map's empty middle.
     EXPECT_EQ(picture.pixelColor(75, 75), QColor(212, 208, 200));
+}
+
+TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
+{
+    DemoRun run = DemoRunWithArrivals();
+    // A plain panorama: the placeholder's large letters come out a little
+    // differently depending on what text the process drew before, and only
+    // the marks are to differ between the two pictures compared here.
+    run.input.background = QImage(960, 480, QImage::Format_RGB32);
+    run.input.background.fill(QColor(96, 112, 88));
+    const QImage picture = RenderSummary(run.input);
+    picture.save("summary-demo.png");  // in the test's working folder, for a person to look at
+    SummaryInput bare = run.input;
+    bare.arrivals.clear();
+    const QImage withoutArrivals = RenderSummary(bare);
+    const double pxPerDeg = kSummaryWidthPx / 360.0;
+
+    struct Place {
+        double xPx, yPx, radiusPx;
+    };
+    std::vector<Place> places;
+    for (const demo::Arrival& truth : demo::DemoArrivals(demo::DemoRoom{})) {
+        SCOPED_TRACE(truth.name);
+        const Arrival* found = Matching(run.input.arrivals, truth);
+        ASSERT_NE(found, nullptr);
+        ASSERT_NEAR(found->azDeg, truth.azimuthDeg, kSameDirectionDeg);
+        ASSERT_NEAR(found->elDeg, truth.elevationDeg, kSameDirectionDeg);
+        const Place p{(180.0 - found->azDeg) * pxPerDeg, (90.0 - found->elDeg) / 180.0 * kSummaryMapHeightPx,
+                      ArrivalMarkRadiusDeg(found->levelDb, run.input.arrivalFloorDb) * pxPerDeg};
+        places.push_back(p);
+        // The ring's white band runs 1 to 4 px inside its radius, all round.
+        for (int k = 0; k < 8; ++k) {
+            const double angle = k * kPi / 4;
+            // A ring across the +-180 edge continues at the other edge.
+            const int x =
+                (static_cast<int>(std::floor(p.xPx + (p.radiusPx - 2.5) * std::cos(angle))) + kSummaryWidthPx) %
+                kSummaryWidthPx;
+            const int y = static_cast<int>(std::floor(p.yPx + (p.radiusPx - 2.5) * std::sin(angle)));
+            EXPECT_TRUE(IsWhite(picture.pixelColor(x, y))) << "ring pixel " << x << "," << y;
+        }
+        // Its label: white letters just beside the ring.
+        int labelPixels = 0;
+        for (int y = static_cast<int>(p.yPx - p.radiusPx - 18); y <= p.yPx + p.radiusPx + 18; ++y) {
+            for (int x = static_cast<int>(p.xPx - p.radiusPx - 90); x <= p.xPx + p.radiusPx + 90; ++x) {
+                const double d = std::hypot(x + 0.5 - p.xPx, y + 0.5 - p.yPx);
+                if (d > p.radiusPx + 1 && picture.rect().contains(x, y) && IsWhite(picture.pixelColor(x, y)) &&
+                    !IsWhite(withoutArrivals.pixelColor(x, y))) {
+                    ++labelPixels;
+                }
+            }
+        }
+        EXPECT_GT(labelPixels, 20);
+    }
+    // Nothing of the marks lies away from the arrivals.
+    for (int y = 0; y < kSummaryMapHeightPx; ++y) {
+        for (int x = 0; x < kSummaryWidthPx; ++x) {
+            if (picture.pixelColor(x, y) == withoutArrivals.pixelColor(x, y)) continue;
+            const bool nearOne = std::any_of(places.begin(), places.end(), [&](const Place& p) {
+                const double dx = std::min({std::fabs(x - p.xPx), std::fabs(x - p.xPx - kSummaryWidthPx),
+                                            std::fabs(x - p.xPx + kSummaryWidthPx)});
+                return dx <= p.radiusPx + 100 && std::fabs(y - p.yPx) <= p.radiusPx + 20;
+            });
+            ASSERT_TRUE(nearOne) << "pixel " << x << "," << y << " changed far from every arrival";
+        }
+    }
+}
+
+TEST(SummaryPicture, TheReflectogramHasOneStemPerArrivalAtItsTime)
+{
+    const DemoRun run = DemoRunWithArrivals();
+    const QImage picture = RenderSummary(run.input);
+    const QRect area = LayoutSummary(false).reflectogram;
+    const AxisTicks time = ReflectogramTimeAxis(run.input.arrivals);
+    const PlotMarginsPx margins = kReflectogramMarginsPx;
+    const int boxWidthPx = area.width() - margins.left - margins.right - 1;
+    const int boxBottom = area.bottom() - margins.bottom;  // the level axis's floor
+    const int row = boxBottom - 3;
+
+    ASSERT_EQ(run.input.arrivals.size(), demo::DemoArrivals(demo::DemoRoom{}).size());
+    for (const Arrival& a : run.input.arrivals) {
+        SCOPED_TRACE(a.timeMs);
+        const double xPx = area.left() + margins.left + (a.timeMs - time.from) / (time.to - time.from) * boxWidthPx;
+        EXPECT_EQ(picture.pixelColor(static_cast<int>(std::floor(xPx)), row), AzimuthColour(a.azDeg));
+    }
+    // Across the plot just above its floor: as many coloured stems as arrivals.
+    int stems = 0;
+    bool inStem = false;
+    for (int x = area.left() + margins.left; x < area.right() - margins.right; ++x) {
+        const bool coloured = IsColoured(picture.pixelColor(x, row));
+        if (coloured && !inStem) ++stems;
+        inStem = coloured;
+    }
+    EXPECT_EQ(stems, static_cast<int>(run.input.arrivals.size()));
+}
+
+TEST(SummaryPicture, TheTopViewShowsTheDirectSoundFromItsSide)
+{
+    const DemoRun run = DemoRunWithArrivals();
+    const QImage picture = RenderSummary(run.input);
+    const QRect area = LayoutSummary(false).topView;
+    const TopViewGeometry g = TopViewGeometryFor(area.width(), area.height());
+    const Arrival& direct = run.input.arrivals.front();
+    ASSERT_GT(direct.azDeg, 10);  // the demo's loudspeaker stands front left
+    // A point of a line towards azDeg, beyond where the reflections' lines end.
+    auto along = [&](double azDeg) {
+        const double reach = 0.9 * g.radiusPx;
+        const double azRad = azDeg * kPi / 180;
+        return picture.pixelColor(static_cast<int>(std::floor(area.left() + g.centreXPx - std::sin(azRad) * reach)),
+                                  static_cast<int>(std::floor(area.top() + g.centreYPx - std::cos(azRad) * reach)));
+    };
+    EXPECT_EQ(along(direct.azDeg), AzimuthColour(direct.azDeg));
+    EXPECT_NE(along(-direct.azDeg), AzimuthColour(direct.azDeg)) << "left and right swapped";
+    EXPECT_NE(along(180 - direct.azDeg), AzimuthColour(direct.azDeg)) << "front and back swapped";
+}
+
+TEST(SummaryPicture, TheDecayPlotComesOnlyWithRoomParameters)
+{
+    DemoRun run = DemoRunWithArrivals();
+    EXPECT_EQ(RenderSummary(run.input).size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
+    EXPECT_TRUE(LayoutSummary(false).decayPlot.isEmpty());
+
+    run.input.roomParameters = ComputeRoomParameters(run.signal);
+    const QImage picture = RenderSummary(run.input);
+    ASSERT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+    const QRect area = LayoutSummary(true).decayPlot;
+    const PlotMarginsPx margins = kDecayPlotMarginsPx;
+    const QRect box(area.left() + margins.left, area.top() + margins.top, area.width() - margins.left - margins.right,
+                    area.height() - margins.top - margins.bottom);
+    // Every band's curve is drawn in the plot in its colour.
+    for (const BandParameters& band : run.input.roomParameters) {
+        SCOPED_TRACE(band.band);
+        ASSERT_FALSE(band.decay.timeS.empty());
+        int pixels = 0;
+        for (int y = box.top() + 1; y < box.bottom(); ++y) {
+            for (int x = box.left() + 1; x < box.right(); ++x)
+                pixels += picture.pixelColor(x, y) == BandColour(band.nominalHz);
+        }
+        EXPECT_GT(pixels, 30);
+    }
+}
+
+TEST(SummaryPicture, TheSameInputGivesTheSamePixels)
+{
+    DemoRun run = DemoRunWithArrivals();
+    run.input.roomParameters = ComputeRoomParameters(run.signal);
+    EXPECT_TRUE(RenderSummary(run.input) == RenderSummary(run.input));
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+// halvane-picture on a real measured response (registered only where the
+// shared folder of real responses lies beside the checkout).
+#include <gtest/gtest.h>
+
+#include <QImage>
+
+#include <string>
+
+#include "display/SummaryPicture.h"
+#include "support/RunCommand.h"
+
+namespace halvane {
+namespace {
+
+using testing::RunCommand;
+using testing::ScratchFolder;
+
+// An outdoor site in snow, converted to AmbiX float: a direct sound, few reflections, a long noisy tail.
+const std::string kKoli = HALVANE_REAL_DATA_DIR "/derived/koli_snow_site1_ambix_float32.wav";
+
+TEST(RealPicture, AMeasuredResponseGetsEveryPlot)
+{
+    for (const std::string band : {"", "1000"}) {
+        SCOPED_TRACE("band " + band);
+        ScratchFolder scratch("picture-real");
+        const std::string png = (scratch.Path() / "koli.png").string();
+        std::vector<std::string> args = {"--room-parameters", kKoli, png};
+        if (!band.empty()) args.insert(args.begin(), {"--band", band});
+        const auto run = RunCommand(HALVANE_PICTURE_COMMAND, args, scratch.Path());
+        ASSERT_EQ(run.exitStatus, 0) << run.err;
+        EXPECT_EQ(run.err.find(kKoli), std::string::npos) << run.err;
+        const QImage picture(QString::fromStdString(png));
+        EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+        // The unfiltered response's decay curve (black) lies in the decay plot.
+        const QRect decay = LayoutSummary(true).decayPlot;
+        int black = 0;
+        for (int y = decay.top(); y <= decay.bottom(); ++y) {
+            for (int x = decay.left(); x < decay.left() + decay.width() - 200; ++x) {
+                black += picture.pixelColor(x, y) == QColor(0, 0, 0);
+            }
+        }
+        EXPECT_GT(black, 200);
+    }
+}
+
+}  // namespace
+}  // namespace halvane
