@@ -12,7 +12,7 @@
 namespace halvane {
 namespace {
 
-constexpr std::size_t kBufferBytes = 1 << 20;
+constexpr std::size_t kBufferBytes = 1 << 16;
 
 std::atomic<unsigned> g_serial{0};
 
