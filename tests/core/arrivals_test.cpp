@@ -19,6 +19,7 @@
 
 #include "analysis/Arrivals.h"
 #include "report/ArrivalTable.h"
+#include "support/CommaLocale.h"
 #include "support/RoomSimulator.h"
 
 namespace halvane {
@@ -547,20 +548,12 @@ TEST(ArrivalTable, TheSpeedOfSoundFollowsTheAirTemperature)
 
 TEST(ArrivalTable, NumbersDoNotFollowTheLocale)
 {
-    struct Comma : std::numpunct<char> {
-        char do_decimal_point() const override { return ','; }
-        char do_thousands_sep() const override { return '.'; }
-        std::string do_grouping() const override { return "\3"; }
-    };
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
-    for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8"}) {
-        if (std::setlocale(LC_ALL, name) != nullptr) break;
-    }
     std::ostringstream out;
-    out.imbue(std::locale());
-    WriteArrivalTable(out, {{1234.5678, -1.5, 179.994, -0.0004, -3.0103, 1.0}}, 343.0, 1000.0);
-    std::locale::global(previous);
-    std::setlocale(LC_ALL, "C");
+    {
+        const test::CommaLocale comma;
+        out.imbue(std::locale());
+        WriteArrivalTable(out, {{1234.5678, -1.5, 179.994, -0.0004, -3.0103, 1.0}}, 343.0, 1000.0);
+    }
     EXPECT_EQ(out.str(), std::string(kHeader) + ",\"distance (m)\"\r\n" +
                              "1234.568,0.000,0.000,-1.50,179.99,0.00,-3.01,1.000,1000.000\r\n");
 }

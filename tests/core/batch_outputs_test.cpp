@@ -20,7 +20,7 @@
 #include <string>
 #include <thread>
 
-#include "support/RunCommand.h"
+#include "BatchRun.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -28,19 +28,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-// Runs the command through the shell (stdout and stderr captured together),
-// bounded in time: a hang fails the test instead of holding it.
-CommandRun Batch(const std::string& args, const std::string& environment = "")
-{
-    const testing::CommandResult r =
-        testing::RunShell((environment.empty() ? "" : environment + " ") + HALVANE_BATCH + " " + args);
-    return {r.exitStatus, r.out};
-}
+using CommandRun = test::BatchRun;
+using test::Batch;
 
 class BatchOutputs : public ::testing::Test {
 public:

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <sys/wait.h>
 
+#include "BatchRun.h"
 #include "batch/BatchOptions.h"
-#include "support/RunCommand.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -15,17 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-// Runs the real command with its output (stdout and stderr) captured.
-CommandRun Batch(const std::string& args)
-{
-    const testing::CommandResult r = testing::RunShell(std::string(HALVANE_BATCH) + " " + args);
-    return {r.exitStatus, r.out};
-}
+using CommandRun = test::BatchRun;
+using test::Batch;
 
 std::string ReadFile(const fs::path& p)
 {

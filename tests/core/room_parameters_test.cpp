@@ -11,6 +11,7 @@
 #include "analysis/OctaveBands.h"
 #include "analysis/RoomParameters.h"
 #include "report/RoomParameterTable.h"
+#include "support/CommaLocale.h"
 
 namespace halvane {
 namespace {
@@ -343,30 +344,7 @@ TEST(RoomParameters, ValuesTheSignalDoesNotAllowStayEmpty)
     EXPECT_FALSE(short60.c80Db || short60.lf || short60.lfc);
 }
 
-// Runs the body under a comma-decimal locale (C and C++), then restores both.
-class CommaLocale {
-public:
-    CommaLocale()
-    {
-        struct Comma : std::numpunct<char> {
-            char do_decimal_point() const override { return ','; }
-            char do_thousands_sep() const override { return '.'; }
-            std::string do_grouping() const override { return "\3"; }
-        };
-        m_previous = std::locale::global(std::locale(std::locale::classic(), new Comma));
-        for (const char* name : {"de_DE.UTF-8", "de_DE", "fr_FR.UTF-8"}) {
-            if (std::setlocale(LC_ALL, name) != nullptr) break;
-        }
-    }
-    ~CommaLocale()
-    {
-        std::locale::global(m_previous);
-        std::setlocale(LC_ALL, "C");
-    }
-
-private:
-    std::locale m_previous;
-};
+using test::CommaLocale;
 
 TEST(RoomParameterTable, ExactBytesUnderACommaLocale)
 {
