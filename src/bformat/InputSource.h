@@ -54,6 +54,23 @@ public:
     virtual Result<std::unique_ptr<InputImage>> Open(const std::string& path) = 0;
 };
 
+// Bytes held elsewhere served under one name, as a file derived from another
+// (a band-filtered response) is read by a run of its own. The bytes must
+// outlive the source; any other name does not exist.
+class NamedBytesInput final : public InputSource {
+public:
+    NamedBytesInput(std::string name, std::span<const std::byte> bytes) : m_name(std::move(name)), m_bytes(bytes) { }
+    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
+    {
+        if (path != m_name) return Failure{"it does not exist"};
+        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_bytes));
+    }
+
+private:
+    std::string m_name;
+    std::span<const std::byte> m_bytes;
+};
+
 // The file system. The file is mapped read-only, not copied: a pass touches
 // only the pages it reads, and releases those it has passed, so memory stays
 // small whatever the file's length. Only a regular file is read (a folder

@@ -21,6 +21,7 @@
 #include "report/ArrivalTable.h"
 #include "support/CommaLocale.h"
 #include "support/RoomSimulator.h"
+#include "support/TestWav.h"
 
 namespace halvane {
 namespace {
@@ -584,50 +585,20 @@ TEST(ArrivalTable, FixedDecimalsRoundHalfToEvenAndSpellNonFiniteValues)
 
 // ---- The demo room -----------------------------------------------------------------
 
-std::uint32_t U32(const std::string& b, std::size_t at)
+// A response file read as the core reads it.
+::testing::AssertionResult ReadSignal(const std::string& path, BFormatSignal& signal)
 {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-    return v;
-}
-std::uint16_t U16(const std::string& b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
-}
-
-// A four-channel 32-bit float WAV whose data chunk header lies at byte 97
-// (1-based), as the demo and the AmbiX conversions write: the header checked
-// field by field, the samples decoded little-endian.
-::testing::AssertionResult ReadFloatAmbiX(const std::string& path, BFormatSignal& signal)
-{
-    std::ifstream file(path, std::ios::binary);
-    const std::string b((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    constexpr std::size_t kDataHeader = 96, kSamples = 104;
-    if (b.size() < kSamples) return ::testing::AssertionFailure() << path << ": " << b.size() << " bytes";
-    if (b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0 || b.compare(12, 4, "fmt ") != 0 ||
-        b.compare(kDataHeader, 4, "data") != 0) {
-        return ::testing::AssertionFailure() << path << ": not the expected chunk layout";
-    }
-    if (U16(b, 20) != 3 || U16(b, 22) != 4 || U16(b, 34) != 32 || U16(b, 32) != 16) {
-        return ::testing::AssertionFailure() << path << ": not four channels of 32-bit float";
-    }
-    const std::uint32_t size = U32(b, kDataHeader + 4);
-    if (size % 16 != 0 || size > b.size() - kSamples) {
-        return ::testing::AssertionFailure() << path << ": data size " << size << " does not fit";
-    }
-    signal = {};
-    signal.SampleRateHz = U32(b, 24);
-    std::array<std::vector<float>*, 4> channels{&signal.W, &signal.Y, &signal.Z, &signal.X};
-    for (std::size_t i = 0; i < size / 4; ++i) {
-        channels[i % 4]->push_back(std::bit_cast<float>(U32(b, kSamples + 4 * i)));
-    }
+    const std::string bytes = test::ReadFile(path);
+    auto read = ReadBFormatSignal(test::AsBytes(bytes));
+    if (!read) return ::testing::AssertionFailure() << path << ": " << read.Message();
+    signal = std::move(*read);
     return ::testing::AssertionSuccess();
 }
 
 TEST(Arrivals, TheDemoRoomGivesEveryArrivalItsTableLists)
 {
     BFormatSignal signal;
-    ASSERT_TRUE(ReadFloatAmbiX(HALVANE_EXAMPLES_DIR "/demo-room.wav", signal));
+    ASSERT_TRUE(ReadSignal(HALVANE_EXAMPLES_DIR "/demo-room.wav", signal));
     EXPECT_EQ(signal.SampleRateHz, 48000);
     EXPECT_EQ(signal.Frames(), 24000u);
     const std::vector<Arrival> found = FindArrivals(signal, {});
@@ -669,7 +640,7 @@ TEST(Arrivals, TheDemoRoomGivesEveryArrivalItsTableLists)
 TEST(ArrivalsRealData, AMeasuredResponseGivesTheDirectSoundFirst)
 {
     BFormatSignal signal;
-    ASSERT_TRUE(ReadFloatAmbiX(HALVANE_REAL_DATA_DIR "/derived/koli_snow_site1_ambix_float32.wav", signal));
+    ASSERT_TRUE(ReadSignal(HALVANE_REAL_DATA_DIR "/derived/koli_snow_site1_ambix_float32.wav", signal));
     const std::vector<Arrival> found = FindArrivals(signal, {});
     ASSERT_FALSE(found.empty());
     // The loudest W sample lies at frame 1328 (27.667 ms).

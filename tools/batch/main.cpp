@@ -87,22 +87,6 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// One band's response, served under the band's own name, so that its run
-// writes the band's tables beside the input.
-class BandInput final : public InputSource {
-public:
-    BandInput(std::string name, std::vector<std::byte> image) : m_name(std::move(name)), m_image(std::move(image)) { }
-    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
-    {
-        if (path != m_name) return Failure{"it does not exist"};
-        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_image));
-    }
-
-private:
-    std::string m_name;
-    std::vector<std::byte> m_image;
-};
-
 // One run of the tables' analysis: of the file itself, or of one band of it.
 void RunTables(const BatchOptions& options, const std::string& file, int bandHz, InputSource& input,
                FileOutcome& outcome)
@@ -169,7 +153,8 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
                 outcome.err += file + " (" + std::to_string(bandHz) + " Hz band): " + image.Message() + "\n";
                 continue;
             }
-            BandInput band(BandFileName(file, bandHz), std::move(*image));
+            // Served under the band's own name, so that its run writes the band's tables.
+            NamedBytesInput band(BandFileName(file, bandHz), *image);
             RunTables(options, file, bandHz, band, outcome);
         }
         if (!options.reflectionsPath.empty() || !options.roomParametersPath.empty()) {

@@ -151,22 +151,6 @@ public:
     bool SameFile(const std::string&, const std::string&) override { return false; }
 };
 
-// The bytes already read (the file's, or its band-filtered image) served to
-// the run under the file's own name.
-class ImageInput final : public InputSource {
-public:
-    ImageInput(std::string path, std::span<const std::byte> bytes) : m_path(std::move(path)), m_bytes(bytes) { }
-    Result<std::unique_ptr<InputImage>> Open(const std::string& path) override
-    {
-        if (path != m_path) return Failure{"it does not exist"};
-        return std::unique_ptr<InputImage>(std::make_unique<BorrowedImage>(m_bytes));
-    }
-
-private:
-    std::string m_path;
-    std::span<const std::byte> m_bytes;
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -219,7 +203,7 @@ int main(int argc, char** argv)
     SharedState state;
     state.IrFileName = file;
     ScriptedDialogue dialogue(options.answers);
-    ImageInput input(file, analysed);
+    NamedBytesInput input(file, analysed);
     DiscardedTables tables;
     RunSummary summary;
     const RunReport report = RunAnalysis(state, dialogue, input, tables, RunDisplay::None(), summary);
