@@ -78,9 +78,20 @@ private:
 // block the opening); it is opened without waiting, so a pipe at the name
 // cannot hang the run. A file larger than a RIFF file can be (4 GiB and
 // 8 bytes) is refused before it is mapped.
+//
+// Opening the same file again (the same file system entry, of the same
+// length) serves it from the mapping already made: a mapping shows the
+// file's current bytes, as a new one would, and the pages the first pass
+// read need not be mapped again. The last mapping is kept until the next
+// opening of another file, or the end of this object.
 class DiskInput final : public InputSource {
 public:
     Result<std::unique_ptr<InputImage>> Open(const std::string& path) override;
+
+    struct Mapping;
+
+private:
+    std::shared_ptr<const Mapping> m_last;
 };
 
 }  // namespace halvane

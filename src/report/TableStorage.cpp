@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include "report/ReplacingFile.h"
-
 namespace halvane {
 
 bool TableStorage::CloseTable(std::unique_ptr<std::ostream> table)
@@ -15,7 +13,7 @@ bool TableStorage::CloseTable(std::unique_ptr<std::ostream> table)
 
 std::unique_ptr<std::ostream> DiskTables::CreateTable(const std::string& path)
 {
-    auto file = ReplacingFile::Create(path);
+    auto file = ReplacingFile::Create(path, &m_recycler);
     if (!file) return nullptr;
     return std::move(*file);
 }

@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "report/ReplacingFile.h"
+
 namespace halvane {
 
 // Where a run writes its tables. The disk version is the one users get;
@@ -32,12 +34,17 @@ public:
 // remains. If the program dies during a run, the rows written so far stay in
 // the hidden file and the previous table under the name. A name held by
 // something other than a regular file or a link (a folder, a pipe, a
-// device) is refused.
+// device) is refused. The file a table replaces is written into by the
+// next table of the same folder when nobody could notice (see
+// FileRecycler), so one storage used for many runs makes few new files.
 class DiskTables final : public TableStorage {
 public:
     std::unique_ptr<std::ostream> CreateTable(const std::string& path) override;
     bool CloseTable(std::unique_ptr<std::ostream> table) override;
     bool SameFile(const std::string& a, const std::string& b) override;
+
+private:
+    FileRecycler m_recycler;
 };
 
 }  // namespace halvane

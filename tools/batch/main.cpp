@@ -89,13 +89,12 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
 
 // One run of the tables' analysis: of the file itself, or of one band of it.
 void RunTables(const BatchOptions& options, const std::string& file, int bandHz, InputSource& input,
-               FileOutcome& outcome)
+               TableStorage& tables, FileOutcome& outcome)
 {
     SharedState state;
     state.IrFileName = bandHz == 0 ? file : BandFileName(file, bandHz);
     // The pause is answered with 0: a batch run never waits.
     ScriptedDialogue dialogue({options.skipMs, options.displayMs, options.windowMs, "0"});
-    DiskTables tables;
     const RunReport report = RunAnalysis(state, dialogue, input, tables);
     const std::string what = bandHz == 0 ? file : file + " (" + std::to_string(bandHz) + " Hz band)";
     if (report.outcome == RunOutcome::Rejected) {
@@ -123,7 +122,7 @@ bool WriteResult(const std::string& file, const std::string& what, const std::st
 }
 
 FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, const std::string& refusal,
-                        const std::string& pictureProgram)
+                        const std::string& pictureProgram, TableStorage& tables)
 {
     FileOutcome outcome;
     if (!refusal.empty()) {
@@ -133,7 +132,7 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
     }
     DiskInput disk;
     if (options.bandsHz.empty()) {
-        RunTables(options, file, 0, disk, outcome);
+        RunTables(options, file, 0, disk, tables, outcome);
         if (outcome.failed) return outcome;
     }
     const bool needsSignal =
@@ -155,7 +154,7 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
             }
             // Served under the band's own name, so that its run writes the band's tables.
             NamedBytesInput band(BandFileName(file, bandHz), *image);
-            RunTables(options, file, bandHz, band, outcome);
+            RunTables(options, file, bandHz, band, tables, outcome);
         }
         if (!options.reflectionsPath.empty() || !options.roomParametersPath.empty()) {
             const auto signal = ReadBFormatSignal(bytes);
@@ -303,8 +302,11 @@ int main(int argc, char** argv)
     std::atomic<std::size_t> next{0};
     const std::size_t workers = std::min<std::size_t>(options.jobs, count);
     auto work = [&] {
+        // One storage per worker: the files its tables replace are reused
+        // for its next tables.
+        DiskTables tables;
         for (std::size_t i = next++; i < count; i = next++) {
-            FileOutcome outcome = AnalyseFile(options, options.files[i], refusals[i], pictureProgram);
+            FileOutcome outcome = AnalyseFile(options, options.files[i], refusals[i], pictureProgram, tables);
             const std::lock_guard lock(mutex);
             outcomes[i] = std::move(outcome);
             done[i] = 1;
