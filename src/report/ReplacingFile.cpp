@@ -153,9 +153,10 @@ Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& 
         const std::string temporary = FolderOf(path) + "." + NameOf(path) + ".part-" + std::to_string(getpid()) + "-" +
                                       std::to_string(g_serial.fetch_add(1));
         if (recycler != nullptr) {
-            const int fd = recycler->Take(temporary);
+            off_t length = 0;
+            const int fd = recycler->Take(temporary, length);
             if (fd >= 0) {
-                return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, true, recycler));
+                return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, length, recycler));
             }
         }
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -164,15 +165,15 @@ Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& 
             return Failure{Why(errno)};
         }
         if (recycler != nullptr) recycler->NoteNewFile(FolderOf(path), fd);
-        return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, false, recycler));
+        return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, 0, recycler));
     }
     return Failure{"no new file can be made beside it"};
 }
 
-ReplacingFile::ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, bool recycled,
+ReplacingFile::ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength,
                              FileRecycler* recycler)
     : std::ostream(nullptr), m_buffer(std::make_unique<Buffer>(fd)), m_finalPath(std::move(finalPath)),
-      m_temporaryPath(std::move(temporaryPath)), m_fd(fd), m_recycled(recycled), m_recycler(recycler)
+      m_temporaryPath(std::move(temporaryPath)), m_fd(fd), m_oldLength(oldLength), m_recycler(recycler)
 {
     rdbuf(m_buffer.get());
 }
@@ -192,7 +193,7 @@ Result<> ReplacingFile::Commit()
     bool written = !fail();
     int error = m_buffer->Error();
     // A file written over may have been longer than its new contents.
-    if (written && m_recycled && ftruncate(m_fd, m_buffer->End()) != 0) {
+    if (written && m_buffer->End() < m_oldLength && ftruncate(m_fd, m_buffer->End()) != 0) {
         written = false;
         error = errno;
     }
@@ -242,7 +243,7 @@ bool FileRecycler::LooksNew(const struct stat& info, const std::string& folder) 
            (info.st_mode & 07777) == m_newFile->permissions;
 }
 
-int FileRecycler::Take(const std::string& temporaryPath)
+int FileRecycler::Take(const std::string& temporaryPath, off_t& length)
 {
     const std::string folder = FolderOf(temporaryPath);
     while (!m_spares.empty() && FolderOf(m_spares.front()) != folder) {
@@ -267,6 +268,7 @@ int FileRecycler::Take(const std::string& temporaryPath)
         ::unlink(temporaryPath.c_str());
         return -1;
     }
+    length = info.st_size;
     return fd;
 }
 

@@ -23,7 +23,9 @@ class FileRecycler;
 class ReplacingFile : public std::ostream {
 public:
     // Creates the temporary file, or takes the recycler's spare file when it
-    // has a fitting one. Fails, saying why, when the final name is held by
+    // has a fitting one (its old bytes stand until written over, so a writer
+    // given a recycler must leave no gaps: tables are written straight
+    // through). Fails, saying why, when the final name is held by
     // something other than a regular file or a link, or the folder does not
     // take a new file.
     static Result<std::unique_ptr<ReplacingFile>> Create(const std::string& path, FileRecycler* recycler = nullptr);
@@ -40,13 +42,13 @@ public:
 
 private:
     class Buffer;
-    ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, bool recycled, FileRecycler* recycler);
+    ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength, FileRecycler* recycler);
 
     std::unique_ptr<Buffer> m_buffer;
     std::string m_finalPath;
     std::string m_temporaryPath;
     int m_fd;
-    bool m_recycled;  // an old file written over, to be cut to its new length
+    off_t m_oldLength;  // of an old file written over, which may need cutting; 0 for a new file
     FileRecycler* m_recycler;
     bool m_done = false;
 };
@@ -78,10 +80,10 @@ public:
 private:
     friend class ReplacingFile;
 
-    // The oldest spare renamed to temporaryPath and opened for writing, or
-    // -1 when there is no spare of that folder to take (a spare of another
-    // folder, or one that may not be taken, is deleted).
-    int Take(const std::string& temporaryPath);
+    // The oldest spare renamed to temporaryPath and opened for writing (its
+    // length in length), or -1 when there is no spare of that folder to take
+    // (a spare of another folder, or one that may not be taken, is deleted).
+    int Take(const std::string& temporaryPath, off_t& length);
     // What a new file in folder looks like: the file just made there.
     void NoteNewFile(const std::string& folder, int fd);
     // The file that was under a final name, now at path: kept as a spare
