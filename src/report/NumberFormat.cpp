@@ -63,9 +63,10 @@ std::optional<Rounded> RoundExactly(double magnitude, int digits)
     const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
     const int e = (biased == 0 ? 1 : biased) - 1075;
     if (m == 0) return std::nullopt;
-    // floor(log2(value)) gives the decimal exponent to within one.
+    // floor(log2(value)) gives the decimal exponent to within one:
+    // floor(log2 * log10(2)), exact in integers for |log2| < 2620.
     const int log2 = e + 63 - std::countl_zero(m);
-    int exponent = static_cast<int>(std::floor(log2 * 0.30102999566398120));
+    int exponent = (log2 * 78913) >> 18;
     const std::uint64_t lowest = kPowersOfTen[static_cast<std::size_t>(digits - 1)];
     const std::uint64_t beyond = kPowersOfTen[static_cast<std::size_t>(digits)];
     for (int attempt = 0; attempt < 3; ++attempt) {

@@ -214,13 +214,14 @@ Result<> ReplacingFile::Commit()
     if (m_recycler != nullptr &&
         renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_finalPath.c_str(), RENAME_EXCHANGE) == 0) {
         struct stat old { };
-        if (lstat(m_temporaryPath.c_str(), &old) == 0 && S_ISDIR(old.st_mode)) {
+        const bool known = lstat(m_temporaryPath.c_str(), &old) == 0;
+        if (known && S_ISDIR(old.st_mode)) {
             // A folder took the name while the file was written: it goes back.
             renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_finalPath.c_str(), RENAME_EXCHANGE);
             std::remove(m_temporaryPath.c_str());
             return Failure{"it is a folder"};
         }
-        m_recycler->Keep(m_temporaryPath);
+        m_recycler->Keep(m_temporaryPath, known ? &old : nullptr);
         return {};
     }
     if (std::rename(m_temporaryPath.c_str(), m_finalPath.c_str()) != 0) {
@@ -282,10 +283,9 @@ void FileRecycler::NoteNewFile(const std::string& folder, int fd)
     m_newFile = NewFileLook{folder, info.st_dev, info.st_uid, info.st_gid, static_cast<mode_t>(info.st_mode & 07777)};
 }
 
-void FileRecycler::Keep(const std::string& path)
+void FileRecycler::Keep(const std::string& path, const struct stat* info)
 {
-    struct stat info { };
-    if (lstat(path.c_str(), &info) != 0 || !LooksNew(info, FolderOf(path))) {
+    if (info == nullptr || !LooksNew(*info, FolderOf(path))) {
         ::unlink(path.c_str());
         return;
     }

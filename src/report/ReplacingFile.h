@@ -86,9 +86,9 @@ private:
     int Take(const std::string& temporaryPath, off_t& length);
     // What a new file in folder looks like: the file just made there.
     void NoteNewFile(const std::string& folder, int fd);
-    // The file that was under a final name, now at path: kept as a spare
-    // or deleted.
-    void Keep(const std::string& path);
+    // The file that was under a final name, now at path (info from lstat,
+    // nullptr when that failed): kept as a spare or deleted.
+    void Keep(const std::string& path, const struct stat* info);
 
     struct NewFileLook {
         std::string folder;
