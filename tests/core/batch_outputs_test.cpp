@@ -12,6 +12,8 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +21,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "BatchRun.h"
 #include "support/TestWav.h"
@@ -249,6 +252,62 @@ TEST_F(BatchOutputs, AFileOver2GBIsAnalysedInLittleMemory)
     // 162.5 million frames of 1 s windows at 48 kHz.
     const std::string table = test::ReadFile(Path("big.csv"));
     EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 3385);
+}
+
+// An interrupt (Ctrl-C) during a long command line lets the files under way
+// finish: every table written is whole, nothing hidden is left in the
+// folder, the files done are reported, and the command ends by the signal.
+TEST_F(BatchOutputs, AnInterruptedRunFinishesItsFilesAndLeavesNothingHidden)
+{
+    constexpr int kFiles = 400;
+    const std::string first = WriteWav("ir0.wav");
+    std::vector<std::string> args = {HALVANE_BATCH, "-j", "2", first};
+    for (int i = 1; i < kFiles; ++i) {
+        args.push_back(Path("ir" + std::to_string(i) + ".wav"));
+        fs::create_hard_link(first, args.back());
+    }
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(HALVANE_BATCH, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string said;
+    char buffer[4096];
+    ssize_t got = 0;
+    // The first file's message, then the interrupt.
+    while (said.find('\n') == std::string::npos && (got = read(out[0], buffer, sizeof buffer)) > 0) {
+        said.append(buffer, static_cast<std::size_t>(got));
+    }
+    kill(child, SIGINT);
+    while ((got = read(out[0], buffer, sizeof buffer)) > 0) said.append(buffer, static_cast<std::size_t>(got));
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+
+    const auto reported = std::count(said.begin(), said.end(), '\n');
+    EXPECT_GE(reported, 1);
+    EXPECT_LT(reported, kFiles);
+    const std::string table = test::ReadFile(Path("ir0.csv"));
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = Path("ir" + std::to_string(i) + ".csv");
+        if (i < reported) {
+            EXPECT_EQ(test::ReadFile(name), table) << name;
+        } else if (fs::exists(name)) {
+            EXPECT_EQ(test::ReadFile(name), table) << name;  // finished but not reported: still whole
+        }
+    }
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+        EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos) << entry.path();
+    }
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ const char* const kBatchUsage =
     "                 behind the summary's map (default: the map's placeholder)\n"
     "\n"
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
-    "failed, 2 for a usage error.\n";
+    "failed, 2 for a usage error. An interrupt (Ctrl-C) lets the files under\n"
+    "way finish and ends the command by the signal; a second one ends it at once.\n";
 
 namespace {
 

@@ -1,4 +1,5 @@
 // halvane-batch: the analysis of the window, for many files at once.
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -34,6 +36,25 @@ extern char** environ;
 namespace {
 
 using namespace halvane;
+
+// The signal that asked the command to stop (SIGINT, SIGTERM, SIGHUP), 0
+// while none has.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+void AskToStop(int signal) { g_stopSignal = signal; }
+
+// A first interrupt lets the files under way finish, their messages be
+// printed and the spare table files be removed; the command then ends by
+// the same signal. A second one ends it at once.
+void CatchStopSignals()
+{
+    struct sigaction action { };
+    action.sa_handler = AskToStop;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
 
 // What one input's run has to say, kept until every earlier input's has been said.
 struct FileOutcome {
@@ -301,38 +322,57 @@ int main(int argc, char** argv)
     std::condition_variable finished;
     std::atomic<std::size_t> next{0};
     const std::size_t workers = std::min<std::size_t>(options.jobs, count);
+    std::size_t working = workers;
+    CatchStopSignals();
     auto work = [&] {
         // One storage per worker: the files its tables replace are reused
         // for its next tables.
-        DiskTables tables;
-        for (std::size_t i = next++; i < count; i = next++) {
-            FileOutcome outcome = AnalyseFile(options, options.files[i], refusals[i], pictureProgram, tables);
-            const std::lock_guard lock(mutex);
-            outcomes[i] = std::move(outcome);
-            done[i] = 1;
-            finished.notify_all();
+        {
+            DiskTables tables;
+            while (g_stopSignal == 0) {
+                const std::size_t i = next++;
+                if (i >= count) break;
+                FileOutcome outcome = AnalyseFile(options, options.files[i], refusals[i], pictureProgram, tables);
+                const std::lock_guard lock(mutex);
+                outcomes[i] = std::move(outcome);
+                done[i] = 1;
+                finished.notify_all();
+            }
         }
+        const std::lock_guard lock(mutex);
+        --working;
+        finished.notify_all();
     };
     std::vector<std::thread> threads;
     for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work);
 
     ProgressLine progress(count, count >= 20 && isatty(STDERR_FILENO) != 0);
     int status = 0;
+    std::size_t said = 0;
     std::thread own(work);
-    for (std::size_t i = 0; i < count; ++i) {
+    for (; said < count; ++said) {
         std::unique_lock lock(mutex);
-        finished.wait(lock, [&] { return done[i] != 0; });
-        FileOutcome outcome = std::move(outcomes[i]);
+        // Every worker gone with this file not done: the command was stopped.
+        finished.wait(lock, [&] { return done[said] != 0 || working == 0; });
+        if (done[said] == 0) break;
+        FileOutcome outcome = std::move(outcomes[said]);
         lock.unlock();
         progress.Clear();
         std::cout << outcome.out << std::flush;
         std::cerr << outcome.err << std::flush;
         if (outcome.failed) status = 1;
-        progress.Update(i + 1);
+        progress.Update(said + 1);
     }
     own.join();
     for (std::thread& t : threads) t.join();
     progress.Clear();
+    if (const int signal = g_stopSignal; signal != 0) {
+        std::cerr << "halvane-batch: stopped; " << said << " of " << count << " files were analysed\n" << std::flush;
+        std::fflush(stdout);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return 128 + signal;
+    }
 
     // A result nobody could read is no success.
     if (!std::cout.flush() || std::fflush(stdout) != 0) {
