@@ -118,7 +118,8 @@ TEST(NumberFormat, EveryMagnitudeRoundsAsTheCLibraryDoes)
     }
     for (int p = -40; p <= 38; ++p) {
         const float power = static_cast<float>(std::pow(10.0, p));
-        singles.insert(singles.end(), {power, std::nextafter(power, 0.0f), std::nextafter(power, std::numeric_limits<float>::infinity())});
+        singles.insert(singles.end(), {power, std::nextafter(power, 0.0f),
+                                       std::nextafter(power, std::numeric_limits<float>::infinity())});
     }
     for (int p = -300; p <= 300; ++p) {
         const double power = std::pow(10.0, p);
