@@ -144,7 +144,8 @@ Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& 
 {
     if (path.empty() || path.back() == '/') return Failure{"it names a folder"};
     struct stat info { };
-    if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    const bool replaces = lstat(path.c_str(), &info) == 0;
+    if (replaces && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
         return Failure{S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"};
     }
     // A unique name in the same folder, so that the rename stays within one
@@ -156,7 +157,8 @@ Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& 
             off_t length = 0;
             const int fd = recycler->Take(temporary, length);
             if (fd >= 0) {
-                return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, length, recycler));
+                return std::unique_ptr<ReplacingFile>(
+                    new ReplacingFile(path, temporary, fd, length, replaces, recycler));
             }
         }
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -165,15 +167,16 @@ Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& 
             return Failure{Why(errno)};
         }
         if (recycler != nullptr) recycler->NoteNewFile(FolderOf(path), fd);
-        return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, 0, recycler));
+        return std::unique_ptr<ReplacingFile>(new ReplacingFile(path, temporary, fd, 0, replaces, recycler));
     }
     return Failure{"no new file can be made beside it"};
 }
 
-ReplacingFile::ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength,
+ReplacingFile::ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength, bool replaces,
                              FileRecycler* recycler)
     : std::ostream(nullptr), m_buffer(std::make_unique<Buffer>(fd)), m_finalPath(std::move(finalPath)),
-      m_temporaryPath(std::move(temporaryPath)), m_fd(fd), m_oldLength(oldLength), m_recycler(recycler)
+      m_temporaryPath(std::move(temporaryPath)), m_fd(fd), m_oldLength(oldLength), m_replaces(replaces),
+      m_recycler(recycler)
 {
     rdbuf(m_buffer.get());
 }
@@ -199,8 +202,11 @@ Result<> ReplacingFile::Commit()
     }
     // The bytes are started towards the disk before the names are
     // exchanged, as file systems do themselves when a file is renamed over
-    // another: after a power cut the name should not show stale blocks.
-    if (written && m_recycler != nullptr) sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // another: after a power cut the name should not show stale blocks. A
+    // name that was free has nothing to lose.
+    if (written && m_recycler != nullptr && (m_replaces || m_oldLength > 0)) {
+        sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
     if (::close(m_fd) != 0 && written) {
         written = false;
         error = errno;

@@ -42,13 +42,15 @@ public:
 
 private:
     class Buffer;
-    ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength, FileRecycler* recycler);
+    ReplacingFile(std::string finalPath, std::string temporaryPath, int fd, off_t oldLength, bool replaces,
+                  FileRecycler* recycler);
 
     std::unique_ptr<Buffer> m_buffer;
     std::string m_finalPath;
     std::string m_temporaryPath;
     int m_fd;
     off_t m_oldLength;  // of an old file written over, which may need cutting; 0 for a new file
+    bool m_replaces;    // the final name held something when the file was begun
     FileRecycler* m_recycler;
     bool m_done = false;
 };
