@@ -259,8 +259,10 @@ TEST_F(BatchOutputs, AFileOver2GBIsAnalysedInLittleMemory)
 // folder, the files done are reported, and the command ends by the signal.
 TEST_F(BatchOutputs, AnInterruptedRunFinishesItsFilesAndLeavesNothingHidden)
 {
+    // 2 s responses, so that the run is far from its end when it is interrupted.
     constexpr int kFiles = 400;
-    const std::string first = WriteWav("ir0.wav");
+    const std::string first = Path("ir0.wav");
+    test::WriteFile(first, test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 96000)));
     std::vector<std::string> args = {HALVANE_BATCH, "-j", "2", first};
     for (int i = 1; i < kFiles; ++i) {
         args.push_back(Path("ir" + std::to_string(i) + ".wav"));
@@ -272,6 +274,8 @@ TEST_F(BatchOutputs, AnInterruptedRunFinishesItsFilesAndLeavesNothingHidden)
     if (child == 0) {
         dup2(out[1], 1);
         close(out[0]);
+        const int err = open(Path("err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(err, 2);
         std::vector<char*> argv;
         for (std::string& arg : args) argv.push_back(arg.data());
         argv.push_back(nullptr);
@@ -296,6 +300,8 @@ TEST_F(BatchOutputs, AnInterruptedRunFinishesItsFilesAndLeavesNothingHidden)
     const auto reported = std::count(said.begin(), said.end(), '\n');
     EXPECT_GE(reported, 1);
     EXPECT_LT(reported, kFiles);
+    EXPECT_EQ(test::ReadFile(Path("err.txt")), "halvane-batch: stopped; " + std::to_string(reported) + " of " +
+                                                   std::to_string(kFiles) + " files were analysed\n");
     const std::string table = test::ReadFile(Path("ir0.csv"));
     for (int i = 0; i < kFiles; ++i) {
         const std::string name = Path("ir" + std::to_string(i) + ".csv");
