@@ -222,9 +222,11 @@ Result<> ReplacingFile::Commit()
         struct stat old { };
         const bool known = lstat(m_temporaryPath.c_str(), &old) == 0;
         if (known && S_ISDIR(old.st_mode)) {
-            // A folder took the name while the file was written: it goes back.
-            renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_finalPath.c_str(), RENAME_EXCHANGE);
-            std::remove(m_temporaryPath.c_str());
+            // A folder took the name while the file was written: it goes
+            // back (and only then is the file under the temporary name ours).
+            if (renameat2(AT_FDCWD, m_temporaryPath.c_str(), AT_FDCWD, m_finalPath.c_str(), RENAME_EXCHANGE) == 0) {
+                std::remove(m_temporaryPath.c_str());
+            }
             return Failure{"it is a folder"};
         }
         m_recycler->Keep(m_temporaryPath, known ? &old : nullptr);
