@@ -34,7 +34,7 @@ const std::vector<RealFile> kFiles = {
     {"derived/koli_snow_site1_ambix_pcm16.wav", kAmbixSn3d, 1.15, 1.17, 240000},
 };
 
-std::filesystem::path RealPath(const std::string& name) { return std::string(HALVANE_REAL_DATA_DIR) + "/" + name; }
+std::filesystem::path RealPath(const std::string& name) { return std::filesystem::path(HALVANE_REAL_DATA_DIR) / name; }
 
 TEST(RealData, EveryFileIsFoundInItsConventionAndConvertsWithoutAWarning)
 {
