@@ -160,6 +160,29 @@ TEST(DiskTables, AnOldTableSomebodyCouldStillSeeIsLeftAsItWas)
     }
 }
 
+// A folder made under a table's name while the table is written (where a
+// table stood or where none did) is not the table's to replace: the table
+// fails, and the folder stays under its name with all it holds.
+TEST(DiskTables, AFolderThatTakesATablesNameWhileItIsWrittenIsLeftWhole)
+{
+    for (const bool oldTable : {false, true}) {
+        SCOPED_TRACE(oldTable ? "an old table stood there" : "the name was free");
+        const halvane::testing::ScratchFolder scratch("folder-takes-name");
+        const fs::path table = scratch.Path() / "t.csv";
+        if (oldTable) test::WriteFile(table.string(), "old table\r\n");
+        DiskTables tables;
+        auto stream = tables.CreateTable(table.string());
+        ASSERT_TRUE(stream);
+        *stream << "new table\r\n";
+        fs::remove(table);
+        fs::create_directory(table);
+        test::WriteFile((table / "notes.txt").string(), "kept");
+        EXPECT_FALSE(tables.CloseTable(std::move(stream)));
+        EXPECT_EQ(test::ReadFile((table / "notes.txt").string()), "kept");
+        EXPECT_EQ(NamesIn(scratch.Path()), std::vector<std::string>{"t.csv"});
+    }
+}
+
 // A file opened a second time is served from the first opening's mapping
 // only while it is the same file of the same length; either way the second
 // opening shows the bytes the file holds then.
