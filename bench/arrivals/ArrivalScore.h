@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Arrivals.h"
+#include "analysis/arrivals/Arrivals.h"
 #include "support/RoomSimulator.h"
 
 namespace halvane::score {

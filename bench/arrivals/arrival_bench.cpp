@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ArrivalScore.h"
-#include "analysis/Arrivals.h"
+#include "analysis/arrivals/Arrivals.h"
 #include "support/RoomSimulator.h"
 
 namespace {

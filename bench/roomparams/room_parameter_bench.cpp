@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "RoomSignals.h"
-#include "analysis/OctaveBands.h"
-#include "analysis/RoomParameters.h"
+#include "analysis/room/OctaveBands.h"
+#include "analysis/room/RoomParameters.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "bformat/WavHeader.h"
-#include "bformat/WindowQuantities.h"
+#include "values/WindowQuantities.h"
 
 namespace halvane {
 

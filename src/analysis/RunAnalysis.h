@@ -7,7 +7,7 @@
 #include "analysis/RunDisplay.h"
 #include "analysis/RunObserver.h"
 #include "analysis/SharedState.h"
-#include "bformat/InputSource.h"
+#include "files/InputSource.h"
 #include "report/TableStorage.h"
 
 namespace halvane {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bformat/WindowQuantities.h"
+#include "values/WindowQuantities.h"
 
 namespace halvane {
 

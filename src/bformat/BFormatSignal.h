@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "bformat/Result.h"
+#include "values/Result.h"
 
 namespace halvane {
 

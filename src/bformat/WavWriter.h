@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bformat/Result.h"
+#include "values/Result.h"
 
 namespace halvane {
 

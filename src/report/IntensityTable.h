@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "bformat/WindowQuantities.h"
+#include "values/WindowQuantities.h"
 
 namespace halvane {
 

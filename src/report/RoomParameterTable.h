@@ -3,7 +3,7 @@
 #include <ostream>
 #include <vector>
 
-#include "bformat/RoomQuantities.h"
+#include "values/RoomQuantities.h"
 
 namespace halvane {
 

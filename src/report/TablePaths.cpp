@@ -21,4 +21,11 @@ std::string IntensityTableName(const std::string& irFileName) { return DropLastC
 
 std::string ReferenceTableName(const std::string& irFileName) { return DropLastCharacters(irFileName, 4) + "_ref.csv"; }
 
+std::string BandFileName(const std::string& irFileName, int nominalHz)
+{
+    const std::string reference = ReferenceTableName(irFileName);
+    const std::string stem = reference.substr(0, reference.size() - std::string("_ref.csv").size());
+    return stem + "_" + std::to_string(nominalHz) + "Hz" + irFileName.substr(stem.size());
+}
+
 }  // namespace halvane

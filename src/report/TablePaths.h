@@ -14,4 +14,9 @@ std::string IntensityTableName(const std::string& irFileName);
 // followed by "_ref.csv" (hall.wav -> hall_ref.csv).
 std::string ReferenceTableName(const std::string& irFileName);
 
+// The name a band's run goes by, beside the input, so that its tables carry
+// the band: hall.wav -> hall_500Hz.wav, whose tables are hall_500Hz.csv and
+// hall_500Hz_ref.csv. The broadband tables keep their names.
+std::string BandFileName(const std::string& irFileName, int nominalHz);
+
 }  // namespace halvane

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "report/ReplacingFile.h"
+#include "files/ReplacingFile.h"
 
 namespace halvane {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bformat/InputSource.h"
+#include "files/InputSource.h"
 #include "report/TableStorage.h"
 #include "support/RunCommand.h"
 #include "support/TestWav.h"

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "RoomSignals.h"
-#include "analysis/OctaveBands.h"
+#include "analysis/room/OctaveBands.h"
 
 namespace halvane {
 namespace {

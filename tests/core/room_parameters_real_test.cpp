@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RealResponses.h"
-#include "analysis/RoomParameters.h"
+#include "analysis/room/RoomParameters.h"
 
 namespace halvane {
 namespace {

@@ -8,8 +8,8 @@
 #include <tuple>
 
 #include "RoomSignals.h"
-#include "analysis/OctaveBands.h"
-#include "analysis/RoomParameters.h"
+#include "analysis/room/OctaveBands.h"
+#include "analysis/room/RoomParameters.h"
 #include "report/RoomParameterTable.h"
 #include "support/CommaLocale.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "display/Reflectogram.h"
-#include "display/SummaryPicture.h"
+#include "display/summary/Reflectogram.h"
+#include "display/summary/SummaryPicture.h"
 #include "support/RunCommand.h"
 #include "support/TestWav.h"
 

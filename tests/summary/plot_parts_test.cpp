@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "display/ArrivalMap.h"
-#include "display/AzimuthColour.h"
-#include "display/DecayPlot.h"
-#include "display/LabelPlacer.h"
-#include "display/PlotFrame.h"
-#include "display/Reflectogram.h"
-#include "display/TopView.h"
+#include "display/summary/ArrivalMap.h"
+#include "display/summary/AzimuthColour.h"
+#include "display/summary/DecayPlot.h"
+#include "display/summary/LabelPlacer.h"
+#include "display/summary/PlotFrame.h"
+#include "display/summary/Reflectogram.h"
+#include "display/summary/TopView.h"
 
 namespace halvane {
 namespace {

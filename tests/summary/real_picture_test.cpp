@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "display/SummaryPicture.h"
+#include "display/summary/SummaryPicture.h"
 #include "support/RunCommand.h"
 
 namespace halvane {

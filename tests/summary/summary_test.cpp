@@ -4,18 +4,18 @@
 
 #include <cmath>
 
-#include "analysis/Arrivals.h"
-#include "analysis/RoomParameters.h"
 #include "analysis/RunAnalysis.h"
 #include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/Arrivals.h"
+#include "analysis/room/RoomParameters.h"
 #include "bformat/BFormatSignal.h"
 #include "demo/DemoRoom.h"
-#include "display/ArrivalMap.h"
-#include "display/AzimuthColour.h"
-#include "display/DecayPlot.h"
-#include "display/Reflectogram.h"
-#include "display/SummaryPicture.h"
-#include "display/TopView.h"
+#include "display/summary/ArrivalMap.h"
+#include "display/summary/AzimuthColour.h"
+#include "display/summary/DecayPlot.h"
+#include "display/summary/Reflectogram.h"
+#include "display/summary/SummaryPicture.h"
+#include "display/summary/TopView.h"
 #include "support/FakeHost.h"
 #include "support/TestWav.h"
 

@@ -14,7 +14,7 @@
 #include "analysis/RunDialogue.h"
 #include "analysis/RunDisplay.h"
 #include "analysis/RunObserver.h"
-#include "bformat/InputSource.h"
+#include "files/InputSource.h"
 #include "report/TableStorage.h"
 
 namespace halvane::test {

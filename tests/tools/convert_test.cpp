@@ -3,8 +3,8 @@
 
 #include "ConventionSignals.h"
 #include "SoundFiles.h"
-#include "analysis/ConventionCheck.h"
-#include "analysis/DirectSound.h"
+#include "analysis/convention/ConventionCheck.h"
+#include "analysis/convention/DirectSound.h"
 #include "bformat/AmbisonicConvention.h"
 #include "convert/ConventionReport.h"
 #include "convert/ConvertCommand.h"

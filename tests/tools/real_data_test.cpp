@@ -2,7 +2,7 @@
 // sound's energy ratio, and a conversion without a warning.
 
 #include "SoundFiles.h"
-#include "analysis/ConventionCheck.h"
+#include "analysis/convention/ConventionCheck.h"
 #include "convert/ConvertCommand.h"
 #include "convert/SoundFileReader.h"
 #include "support/RunCommand.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "bformat/Result.h"
+#include "values/Result.h"
 
 namespace halvane {
 

@@ -18,16 +18,16 @@
 #include <thread>
 #include <vector>
 
-#include "analysis/Arrivals.h"
-#include "analysis/BandFiltered.h"
-#include "analysis/RoomParameters.h"
 #include "analysis/RunAnalysis.h"
 #include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/Arrivals.h"
+#include "analysis/room/BandFiltered.h"
+#include "analysis/room/RoomParameters.h"
 #include "batch/BatchOptions.h"
 #include "batch/OutputPlan.h"
 #include "bformat/BFormatSignal.h"
+#include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
-#include "report/ReplacingFile.h"
 #include "report/RoomParameterTable.h"
 #include "report/TablePaths.h"
 

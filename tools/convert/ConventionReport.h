@@ -3,7 +3,7 @@
 // The converter's words about the convention it used: one line saying which and why, and the
 // warnings when the data speak against it.
 
-#include "analysis/ConventionCheck.h"
+#include "analysis/convention/ConventionCheck.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,11 @@
 #include "convert/ConvertCommand.h"
 
-#include "analysis/ConventionCheck.h"
-#include "bformat/FileIdentity.h"
+#include "analysis/convention/ConventionCheck.h"
 #include "bformat/WavWriter.h"
 #include "convert/ConventionReport.h"
 #include "convert/SoundFileReader.h"
-#include "report/ReplacingFile.h"
+#include "files/FileIdentity.h"
+#include "files/ReplacingFile.h"
 
 #include <string>
 #include <vector>

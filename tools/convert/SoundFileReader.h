@@ -5,8 +5,8 @@
 // divided by 2^(bits - 1), float samples as stored. Every 8, 16, 24 and 32-bit integer and
 // 32-bit float sample is exact in a double, so nothing is rounded on the way in.
 
-#include "bformat/FileIdentity.h"
-#include "bformat/Result.h"
+#include "files/FileIdentity.h"
+#include "values/Result.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 
 #include "bformat/WavWriter.h"
 #include "demo/DemoRoom.h"
-#include "report/ReplacingFile.h"
+#include "files/ReplacingFile.h"
 
 #ifdef HALVANE_DEMO_PANORAMA
 #include "demo/DemoPanorama.h"

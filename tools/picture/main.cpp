@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Arrivals.h"
-#include "analysis/BandFiltered.h"
-#include "analysis/OctaveBands.h"
-#include "analysis/RoomParameters.h"
 #include "analysis/RunAnalysis.h"
 #include "analysis/RunSummary.h"
 #include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/Arrivals.h"
+#include "analysis/room/BandFiltered.h"
+#include "analysis/room/OctaveBands.h"
+#include "analysis/room/RoomParameters.h"
 #include "bformat/BFormatSignal.h"
 #include "display/BackgroundPicture.h"
-#include "display/SummaryPicture.h"
-#include "report/ReplacingFile.h"
+#include "display/summary/SummaryPicture.h"
+#include "files/ReplacingFile.h"
 
 namespace {
 

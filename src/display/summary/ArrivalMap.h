@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+#include "values/Arrival.h"
+
+namespace halvane {
+
+class DrawingSurface;
+
+// The radius of an arrival's ring on the map, in degrees of azimuth: louder
+// is larger, from kSmallestArrivalMarkDeg at floorDb below the direct sound
+// (and beneath) to kLargestArrivalMarkDeg at the direct sound's level (and
+// above), linear in dB between. A floorDb that is not positive and finite,
+// or a level that is not a number, gives the smallest ring.
+inline constexpr double kSmallestArrivalMarkDeg = 3;
+inline constexpr double kLargestArrivalMarkDeg = 9;
+double ArrivalMarkRadiusDeg(double levelDb, double floorDb);
+
+// An arrival's label: its number (1 for the direct sound) and its time in ms
+// with one decimal, rounded half to even ("1: 9.3 ms").
+QString ArrivalLabel(int number, double timeMs, char decimalSeparator);
+
+// Marks every arrival on the map (scaled 180 to -180 across, 90 to -90
+// down): a ring about its direction, white with a dark edge inside and out
+// so that it reads over any picture, of ArrivalMarkRadiusDeg (continued at
+// the other edge where it crosses +-180), the louder rings beneath the
+// softer. Then each arrival's label, white with a dark outline, beside its
+// ring (right, left, above or below, the first that is free), for the 20
+// loudest arrivals, the loudest first; an arrival with no free place for its
+// label keeps its number alone, or no label when that finds no place either
+// (the direct sound's number is shown all the same). Labels keep clear of
+// the labelled arrivals' rings and of the time scale along the map's bottom
+// edge.
+// Arrivals are numbered in the order given (FindArrivals: time order, the
+// direct sound first). Leaves the map's pen, fill, line width, colours and
+// font as they were.
+void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals, double floorDb, char decimalSeparator);
+
+}  // namespace halvane
