@@ -28,13 +28,6 @@ constexpr double kFirstIntervalPeriods = 4;
 
 constexpr double kCurveStepS = 0.001;
 
-// Frames from the start of the response to the first frame at or after ms:
-// the count of frames with t < ms.
-std::size_t FramesBefore(double ms, double sampleRateHz)
-{
-    return static_cast<std::size_t>(std::ceil(ms * sampleRateHz / 1000));
-}
-
 bool AllFinite(std::span<const float> values)
 {
     return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
@@ -50,6 +43,11 @@ std::size_t SoundingEnd(std::span<const float> values)
 }
 
 }  // namespace
+
+std::size_t FramesBefore(double ms, double sampleRateHz)
+{
+    return static_cast<std::size_t>(std::ceil(ms * sampleRateHz / 1000));
+}
 
 std::optional<std::size_t> FindResponseStart(std::span<const float> omni)
 {

@@ -53,6 +53,11 @@ namespace halvane {
 // band that cannot be designed at the rate, a decay range or a file too short,
 // a ratio whose denominator is 0.
 
+// Frames from the start of the response to the first frame at or after ms
+// (ms >= 0): the count of frames whose time t from the start has t < ms, so
+// that a frame exactly at ms lies after the stretch.
+std::size_t FramesBefore(double ms, double sampleRateHz);
+
 // The first frame whose squared value reaches 1/100 of the largest squared
 // value of omni (20 dB below its maximum); nothing when omni is empty, silent
 // or holds a value that is not finite.
