@@ -35,6 +35,13 @@ std::string_view Keyword(Normalisation norm)
     return "";
 }
 
+std::optional<int> HigherAmbisonicOrder(int channelCount)
+{
+    for (int order = 2; order <= kHighestAmbisonicOrder; ++order)
+        if ((order + 1) * (order + 1) == channelCount) return order;
+    return std::nullopt;
+}
+
 std::string_view Name(ChannelOrder order)
 {
     return order == ChannelOrder::Ambix ? "AmbiX (W, Y, Z, X)" : "FuMa (W, X, Y, Z)";

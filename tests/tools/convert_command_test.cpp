@@ -233,6 +233,145 @@ TEST(ConvertCommand, HintsAtFumaForFilesMarkedAsBFormatReadInAmbixOrder)
     EXPECT_NE(told.err.find("--order fuma --norm fuma"), std::string::npos) << told.err;
 }
 
+// The frames of a file, patched where the test says, for the hostile headers below.
+struct PatchedFile {
+    int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    int channels = 4;
+    int rateHz = 48000;
+    int frames = 1000;
+    std::size_t cutBytes = 0;                                    // taken off the file's end
+    std::vector<std::pair<std::size_t, std::string>> overwrite;  // bytes put at an offset
+};
+
+void WritePatched(const fs::path& path, const PatchedFile& f)
+{
+    std::vector<double> samples(static_cast<std::size_t>(f.frames * f.channels), 0.0);
+    // A plane wave from the front in the first four channels; the others carry their own
+    // signals, which must not reach the output.
+    for (int n = 0; n < std::min(f.frames, 24); ++n) {
+        const double pulse = 0.5 * std::exp(-n / 6.0);
+        const std::size_t at = static_cast<std::size_t>((100 + n) % f.frames * f.channels);
+        samples[at] = pulse;      // W
+        samples[at + 3] = pulse;  // X
+        for (int c = 4; c < f.channels; ++c) samples[at + static_cast<std::size_t>(c)] = 0.25 * (c % 5 + 1) * pulse;
+    }
+    ASSERT_EQ(WriteSoundFile(path, f.format, f.channels, f.rateHz, samples), "");
+    if (f.cutBytes > 0) fs::resize_file(path, fs::file_size(path) - f.cutBytes);
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    for (const auto& [offset, bytes] : f.overwrite) {
+        file.seekp(static_cast<std::streamoff>(offset));
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+}
+
+TEST(ConvertCommand, HostileHeadersAreNamedNotConvertedSilently)
+{
+    // An AIFF's 80-bit sample rate sits at bytes 28-37 (after FORM, its size, AIFF, COMM and
+    // the channels, frames and bits).
+    const std::string aiffRateZero(10, '\0');
+    const std::string aiffRateInfinite("\x7f\xff\x80\0\0\0\0\0\0\0", 10);
+    struct Case {
+        const char* name;
+        PatchedFile file;
+        int status;
+        std::string message;  // in the messages (standard error)
+        long long framesOut;  // of the output; -1: none written
+    };
+    const int wav = SF_FORMAT_WAV | SF_FORMAT_PCM_16, aiff = SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
+              w64 = SF_FORMAT_W64 | SF_FORMAT_PCM_16;
+    auto File = [](int format, int channels = 4, int rateHz = 48000, std::size_t cutBytes = 0,
+                   std::vector<std::pair<std::size_t, std::string>> overwrite = {}) {
+        return PatchedFile{format, channels, rateHz, 1000, cutBytes, std::move(overwrite)};
+    };
+    const std::vector<Case> cases = {
+        {"truncated AIFF", File(aiff, 4, 48000, 2000), 0,
+         "ends before its data do: its header declares 1000 frames, the file holds 750 (250 frames, 5.2 ms, missing)",
+         750},
+        {"truncated W64", File(w64, 4, 48000, 2000), 0,
+         "its header declares 1000 frames, the file holds 750 (250 frames", 750},
+        {"truncated WAV", File(wav, 4, 48000, 2000), 0, "its header declares 1000 frames, the file holds 750", 750},
+        // libsndfile stops one frame short of a cut CAF's end; the warning names what it read.
+        {"truncated CAF", File(SF_FORMAT_CAF | SF_FORMAT_PCM_16, 4, 48000, 2000), 0,
+         "its header declares 1000 frames, the file holds 749", 749},
+        {"whole AIFF: no warning", File(aiff, 4, 48000, 0), 0, "", 1000},
+        {"AIFF at 0 Hz", File(aiff, 4, 48000, 0, {{28, aiffRateZero}}), 1,
+         "has a sample rate of 0 Hz; halvane-convert reads 1000 to 768000 Hz", -1},
+        {"AIFF at an infinite rate", File(aiff, 4, 48000, 0, {{28, aiffRateInfinite}}), 1,
+         "has an infinite or undefined sample rate; halvane-convert reads 1000 to 768000 Hz", -1},
+        {"WAV at 67 MHz", File(wav, 4, 67000000, 0), 1, "has a sample rate of 67000000 Hz; halvane-convert reads", -1},
+        {"WAV at 999 Hz", File(wav, 4, 999, 0), 1, "has a sample rate of 999 Hz", -1},
+        {"WAV at 1 kHz: converted", File(wav, 4, 1000, 0), 0, "", 1000},
+        {"WAV at 768 kHz: converted", File(wav, 4, 768000, 0), 0, "", 1000},
+        {"second-order, 9 channels", File(wav, 9, 48000, 0), 0, "", 1000},
+        {"third-order W64, 16 channels", File(w64, 16, 48000, 0), 0, "", 1000},
+        {"fourth-order, 25 channels", File(wav, 25, 48000, 0), 0, "", 1000},
+        {"six channels: no Ambisonic set", File(wav, 6, 48000, 0), 1,
+         "has 6 channels; a first-order B-format file has 4 (a higher-order Ambisonic one 9, 16, 25", -1},
+    };
+    ScratchFolder scratch("convert-hostile-headers");
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const auto in = scratch.Path() / ("in-" + std::to_string(i));
+        const auto out = scratch.Path() / ("out-" + std::to_string(i) + ".wav");
+        WritePatched(in, c.file);
+        const auto run = Convert({in.string(), out.string()}, scratch.Path());
+        EXPECT_EQ(run.exitStatus, c.status) << run.err;
+        if (c.message.empty()) {
+            EXPECT_EQ(run.err, "");
+        } else {
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        }
+        if (c.framesOut < 0) {
+            EXPECT_FALSE(fs::exists(out));
+            continue;
+        }
+        const SoundRead read = ReadSoundFile(out);
+        ASSERT_EQ(read.failure, "");
+        EXPECT_EQ(read.info.channels, 4);
+        EXPECT_EQ(read.info.frames, c.framesOut);
+        // The first-order part of a plane wave from the front: W and X alike, Y and Z silent.
+        EXPECT_EQ(read.samples[4 * 100], 0.5f);
+        EXPECT_EQ(read.samples[4 * 100 + 1], 0.0f);
+        EXPECT_EQ(read.samples[4 * 100 + 2], 0.0f);
+        EXPECT_EQ(read.samples[4 * 100 + 3], 0.5f);
+        if (c.file.channels > 4) {
+            EXPECT_NE(run.out.find(std::to_string(c.file.channels) + " channels of an order " +
+                                   std::to_string(static_cast<int>(std::lround(std::sqrt(c.file.channels))) - 1) +
+                                   " Ambisonic response, its first-order part (channels 1 to 4) read as AmbiX"),
+                      std::string::npos)
+                << run.out;
+        }
+    }
+}
+
+TEST(ConvertCommand, FilesWithoutFramesSaySo)
+{
+    ScratchFolder scratch("convert-no-frames");
+    // libsndfile writes nothing at all for a FLAC file without frames; a FLAC encoder writes
+    // its STREAMINFO block with a total of 0 samples (meaning "unknown") and no frames.
+    const auto empty = scratch.Path() / "empty.flac";
+    WriteBytes(empty, "");
+    std::string streamInfo = "fLaC";
+    streamInfo += std::string("\x80\0\0\x22", 4);               // the last block: STREAMINFO, 34 bytes
+    streamInfo += std::string("\x10\0\x10\0\0\0\0\0\0\0", 10);  // block sizes 4096, frame sizes unknown
+    streamInfo += std::string("\x0b\xb8\x06\xf0\0\0\0\0", 8);   // 48000 Hz, 4 channels, 16 bits, 0 samples
+    streamInfo += std::string(16, '\0');                        // no MD5 signature
+    const auto header = scratch.Path() / "header-only.flac";
+    WriteBytes(header, streamInfo);
+    const std::vector<std::pair<fs::path, std::string>> cases = {
+        {empty, "empty.flac is empty (0 bytes): it holds no frames"},
+        {header, "header-only.flac holds no sample frames"},
+    };
+    for (const auto& [input, message] : cases) {
+        SCOPED_TRACE(input.filename().string());
+        const auto run = Convert({input.string(), (scratch.Path() / "out.wav").string()}, scratch.Path());
+        EXPECT_EQ(run.exitStatus, 1);
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(scratch.Path() / "out.wav"));
+    }
+}
+
 TEST(ConvertCommand, UsageErrorsExitWithTwo)
 {
     ScratchFolder scratch("convert-usage");

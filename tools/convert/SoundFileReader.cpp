@@ -1,5 +1,7 @@
 #include "convert/SoundFileReader.h"
 
+#include "convert/HeaderClaims.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace halvane::convert {
 namespace {
@@ -69,6 +72,12 @@ Result<> SoundFileReader::Open(const std::filesystem::path& path)
         return Failure{"is not a regular file (a folder, FIFO or device)"};
     }
     m_identity = {status.st_dev, status.st_ino};
+    // libsndfile calls any empty file "Format not recognised"; an empty file is no format.
+    if (status.st_size == 0) {
+        ::close(fd);
+        return Failure{"is empty (0 bytes): it holds no frames"};
+    }
+    const HeaderClaims claims = ReadHeaderClaims(fd, static_cast<std::uint64_t>(status.st_size));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
@@ -80,12 +89,21 @@ Result<> SoundFileReader::Open(const std::filesystem::path& path)
     if (m_file == nullptr) return Failure{std::string("cannot be read as audio: ") + sf_strerror(nullptr)};
     m_info.channelCount = info.channels;
     m_info.sampleRateHz = info.samplerate > 0 ? static_cast<std::uint32_t>(info.samplerate) : 0;
-    m_info.frameCount = info.frames;
+    // A FLAC stream that does not know its length (its total of 0 samples) comes as the
+    // largest count there is.
+    m_info.frameCount = info.frames == SF_COUNT_MAX || info.frames < 0 ? -1 : info.frames;
+    m_info.declaredFrameCount = m_info.frameCount;
+    m_info.headerRateHz = claims.aiffRateHz.value_or(static_cast<double>(info.samplerate));
     m_info.formatName = FormatName(info.format);
     m_info.markedAsBFormat = sf_command(m_file, SFC_WAVEX_GET_AMBISONIC, nullptr, 0) == SF_AMBISONIC_B_FORMAT;
     if (const int sampleBytes = UncompressedSampleBytes(info.format); sampleBytes > 0 && info.channels > 0) {
         const std::int64_t dataBytes = static_cast<std::int64_t>(info.frames) * info.channels * sampleBytes;
         m_info.unexplainedBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(status.st_size) - dataBytes);
+        if (claims.dataBytes) {
+            const auto frameBytes = static_cast<std::uint64_t>(info.channels) * static_cast<std::uint64_t>(sampleBytes);
+            m_info.declaredFrameCount = static_cast<std::int64_t>(
+                std::min<std::uint64_t>(*claims.dataBytes / frameBytes, std::numeric_limits<std::int64_t>::max()));
+        }
     }
     return {};
 }

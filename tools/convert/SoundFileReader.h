@@ -21,7 +21,14 @@ namespace halvane::convert {
 struct SoundFileInfo {
     int channelCount = 0;
     std::uint32_t sampleRateHz = 0;
-    std::int64_t frameCount = 0;   // as the header gives it
+    std::int64_t frameCount = 0;  // as libsndfile gives it: at most what the file holds; -1 unknown
+    // The frames the header declares, when it says: more than frameCount for an uncompressed
+    // file cut short (libsndfile counts only what is there), the header's own count for a
+    // compressed one. -1 when the header does not say.
+    std::int64_t declaredFrameCount = -1;
+    // The sample rate as the header stores it, where libsndfile's integer hides it: an AIFF's
+    // 0 (libsndfile says 1 Hz), infinity or fraction. Otherwise sampleRateHz.
+    double headerRateHz = 0;
     std::string formatName;        // e.g. "WAV (Microsoft), Signed 24 bit PCM"
     bool markedAsBFormat = false;  // the Ambisonic B-format sub-format of .amb files
     // Bytes of the file beyond what its header and its frames take, for an
@@ -41,8 +48,8 @@ public:
     /// Opens path. Only a regular file is read: it is opened without blocking and inspected
     /// before anything is read, so a FIFO or a device is refused at once instead of waiting
     /// for a writer. Fails with the reason in words that follow the file's
-    /// name ("does not exist", "is not a regular file (a folder, FIFO or device)",
-    /// "cannot be read as audio: ...").
+    /// name ("does not exist", "is not a regular file (a folder, FIFO or device)", "is empty
+    /// (0 bytes): it holds no frames", "cannot be read as audio: ...").
     Result<> Open(const std::filesystem::path& path);
 
     const SoundFileInfo& Info() const { return m_info; }
