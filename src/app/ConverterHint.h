@@ -22,8 +22,10 @@ QString ConverterCommand(const QString& inputPath);
 // A run's warning with one line added when the run refused the file for its
 // sample format ("not 16 or 32 bits") or its channel count ("not a 4-ch."),
 // the two refusals halvane-convert can lift: the line names the converter
-// command for inputPath. The first line stays exactly as the run gave it;
-// every other warning is returned unchanged.
+// command for inputPath (bformat/ConverterAdvice.h gives its words, also for
+// a file whose channels make a higher-order Ambisonic set). The first line
+// stays exactly as the run gave it; every other warning is returned unchanged.
+// The window's texts are the core's, in UTF-8.
 QString WithConverterHint(const QString& warning, const QString& inputPath);
 
 }  // namespace halvane

@@ -87,6 +87,47 @@ TEST_F(BatchCommand, ExitStatusTellsRefusedFilesAndUsageErrors)
     EXPECT_NE(r.out.find("Usage: halvane-batch"), std::string::npos);
 }
 
+TEST_F(BatchCommand, RefusedChannelCountsNameTheConverterCommand)
+{
+    struct Case {
+        const char* name;
+        int channels;
+        std::string options;
+        std::string line;  // the line under the refusal, before the command
+    };
+    const std::string otherLayout = "A four-channel B-format file in another layout converts with: ";
+    const std::vector<Case> cases = {
+        {"stereo", 2, "", otherLayout},
+        {"second order", 9, "",
+         "It looks like a higher-order Ambisonic file of order 2 (9 channels); its "
+         "first-order part converts with: "},
+        {"third order", 16, "",
+         "It looks like a higher-order Ambisonic file of order 3 (16 channels); its "
+         "first-order part converts with: "},
+        {"fourth order", 25, "",
+         "It looks like a higher-order Ambisonic file of order 4 (25 channels); its "
+         "first-order part converts with: "},
+        {"fourth order, bands and arrivals", 25, "--band 500 --band 1000 --reflections " + (m_dir / "l.csv").string(),
+         "It looks like a higher-order Ambisonic file of order 4 (25 channels)"},
+        {"30 channels: no Ambisonic set", 30, "", otherLayout},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto input =
+            Write("hoa.wav", test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960), {.channels = c.channels}));
+        const CommandRun r = Batch(c.options + " " + input.string());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find(": Sorry, this is not a 4-ch. .WAV file!\n"), std::string::npos) << r.out;
+        const std::string command =
+            "halvane-convert \"" + input.string() + "\" \"" + (m_dir / "hoa-ambix.wav").string() + "\"";
+        const std::size_t at = r.out.find(c.line);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(command, at), std::string::npos) << r.out;
+        // Once per file, however many analyses refused it.
+        EXPECT_EQ(r.out.find(c.line, at + 1), std::string::npos) << r.out;
+    }
+}
+
 TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)
 {
     if (::geteuid() == 0) {

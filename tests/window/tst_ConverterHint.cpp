@@ -40,12 +40,15 @@ std::string U64(std::uint64_t v)
 
 // The plane wave's samples as integers of the given width, channel by
 // channel in W, Y, Z, X order.
-std::string IntegerSamples(int bitsPerSample)
+// Channels past the fourth (a higher-order file's) carry a scaled copy of W.
+std::string IntegerSamples(int bitsPerSample, int channels = 4)
 {
     const double fullScale = std::ldexp(1.0, bitsPerSample - 1) - 1;
     std::string samples;
     for (const test::Frame4& frame : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
-        for (const double sample : {frame.W, frame.Y, frame.Z, frame.X}) {
+        std::vector<double> values = {frame.W, frame.Y, frame.Z, frame.X};
+        for (int c = 4; c < channels; ++c) values.push_back(frame.W / c);
+        for (const double sample : values) {
             const auto value =
                 static_cast<std::uint64_t>(static_cast<std::int64_t>(std::nearbyint(sample * fullScale)));
             samples += U64(value).substr(0, static_cast<std::size_t>(bitsPerSample / 8));
@@ -67,6 +70,12 @@ QByteArray AsQBytes(const std::string& bytes) { return QByteArray(bytes.data(), 
 QByteArray TwentyFourBitFile()
 {
     return AsQBytes(test::RiffFile(FmtChunk(4, 24) + test::Chunk("data", IntegerSamples(24))));
+}
+
+// A third-order Ambisonic file: 16 channels of 16 bits, the first four a plane wave.
+QByteArray ThirdOrderFile()
+{
+    return AsQBytes(test::RiffFile(FmtChunk(16, 16) + test::Chunk("data", IntegerSamples(16, 16))));
 }
 
 // A four-channel 16-bit RF64 file: its sizes in a ds64 chunk, 0xFFFFFFFF in
@@ -242,14 +251,19 @@ void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("firstLine");
-    QTest::newRow("24-bit integer") << TwentyFourBitFile() << Bits;
-    QTest::newRow("RF64") << Rf64File() << Channels;
+    QTest::addColumn<QString>("secondLineStart");
+    QTest::newRow("24-bit integer") << TwentyFourBitFile() << Bits << "To convert it to 32-bit float: ";
+    QTest::newRow("RF64") << Rf64File() << Channels << "A four-channel B-format file in another layout converts with: ";
+    QTest::newRow("third order, 16 channels")
+        << ThirdOrderFile() << Channels
+        << "It looks like a higher-order Ambisonic file of order 3 (16 channels); its first-order part converts with: ";
 }
 
 void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, firstLine);
+    QFETCH(QString, secondLineStart);
     QTemporaryDir dir;
     // A name that needs the quoting: spaces, a dollar, a single quote.
     const QString input = WriteTestFile(dir.filePath(QStringLiteral("Saal $1 (Jo's).wav")), bytes);
@@ -261,6 +275,7 @@ void ConverterHintTest::refusedFilesGetTheCommandThatMakesThemReadable()
     QCOMPARE(lines[0], firstLine);
     const QString command = QStringLiteral("halvane-convert ") + ShellQuoted(input) + QLatin1Char(' ') +
                             ShellQuoted(dir.filePath(QStringLiteral("Saal $1 (Jo's)-ambix.wav")));
+    QVERIFY2(lines[1].startsWith(secondLineStart), qPrintable(lines[1]));
     QVERIFY2(lines[1].endsWith(QStringLiteral(": ") + command), qPrintable(lines[1]));
     // The report keeps the core's message; only the box gets the line.
     QCOMPARE(QString::fromStdString(refused.window.LastRunReport().message), firstLine);

@@ -26,6 +26,7 @@
 #include "batch/BatchOptions.h"
 #include "batch/OutputPlan.h"
 #include "bformat/BFormatSignal.h"
+#include "bformat/ConverterAdvice.h"
 #include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
 #include "report/RoomParameterTable.h"
@@ -108,6 +109,18 @@ bool DrawPicture(const std::string& program, const BatchOptions& options, const 
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A refusal of file (said as what: the file, or one of its bands), with the
+// halvane-convert command under it when the converter can lift it.
+void Refuse(const std::string& what, const std::string& file, const std::string& message, FileOutcome& outcome)
+{
+    outcome.failed = true;
+    outcome.err += what + ": " + message + "\n";
+    // Said once per file, not again for each of its bands.
+    if (const std::string advice = ConverterAdvice(message, file);
+        !advice.empty() && outcome.err.find(advice) == std::string::npos)
+        outcome.err += what + ": " + advice + "\n";
+}
+
 // One run of the tables' analysis: of the file itself, or of one band of it.
 void RunTables(const BatchOptions& options, const std::string& file, int bandHz, InputSource& input,
                TableStorage& tables, FileOutcome& outcome)
@@ -119,8 +132,7 @@ void RunTables(const BatchOptions& options, const std::string& file, int bandHz,
     const RunReport report = RunAnalysis(state, dialogue, input, tables);
     const std::string what = bandHz == 0 ? file : file + " (" + std::to_string(bandHz) + " Hz band)";
     if (report.outcome == RunOutcome::Rejected) {
-        outcome.failed = true;
-        outcome.err += what + ": " + report.message + "\n";
+        Refuse(what, file, report.message, outcome);
         return;
     }
     std::ostringstream out;
@@ -169,8 +181,7 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         for (const int bandHz : options.bandsHz) {
             auto image = BandFilteredImage(bytes, bandHz);
             if (!image) {
-                outcome.failed = true;
-                outcome.err += file + " (" + std::to_string(bandHz) + " Hz band): " + image.Message() + "\n";
+                Refuse(file + " (" + std::to_string(bandHz) + " Hz band)", file, image.Message(), outcome);
                 continue;
             }
             // Served under the band's own name, so that its run writes the band's tables.
@@ -180,8 +191,7 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         if (!options.reflectionsPath.empty() || !options.roomParametersPath.empty()) {
             const auto signal = ReadBFormatSignal(bytes);
             if (!signal) {
-                outcome.failed = true;
-                outcome.err += file + ": " + signal.Message() + "\n";
+                Refuse(file, file, signal.Message(), outcome);
                 return outcome;
             }
             if (!options.reflectionsPath.empty()) {
