@@ -4,18 +4,45 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <algorithm>
 #include <span>
 
 namespace halvane {
 
 namespace {
 
-// A panorama is 960 x 480, but a picture is decoded whole (4 bytes a pixel)
-// before the map shows its top-left part. Beyond this many pixels (256 MB,
-// the toolkit's own default limit) it is refused from its header, before any
-// decoding, so that a huge or lying picture can neither exhaust the memory
-// nor hold the window for seconds.
+// A panorama is 960 x 480, but a picture is decoded whole (4 bytes a pixel
+// for a colour JPEG) before the map shows its top-left part. Beyond this many
+// pixels it is refused from its header, before any decoding, so that a huge
+// or lying picture can neither exhaust the memory nor hold the window for
+// seconds. This is the one limit: the toolkit's own allocation limit (128 MB
+// by default, a 32-megapixel colour picture) is raised for each picture to
+// what its decoding takes, so everything within this limit is shown.
 constexpr qint64 MaxPicturePixels = 64LL * 1024 * 1024;
+
+// The toolkit's allocation limit (process-wide) set for one decoding and put
+// back afterwards. A picture whose size or format the header does not give
+// is allowed what a colour picture of MaxPicturePixels takes.
+class AllocationAllowance {
+public:
+    AllocationAllowance(QSize size, QImage::Format format) : m_previousMb(QImageReader::allocationLimit())
+    {
+        const qint64 pixels = size.isValid() ? static_cast<qint64>(size.width()) * size.height() : MaxPicturePixels;
+        // A reader that could not parse the header (no valid size) may give
+        // any number as the format.
+        const bool known = size.isValid() && format > QImage::Format_Invalid && format < QImage::NImageFormats;
+        const int bitsPerPixel = known ? QImage::toPixelFormat(format).bitsPerPixel() : 32;
+        const qint64 bytes = pixels * std::max(bitsPerPixel, 32) / 8;
+        const qint64 megabytes = (bytes >> 20) + 1;  // rounded up
+        QImageReader::setAllocationLimit(static_cast<int>(std::max<qint64>(megabytes, m_previousMb)));
+    }
+    ~AllocationAllowance() { QImageReader::setAllocationLimit(m_previousMb); }
+    AllocationAllowance(const AllocationAllowance&) = delete;
+    AllocationAllowance& operator=(const AllocationAllowance&) = delete;
+
+private:
+    int m_previousMb;
+};
 
 // True when the JPEG data reach their end-of-image marker. Segments are
 // skipped by their lengths (a thumbnail inside one has its own end marker);
@@ -102,7 +129,11 @@ LoadedPicture LoadBackgroundPicture(const QString& path)
                                          "picture (it may have been cut short while being copied).")
                               .arg(path)};
     }
-    QImage picture = reader.read();
+    QImage picture;
+    {
+        const AllocationAllowance allowance(size, reader.imageFormat());
+        picture = reader.read();
+    }
     if (picture.isNull()) {
         return {QImage(),
                 QStringLiteral("The file %1 could not be read as a picture (%2).").arg(path, reader.errorString())};

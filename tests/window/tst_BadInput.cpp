@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDirIterator>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -23,6 +24,7 @@
 #include "TestWavFile.h"
 #include "app/Halvane.h"
 #include "bformat/WavHeader.h"
+#include "display/BackgroundPicture.h"
 #include "display/DrawingSurface.h"
 #include "report/TablePaths.h"
 
@@ -425,6 +427,8 @@ private slots:
     void badInputGetsAMessageAndLeavesTheWindowUsable();
     void closingAtAnyMomentEndsTheRunWithCompleteTables_data();
     void closingAtAnyMomentEndsTheRunWithCompleteTables();
+    void picturesWithinTheStatedLimitAreShown_data();
+    void picturesWithinTheStatedLimitAreShown();
 };
 
 void BadInputTest::badInputGetsAMessageAndLeavesTheWindowUsable_data()
@@ -744,4 +748,43 @@ void BadInputTest::closingAtAnyMomentEndsTheRunWithCompleteTables()
 }
 
 QTEST_MAIN(BadInputTest)
+// Colour JPEGs of 32 to 64 megapixels decode to 128 to 256 MB, past the
+// toolkit's default allocation limit of 128 MB: the one limit the message
+// states (64 megapixels) is the one the loading honours.
+void BadInputTest::picturesWithinTheStatedLimitAreShown_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("36 megapixels in colour: shown") << 6000 << 6000 << true;
+    QTest::newRow("just above 64 megapixels: refused by the stated limit") << 8193 << 8192 << false;
+}
+
+void BadInputTest::picturesWithinTheStatedLimitAreShown()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, shown);
+    QTemporaryDir dir;
+    QImage picture(width, height, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 60, 30));
+    const QString path = dir.filePath(QStringLiteral("large.jpg"));
+    QVERIFY(QImageWriter(path, "jpeg").write(picture));
+    picture = QImage();
+    const int limitBefore = QImageReader::allocationLimit();
+
+    const LoadedPicture loaded = LoadBackgroundPicture(path);
+    QCOMPARE(QImageReader::allocationLimit(), limitBefore);
+    if (shown) {
+        QVERIFY2(loaded.whyNot.isEmpty(), qPrintable(loaded.whyNot));
+        QCOMPARE(loaded.picture.size(), QSize(width, height));
+        // JPEG's colour conversion moves a plain colour by a step or two.
+        constexpr int JpegColourSteps = 3;
+        QVERIFY(qAbs(qRed(loaded.picture.pixel(width - 1, height - 1)) - 200) <= JpegColourSteps);
+    } else {
+        QVERIFY(loaded.picture.isNull());
+        QVERIFY2(loaded.whyNot.contains(QStringLiteral("at most 64 megapixels")), qPrintable(loaded.whyNot));
+    }
+}
+
 #include "tst_BadInput.moc"
