@@ -96,7 +96,6 @@ TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
     };
     const std::vector<Case> cases = {
         {"text", "just some text, not audio"},
-        {"empty", ""},
         {"header cut short", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16))).substr(0, 25)},
         {"no data chunk", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 4, 48000, 8, 16)))},
         {"no channels", RiffFile(Chunk("fmt ", FmtBody(kTagPcm, 0, 48000, 8, 16)) + Chunk("data", samples))},
@@ -120,7 +119,9 @@ TEST(WavReaderHostile, RefusesWhatIsNotAReadableRegularFile)
         {"missing", scratch.Path() / "missing.wav", "does not exist"},
         {"folder", scratch.Path(), "is not a regular file (a folder, FIFO or device)"},
         {"device", "/dev/null", "is not a regular file (a folder, FIFO or device)"},
+        {"empty", scratch.Path() / "empty.wav", "is empty (0 bytes): it holds no frames"},
     };
+    std::ofstream(scratch.Path() / "empty.wav", std::ios::binary).flush();
     for (const auto& c : names) {
         SCOPED_TRACE(c.name);
         SoundFileReader reader;
