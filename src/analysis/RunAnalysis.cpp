@@ -404,9 +404,14 @@ bool Run::WindowWait(double timeMs)
 
 RunReport Run::Refuse(const std::string& message)
 {
-    // Both files are closed before the message is shown; what was written
-    // of a table stays, as it would after a stop.
-    if (m_table) m_tables.CloseTable(std::move(m_table));
+    // Both files are closed before the message is shown. The table under
+    // way is dropped, so its name keeps the table a previous run left there
+    // (a table already complete in this run stays).
+    if (m_table) {
+        m_tables.DiscardTable(std::move(m_table));
+        if (m_report.referenceTablePath == m_tablePath) m_report.referenceTablePath.clear();
+        if (m_report.intensityTablePath == m_tablePath) m_report.intensityTablePath.clear();
+    }
     m_input.reset();
     m_dialogue.ResetPointer();
     m_dialogue.ShowWarning(message);

@@ -21,6 +21,11 @@ public:
     // and it stands under its name. False when that failed (a full disk, a
     // removed medium): the table must not pass for a complete one.
     virtual bool CloseTable(std::unique_ptr<std::ostream> table);
+    // Drops a table made by CreateTable without putting it under its name:
+    // whatever the name held before stays as it was (a refused run leaves
+    // the old table). By default the stream is only let go; the disk's
+    // version removes the file it wrote.
+    virtual void DiscardTable(std::unique_ptr<std::ostream> table) { table.reset(); }
     // True when both paths name the same existing file (so writing the
     // second would destroy the first).
     virtual bool SameFile(const std::string& a, const std::string& b) = 0;

@@ -115,6 +115,43 @@ TEST_F(BatchOutputs, NoInputAndNoForeignFileIsEverWrittenThrough)
     }
 }
 
+TEST_F(BatchOutputs, ARefusedRunLeavesEveryOldTableAsItWas)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::byte> input;
+        std::string options;
+        const char* message;
+    };
+    const std::vector<std::byte> stereo = test::MakeWav(test::Repeat({0.5, 0, 0, 0.5}, 960), {.channels = 2});
+    const Row rows[] = {
+        {"an averaging window of 0.01 microseconds", m_wav, "--window 0.00001", "averaging windows for a file of"},
+        {"a header claiming 2 GB more data than the file holds",
+         test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 9601), {.dataSizeDelta = 2000000000}),
+         "--window 0.001", "more averaging windows than can be counted"},
+        {"two channels", stereo, "", "not a 4-ch."},
+        {"two channels, with every other output asked for", stereo,
+         "--band 500 --room-parameters " + Path("p.csv") + " --reflections " + Path("l.csv"), "not a 4-ch."},
+    };
+    const std::vector<std::string> tables = {"room.csv",           "room_ref.csv", "room_500Hz.csv",
+                                             "room_500Hz_ref.csv", "p.csv",        "l.csv"};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::WriteFile(Path("room.wav"), row.input);
+        for (const std::string& table : tables) test::WriteFile(Path(table), "old " + table + "\r\n");
+        const CommandRun r = Batch(row.options + " " + Path("room.wav"));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
+        for (const std::string& table : tables) {
+            std::ifstream in(Path(table), std::ios::binary);
+            const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            EXPECT_EQ(bytes, "old " + table + "\r\n") << table;
+        }
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos) << entry.path();
+    }
+}
+
 TEST_F(BatchOutputs, ASecondInputWithTheSameTablesIsRefusedNamingBoth)
 {
     const std::string hall = WriteWav("hall.wav");

@@ -118,7 +118,7 @@ TEST(RunAnalysis, PromptsOfferDefaultsThenThePreviousAnswers)
     EXPECT_EQ(f.host.promptDefaults[0], "0");  // a skip of 0 has no default
 }
 
-TEST(RunAnalysis, RejectedHeadersShowOneMessageAndLeaveAnEmptyIntensityTable)
+TEST(RunAnalysis, RejectedHeadersShowOneMessageAndLeaveTheOldTablesAsTheyWere)
 {
     struct Row {
         const char* name;
@@ -136,13 +136,20 @@ TEST(RunAnalysis, RejectedHeadersShowOneMessageAndLeaveAnEmptyIntensityTable)
         const RunReport report = f.Run({});
         EXPECT_EQ(report.outcome, RunOutcome::Rejected);
         EXPECT_EQ(f.host.warnings, std::vector<std::string>{row.message});
-        EXPECT_EQ(f.storage.Table(kIntensity), "");
+        EXPECT_FALSE(f.storage.HasTable(kIntensity));
         EXPECT_FALSE(f.storage.HasTable(kReference));
+        EXPECT_EQ(report.intensityTablePath, "");
         EXPECT_EQ(f.host.calls.back(), "ResetPointer");
+        // The tables of an earlier run stay under their names, byte for byte.
+        f.storage.tables[kIntensity] = std::make_shared<std::ostringstream>("old intensity\r\n");
+        f.storage.tables[kReference] = std::make_shared<std::ostringstream>("old reference\r\n");
+        EXPECT_EQ(f.Run({}).outcome, RunOutcome::Rejected);
+        EXPECT_EQ(f.storage.Table(kIntensity), "old intensity\r\n");
+        EXPECT_EQ(f.storage.Table(kReference), "old reference\r\n");
     }
 }
 
-TEST(RunAnalysis, AFileRejectedAtItsSecondReadingKeepsTheReferenceHeaderOnly)
+TEST(RunAnalysis, AFileRejectedAtItsSecondReadingKeepsItsCompleteIntensityTableAndNoReference)
 {
     Fixture f;
     f.storage.beforeRead = [](MemoryStorage& s, int read) {
@@ -151,7 +158,8 @@ TEST(RunAnalysis, AFileRejectedAtItsSecondReadingKeepsTheReferenceHeaderOnly)
     const RunReport report = f.Run({});
     EXPECT_EQ(report.outcome, RunOutcome::Rejected);
     EXPECT_EQ(f.Lines(kIntensity), 201);
-    EXPECT_EQ(f.storage.Table(kReference), "\"time (ms)\",\"Az\",\"El\",\"I/D (dB)\",\"Li (dB)\"\r\n");
+    EXPECT_FALSE(f.storage.HasTable(kReference));
+    EXPECT_EQ(report.referenceTablePath, "");
 }
 
 TEST(RunAnalysis, RefusalsBeforeAnythingIsWritten)
@@ -221,7 +229,7 @@ TEST(RunAnalysis, AnAveragingWindowBeyondTheSampleRangeIsCalledTooLong)
     EXPECT_EQ(f.Run({"0", "1000", "1e308", "0"}).outcome, RunOutcome::Rejected);
     ASSERT_EQ(f.host.warnings.size(), 1u);
     EXPECT_EQ(f.host.warnings[0], "Sorry, the averaging window is too long for this file's sample rate!");
-    EXPECT_EQ(f.storage.Table(kIntensity), "");
+    EXPECT_FALSE(f.storage.HasTable(kIntensity));
 }
 
 TEST(RunAnalysis, ATableThatCannotBeCreatedEndsTheRunWithAMessage)

@@ -104,8 +104,21 @@ public:
             if (p == path) return nullptr;
         }
         auto text = std::make_shared<std::ostringstream>();
+        const auto before = tables.find(path);
+        auto forwarder = std::make_unique<Forwarder>(text, path, before == tables.end() ? nullptr : before->second);
         tables[path] = text;
-        return std::make_unique<Forwarder>(text);
+        return forwarder;
+    }
+    // The table that was under the name before comes back; none was: none is.
+    void DiscardTable(std::unique_ptr<std::ostream> table) override
+    {
+        const auto* forwarder = dynamic_cast<const Forwarder*>(table.get());
+        if (forwarder == nullptr) return;
+        if (forwarder->before) {
+            tables[forwarder->path] = forwarder->before;
+        } else {
+            tables.erase(forwarder->path);
+        }
     }
     bool SameFile(const std::string& a, const std::string& b) override { return a == b; }
 
@@ -120,10 +133,14 @@ private:
     // An ostream that writes into a shared ostringstream.
     class Forwarder : public std::ostream {
     public:
-        explicit Forwarder(std::shared_ptr<std::ostringstream> target)
-            : std::ostream(target->rdbuf()), m_target(std::move(target))
+        Forwarder(std::shared_ptr<std::ostringstream> target, std::string path,
+                  std::shared_ptr<std::ostringstream> before)
+            : std::ostream(target->rdbuf()), path(std::move(path)), before(std::move(before)),
+              m_target(std::move(target))
         {
         }
+        const std::string path;
+        const std::shared_ptr<std::ostringstream> before;  // the table it replaces; nullptr when none
 
     private:
         std::shared_ptr<std::ostringstream> m_target;
