@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -17,6 +18,9 @@ namespace halvane {
 struct BFormatSignal {
     double SampleRateHz = 0;
     std::vector<float> W, Y, Z, X;
+    // Samples of the file that were not finite (NaN or infinite) and are held
+    // as 0, so that one damaged sample cannot take a whole analysis with it.
+    std::int64_t NonFiniteSamples = 0;
 
     std::size_t Frames() const { return W.size(); }
 };
@@ -24,7 +28,8 @@ struct BFormatSignal {
 // The signal of a four-channel 16 or 32-bit file image as the window's reader
 // sees it (bformat/WavHeader.h): every whole frame of the data chunk from
 // its first byte on, as far as both the header's DataSize and the file go.
-// Fails, with the window's own message, for a file the window refuses.
+// Fails, with the window's own message, for a file the window refuses. A
+// sample that is not finite is held as 0 and counted in NonFiniteSamples.
 Result<BFormatSignal> ReadBFormatSignal(std::span<const std::byte> image);
 
 }  // namespace halvane

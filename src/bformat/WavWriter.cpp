@@ -189,4 +189,42 @@ WavWriteResult FloatWavWriter::Finish()
     return m_status;
 }
 
+Result<FloatWavImage> FloatWavImage::Create(std::uint32_t sampleRateHz, int channelCount, std::uint64_t frameCount)
+{
+    if (WavWriteResult check = CheckFloatWav(sampleRateHz, channelCount, frameCount); !check.Ok())
+        return Failure{check.Message()};
+    return FloatWavImage(sampleRateHz, channelCount, frameCount);
+}
+
+FloatWavImage::FloatWavImage(std::uint32_t sampleRateHz, int channelCount, std::uint64_t frameCount)
+    : m_sampleRateHz(sampleRateHz), m_channels(static_cast<std::size_t>(channelCount)), m_frameCount(frameCount),
+      m_peakValue(m_channels, 0.0f), m_peakFrame(m_channels, 0)
+{
+    m_dataStart = Header(m_sampleRateHz, m_channels, m_frameCount, m_peakValue, m_peakFrame).size();
+    m_bytes.resize(m_dataStart + static_cast<std::size_t>(frameCount * kBytesPerSample * m_channels));
+}
+
+void FloatWavImage::SetFrame(std::uint64_t frame, std::span<const float> samples)
+{
+    std::byte* at = m_bytes.data() + m_dataStart + frame * kBytesPerSample * m_channels;
+    for (std::size_t c = 0; c < m_channels; ++c) {
+        const std::uint32_t bits = std::bit_cast<std::uint32_t>(samples[c]);
+        for (int i = 0; i < 4; ++i) at[4 * c + i] = static_cast<std::byte>((bits >> (8 * i)) & 0xFF);
+        // The first frame holding the largest magnitude, whatever order the frames come in
+        // (false for NaN, so a NaN never becomes the peak).
+        const float magnitude = std::fabs(samples[c]);
+        if (magnitude > m_peakValue[c] || (magnitude == m_peakValue[c] && magnitude > 0 && frame < m_peakFrame[c])) {
+            m_peakValue[c] = magnitude;
+            m_peakFrame[c] = static_cast<std::uint32_t>(frame);
+        }
+    }
+}
+
+std::vector<std::byte> FloatWavImage::TakeBytes()
+{
+    const std::string header = Header(m_sampleRateHz, m_channels, m_frameCount, m_peakValue, m_peakFrame);
+    std::transform(header.begin(), header.end(), m_bytes.begin(), [](char c) { return static_cast<std::byte>(c); });
+    return std::move(m_bytes);
+}
+
 }  // namespace halvane

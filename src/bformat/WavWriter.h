@@ -40,6 +40,32 @@ WavWriteResult CheckFloatWav(std::uint32_t sampleRateHz, int channelCount, std::
 WavWriteResult WriteFloatWav(std::ostream& out, std::uint32_t sampleRateHz, int channelCount,
                              std::span<const float> interleaved);
 
+/// The same layout built in memory for a known number of frames, set in any order (a
+/// backward filter pass sets them last to first) and each at most once; frames never set
+/// hold zeros. The bytes equal WriteFloatWav's for the same samples, the peaks included
+/// (the first frame holding each channel's largest magnitude).
+class FloatWavImage {
+public:
+    /// Refuses what CheckFloatWav refuses.
+    static Result<FloatWavImage> Create(std::uint32_t sampleRateHz, int channelCount, std::uint64_t frameCount);
+
+    /// Sets frame (below the frame count) to samples, one per channel.
+    void SetFrame(std::uint64_t frame, std::span<const float> samples);
+    /// The whole file, its header completed; the image is empty afterwards.
+    std::vector<std::byte> TakeBytes();
+
+private:
+    FloatWavImage(std::uint32_t sampleRateHz, int channelCount, std::uint64_t frameCount);
+
+    std::uint32_t m_sampleRateHz;
+    std::size_t m_channels;
+    std::uint64_t m_frameCount;
+    std::vector<std::byte> m_bytes;
+    std::size_t m_dataStart = 0;
+    std::vector<float> m_peakValue;
+    std::vector<std::uint32_t> m_peakFrame;
+};
+
 /// The same layout written in blocks of frames, for data that is never held whole: Begin writes
 /// the header with the sizes and peaks left 0, Write appends frames, Finish goes back to the
 /// header's start to fill them in and then returns to the end. The stream must be able to seek

@@ -66,6 +66,19 @@ public:
         m_released = pages;
     }
 
+    void ReleaseRange(std::int64_t offset, std::int64_t end) const override
+    {
+        if (m_mapping->address == nullptr) return;
+        static const auto kPageBytes = static_cast<std::int64_t>(sysconf(_SC_PAGESIZE));
+        // Only the whole pages inside the range: the pages at its edges may
+        // still be needed by the bytes beside it.
+        const std::int64_t first = (std::max<std::int64_t>(offset, 0) + kPageBytes - 1) / kPageBytes * kPageBytes;
+        const std::int64_t last =
+            std::min<std::int64_t>(end, static_cast<std::int64_t>(m_mapping->size)) / kPageBytes * kPageBytes;
+        if (last <= first) return;
+        madvise(static_cast<char*>(m_mapping->address) + first, static_cast<std::size_t>(last - first), MADV_DONTNEED);
+    }
+
 private:
     static constexpr std::int64_t kReleaseStepBytes = 4 << 20;
     std::shared_ptr<const DiskInput::Mapping> m_mapping;

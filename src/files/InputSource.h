@@ -22,6 +22,13 @@ public:
     // mapped from a file gives their memory back (a later read of them is
     // served again from the file, unchanged). Does nothing by default.
     virtual void ReleaseBefore(std::int64_t offset) const { (void)offset; }
+    // The same for the bytes from offset to end alone, for a pass that goes
+    // backwards block by block. Does nothing by default.
+    virtual void ReleaseRange(std::int64_t offset, std::int64_t end) const
+    {
+        (void)offset;
+        (void)end;
+    }
 };
 
 // An image held in memory.

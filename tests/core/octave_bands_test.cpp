@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -212,6 +213,79 @@ TEST(OctaveBands, FourChannelsFilteredAlikeInTheirOwnOrder)
     const BFormatSignal unknown = FilterToOctaveBand(plane, 8000);
     EXPECT_EQ(unknown.Frames(), 0u);
     EXPECT_EQ(unknown.SampleRateHz, rateHz);
+}
+
+TEST(OctaveBands, FilteringInBlocksGivesTheWholeFiltersValuesBitForBit)
+{
+    // Lengths about the block boundaries, and a response that falls to digital silence long
+    // before its end, where the recursion would otherwise decay into subnormal numbers.
+    const std::size_t block = OctaveBandFilter::kBlockFrames;
+    const auto filter = OctaveBandFilter::Design(125, 48000);
+    ASSERT_TRUE(filter);
+    const std::size_t ring = filter->RingFrames();
+    struct Case {
+        const char* name;
+        std::size_t frames;
+        std::size_t silentFrom;  // frames from here on are exactly 0
+    };
+    const std::vector<Case> cases = {
+        {"no frames", 0, 0},
+        {"one frame", 1, 1},
+        {"input and ring-out one block", block - ring, block},
+        {"one frame more", block - ring + 1, block},
+        {"three blocks and a bit", 3 * block + 17, 3 * block + 17},
+        {"silent after a tenth", 6 * block, 6 * block / 10},
+    };
+    constexpr std::size_t kChannels = 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::vector<double>> channels(kChannels, std::vector<double>(c.frames, 0.0));
+        std::uint32_t seed = 99;
+        for (std::size_t n = 0; n < std::min(c.silentFrom, c.frames); ++n) {
+            for (auto& channel : channels) {
+                seed = seed * 1664525u + 1013904223u;
+                channel[n] = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * std::exp(-1e-4 * n);
+            }
+        }
+        std::vector<double> got(kChannels * c.frames, std::nan(""));
+        std::vector<std::size_t> readOrder;
+        const bool done = filter->FilterZeroPhaseInBlocks(
+            c.frames, kChannels,
+            [&](std::size_t first, std::span<double> values) {
+                readOrder.push_back(first);
+                for (std::size_t i = 0; i < values.size(); ++i)
+                    values[i] = channels[i % kChannels][first + i / kChannels];
+            },
+            [&](std::size_t first, std::span<const double> values) {
+                std::copy(values.begin(), values.end(), got.begin() + static_cast<std::ptrdiff_t>(kChannels * first));
+            },
+            Cancellation::Never());
+        ASSERT_TRUE(done);
+        for (std::size_t ch = 0; ch < kChannels; ++ch) {
+            const ZeroPhaseSequence whole = filter->FilterZeroPhase(std::span<const double>(channels[ch]));
+            for (std::size_t n = 0; n < c.frames; ++n) {
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(got[kChannels * n + ch]),
+                          std::bit_cast<std::uint64_t>(whole.values[whole.leadFrames + n]))
+                    << "channel " << ch << ", frame " << n;
+            }
+        }
+        // Every frame read in order once, then block by block from the end.
+        const std::size_t blocks = c.frames == 0 ? 0 : (c.frames + block - 1) / block;
+        ASSERT_EQ(readOrder.size(), 2 * blocks);
+        for (std::size_t b = 0; b < blocks; ++b) {
+            EXPECT_EQ(readOrder[b], b * block);
+            EXPECT_EQ(readOrder[blocks + b], (blocks - 1 - b) * block);
+        }
+    }
+
+    // A stop asked for before the work begins: nothing is written.
+    Cancellation stop;
+    stop.Request();
+    bool wrote = false;
+    EXPECT_FALSE(filter->FilterZeroPhaseInBlocks(
+        10, 1, [](std::size_t, std::span<double>) {}, [&wrote](std::size_t, std::span<const double>) { wrote = true; },
+        stop));
+    EXPECT_FALSE(wrote);
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
+#include <functional>
 #include <limits>
 #include <sstream>
 #include <streambuf>
@@ -116,6 +118,40 @@ TEST(WavWriter, BlocksGiveTheSameBytesAsOneWrite)
     }
     EXPECT_EQ(WrittenInBlocks({}, 1), Written({}));
     EXPECT_EQ(Written(kThreeFrames), Written(kThreeFrames));
+}
+
+TEST(WavWriter, AnImageFilledInAnyOrderGivesTheSameBytesAsOneWrite)
+{
+    // Equal peaks in channel 1 (the first frame counts, whichever is set first), a NaN that
+    // never becomes a peak, and a silent channel whose peak stays at frame 0.
+    std::vector<float> samples;
+    for (int k = 0; k < 4000; ++k) samples.push_back(static_cast<float>(std::sin(0.01 * k) * 0.5));
+    samples[4 * 300 + 1] = 0.8f;
+    samples[4 * 700 + 1] = -0.8f;
+    samples[4 * 500 + 2] = std::numeric_limits<float>::quiet_NaN();
+    for (int k = 0; k < 1000; ++k) samples[4 * k + 3] = 0.0f;
+    const std::string whole = Written(samples);
+    struct Order {
+        const char* name;
+        std::function<std::size_t(std::size_t)> frame;  // the k-th frame set
+    };
+    const std::vector<Order> orders = {
+        {"first to last", [](std::size_t k) { return k; }},
+        {"last to first", [](std::size_t k) { return 999 - k; }},
+        {"odd frames first", [](std::size_t k) { return k < 500 ? 2 * k + 1 : 2 * (k - 500); }}};
+    for (const Order& order : orders) {
+        SCOPED_TRACE(order.name);
+        auto image = FloatWavImage::Create(48000, 4, 1000);
+        ASSERT_TRUE(image.Ok()) << image.Message();
+        for (std::size_t k = 0; k < 1000; ++k) {
+            const std::size_t f = order.frame(k);
+            image->SetFrame(f, std::span<const float>(samples).subspan(4 * f, 4));
+        }
+        const std::vector<std::byte> bytes = image->TakeBytes();
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()), whole);
+    }
+    EXPECT_FALSE(FloatWavImage::Create(0, 4, 10).Ok());
+    EXPECT_FALSE(FloatWavImage::Create(48000, 4, kMaxFloatWavDataBytes / 16 + 1).Ok());
 }
 
 TEST(WavWriter, RefusesWhatCannotBeAFile)

@@ -179,7 +179,7 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         }
         const std::span<const std::byte> bytes = (*opened)->Bytes();
         for (const int bandHz : options.bandsHz) {
-            auto image = BandFilteredImage(bytes, bandHz);
+            auto image = BandFilteredImage(**opened, bandHz);
             if (!image) {
                 Refuse(file + " (" + std::to_string(bandHz) + " Hz band)", file, image.Message(), outcome);
                 continue;

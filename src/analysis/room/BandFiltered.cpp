@@ -1,41 +1,71 @@
 #include "analysis/room/BandFiltered.h"
 
 #include <algorithm>
-#include <sstream>
+#include <cmath>
 
 #include "analysis/room/OctaveBands.h"
-#include "bformat/BFormatSignal.h"
+#include "bformat/BFormatFrames.h"
 #include "bformat/WavWriter.h"
 
 namespace halvane {
 
-Result<std::vector<std::byte>> BandFilteredImage(std::span<const std::byte> image, int nominalHz)
+Result<std::vector<std::byte>> BandFilteredImage(const InputImage& input, int nominalHz,
+                                                 const Cancellation& cancellation, std::int64_t* nonFiniteSamples)
 {
     if (std::find(kOctaveBandsHz.begin(), kOctaveBandsHz.end(), nominalHz) == kOctaveBandsHz.end()) {
         return Failure{"Sorry, " + std::to_string(nominalHz) +
                        " Hz is no octave band here (125, 250, 500, 1000, 2000 or 4000)!"};
     }
-    auto signal = ReadBFormatSignal(image);
-    if (!signal) return Failure{signal.Message()};
-    const BFormatSignal band = FilterToOctaveBand(*signal, nominalHz);
-    if (band.Frames() == 0 && signal->Frames() > 0) {
+    const auto frames = BFormatFrames::Open(input.Bytes());
+    if (!frames) return Failure{frames.Message()};
+    const std::optional<OctaveBandFilter> filter = OctaveBandFilter::Design(nominalHz, frames->SampleRateHz());
+    if (!filter && frames->Count() > 0) {
         return Failure{"Sorry, the " + std::to_string(nominalHz) +
                        " Hz band lies too high for this file's sample rate!"};
     }
-    std::vector<float> interleaved(4 * band.Frames());
-    for (std::size_t i = 0; i < band.Frames(); ++i) {
-        interleaved[4 * i] = band.W[i];
-        interleaved[4 * i + 1] = band.Y[i];
-        interleaved[4 * i + 2] = band.Z[i];
-        interleaved[4 * i + 3] = band.X[i];
-    }
-    std::ostringstream file;
-    const auto written =
-        WriteFloatWav(file, static_cast<std::uint32_t>(signal->SampleRateHz), 4, std::span<const float>(interleaved));
-    if (!written.Ok()) return Failure{"Sorry, the band-filtered response cannot be made: " + written.Message() + "!"};
-    const std::string bytes = file.str();
-    const auto* first = reinterpret_cast<const std::byte*>(bytes.data());
-    return std::vector<std::byte>(first, first + bytes.size());
+    const std::size_t count = filter ? frames->Count() : 0;
+    auto image = FloatWavImage::Create(static_cast<std::uint32_t>(frames->SampleRateHz()), 4, count);
+    if (!image) return Failure{"Sorry, the band-filtered response cannot be made: " + image.Message() + "!"};
+
+    // The forward pass reads every frame once in order, the backward pass
+    // again block by block from the end: the pages of each are given back
+    // once read, and the non-finite samples counted on the first reading.
+    std::size_t readUpTo = 0;
+    std::int64_t nonFinite = 0;
+    auto read = [&](std::size_t first, std::span<double> values) {
+        const std::size_t n = values.size() / 4;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::array<float, 4> wyzx = frames->At(first + i);
+            for (std::size_t c = 0; c < 4; ++c) {
+                const bool finite = std::isfinite(wyzx[c]);
+                if (!finite && first + i >= readUpTo) ++nonFinite;
+                values[4 * i + c] = finite ? wyzx[c] : 0.0;
+            }
+        }
+        if (first + n > readUpTo) {
+            readUpTo = first + n;
+            input.ReleaseBefore(frames->Offset(first + n));
+        } else {
+            input.ReleaseRange(frames->Offset(first), frames->Offset(first + n));
+        }
+    };
+    auto write = [&image](std::size_t first, std::span<const double> values) {
+        for (std::size_t i = 0; i < values.size() / 4; ++i) {
+            const std::array<float, 4> band = {static_cast<float>(values[4 * i]), static_cast<float>(values[4 * i + 1]),
+                                               static_cast<float>(values[4 * i + 2]),
+                                               static_cast<float>(values[4 * i + 3])};
+            image->SetFrame(first + i, band);
+        }
+    };
+    if (filter && !filter->FilterZeroPhaseInBlocks(count, 4, read, write, cancellation))
+        return Failure{kCancelledMessage};
+    if (nonFiniteSamples != nullptr) *nonFiniteSamples = nonFinite;
+    return image->TakeBytes();
+}
+
+Result<std::vector<std::byte>> BandFilteredImage(std::span<const std::byte> image, int nominalHz)
+{
+    return BandFilteredImage(BorrowedImage(image), nominalHz);
 }
 
 }  // namespace halvane

@@ -27,24 +27,34 @@ Complex SectionResponse(const Biquad& section, double omega)
     return numerator / denominator;
 }
 
+// The state of the three sections between two values: their last two inputs
+// and outputs, all 0 at rest.
+struct CascadeState {
+    double xa1 = 0, xa2 = 0, ya1 = 0, ya2 = 0;
+    double xb1 = 0, xb2 = 0, yb1 = 0, yb2 = 0;
+    double xc1 = 0, xc2 = 0, yc1 = 0, yc2 = 0;
+};
+
 // Runs the cascade over count values from first, stepping by step (+1 forward,
-// -1 backward), in place, from rest. Every section is a band-pass section,
-// b = b0 (1, 0, -1), run in direct form I as
+// -1 backward, or a channel count over interleaved frames), in place, from
+// state, which it leaves as the values end it: a run in pieces gives the same
+// values as one run. Every section is a band-pass section, b = b0 (1, 0, -1),
+// run in direct form I as
 //   y[n] = (b0 (x[n] - x[n-2]) - a2 y[n-2]) - a1 y[n-1],
 // which leaves a single multiply and subtract on the path from one output to
 // the next; the three sections advance sample by sample so that their
 // recursions overlap.
 void RunCascade(const std::array<Biquad, kPrototypeOrder>& sections, double* first, std::size_t count,
-                std::ptrdiff_t step)
+                std::ptrdiff_t step, CascadeState& state)
 {
     static_assert(kPrototypeOrder == 3);
     // Coefficients and states in named locals, so that they stay in registers.
     const double b0a = sections[0].b0, a1a = sections[0].a1, a2a = sections[0].a2;
     const double b0b = sections[1].b0, a1b = sections[1].a1, a2b = sections[1].a2;
     const double b0c = sections[2].b0, a1c = sections[2].a1, a2c = sections[2].a2;
-    double xa1 = 0, xa2 = 0, ya1 = 0, ya2 = 0;
-    double xb1 = 0, xb2 = 0, yb1 = 0, yb2 = 0;
-    double xc1 = 0, xc2 = 0, yc1 = 0, yc2 = 0;
+    double xa1 = state.xa1, xa2 = state.xa2, ya1 = state.ya1, ya2 = state.ya2;
+    double xb1 = state.xb1, xb2 = state.xb2, yb1 = state.yb1, yb2 = state.yb2;
+    double xc1 = state.xc1, xc2 = state.xc2, yc1 = state.yc1, yc2 = state.yc2;
     double* value = first;
     for (std::size_t i = 0; i < count; ++i, value += step) {
         const double x = *value;
@@ -56,6 +66,33 @@ void RunCascade(const std::array<Biquad, kPrototypeOrder>& sections, double* fir
         xc2 = xc1, xc1 = yb, yc2 = yc1, yc1 = yc;
         *value = yc;
     }
+    state = {xa1, xa2, ya1, ya2, xb1, xb2, yb1, yb2, xc1, xc2, yc1, yc2};
+}
+
+// A state whose every value lies below kRestBelow (far below anything a
+// float sample, or a sum of them, can carry) is set back to rest between
+// blocks. A recursion left to itself decays into subnormal numbers and can
+// stay there, cycling on the last bits, where every operation costs a
+// hundred times more: a response that ends in digital silence minutes before
+// its file does would otherwise take minutes to filter. No value of the
+// output above 1e-280 changes.
+constexpr double kRestBelow = 1e-290;
+
+void SettleAtRest(CascadeState& state)
+{
+    const double values[] = {state.xa1, state.xa2, state.ya1, state.ya2, state.xb1, state.xb2,
+                             state.yb1, state.yb2, state.xc1, state.xc2, state.yc1, state.yc2};
+    for (const double v : values)
+        if (!(std::fabs(v) < kRestBelow)) return;
+    state = CascadeState{};
+}
+
+// The same from rest.
+void RunCascade(const std::array<Biquad, kPrototypeOrder>& sections, double* first, std::size_t count,
+                std::ptrdiff_t step)
+{
+    CascadeState rest;
+    RunCascade(sections, first, count, step, rest);
 }
 
 // Frames over which the cascade's impulse response still holds more than
@@ -185,8 +222,31 @@ void OctaveBandFilter::RunForwardBackward(std::vector<double>& values) const
     // it is silent and would leave the state at rest) and runs on through the
     // ring-out; the backward pass starts at rest at the far end, where the
     // forward output has died away, and runs through the lead.
-    RunCascade(m_sections, values.data() + m_ringFrames, values.size() - m_ringFrames, 1);
-    RunCascade(m_sections, values.data() + values.size() - 1, values.size(), -1);
+    // Both run in blocks of kBlockFrames counted from the input's first
+    // frame, settling at rest between blocks as FilterZeroPhaseInBlocks does,
+    // so that both give the same values.
+    const std::size_t total = values.size() - m_ringFrames;  // from the input's first frame to the end
+    CascadeState forward;
+    for (std::size_t first = 0; first < total; first += kBlockFrames) {
+        const std::size_t count = std::min(kBlockFrames, total - first);
+        RunCascade(m_sections, values.data() + m_ringFrames + first, count, 1, forward);
+        SettleAtRest(forward);
+    }
+    // Backward: the last (shorter) block first, then whole blocks, through
+    // the lead before the input's first frame.
+    CascadeState backward;
+    std::ptrdiff_t end = static_cast<std::ptrdiff_t>(values.size());  // one past the block, in values
+    const auto lead = static_cast<std::ptrdiff_t>(m_ringFrames);
+    const auto blockFrames = static_cast<std::ptrdiff_t>(kBlockFrames);
+    std::ptrdiff_t blockStart =
+        lead + static_cast<std::ptrdiff_t>((total == 0 ? 0 : (total - 1) / kBlockFrames) * kBlockFrames);
+    while (end > 0) {
+        const std::ptrdiff_t start = std::max<std::ptrdiff_t>(blockStart, 0);
+        RunCascade(m_sections, values.data() + end - 1, static_cast<std::size_t>(end - start), -1, backward);
+        SettleAtRest(backward);
+        end = start;
+        blockStart -= blockFrames;
+    }
 }
 
 ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const float> input) const
@@ -205,6 +265,51 @@ ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const double> inpu
     out.values = Held(input, m_ringFrames);
     RunForwardBackward(out.values);
     return out;
+}
+
+bool OctaveBandFilter::FilterZeroPhaseInBlocks(std::size_t frames, std::size_t channels, const FrameBlockSource& read,
+                                               const FrameBlockSink& write, const Cancellation& cancellation) const
+{
+    const std::size_t total = frames + m_ringFrames;  // the forward pass: the input and its ring-out
+    const std::size_t blocks = (total + kBlockFrames - 1) / kBlockFrames;
+    const auto stride = static_cast<std::ptrdiff_t>(channels);
+    std::vector<CascadeState> notes(blocks * channels);
+    std::vector<double> block(kBlockFrames * channels);
+    // The block from frame first: count frames of input, silent past its end.
+    auto load = [&](std::size_t first, std::size_t count) {
+        std::fill(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(count * channels), 0.0);
+        const std::size_t input = first < frames ? std::min(count, frames - first) : 0;
+        if (input > 0) read(first, std::span<double>(block).first(input * channels));
+    };
+
+    std::vector<CascadeState> forward(channels);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        if (cancellation.Requested()) return false;
+        const std::size_t first = b * kBlockFrames;
+        const std::size_t count = std::min(kBlockFrames, total - first);
+        load(first, count);
+        for (std::size_t c = 0; c < channels; ++c) {
+            notes[b * channels + c] = forward[c];
+            RunCascade(m_sections, block.data() + c, count, stride, forward[c]);
+            SettleAtRest(forward[c]);
+        }
+    }
+    std::vector<CascadeState> backward(channels);
+    for (std::size_t b = blocks; b-- > 0;) {
+        if (cancellation.Requested()) return false;
+        const std::size_t first = b * kBlockFrames;
+        const std::size_t count = std::min(kBlockFrames, total - first);
+        load(first, count);
+        for (std::size_t c = 0; c < channels; ++c) {
+            CascadeState again = notes[b * channels + c];
+            RunCascade(m_sections, block.data() + c, count, stride, again);
+            RunCascade(m_sections, block.data() + (count - 1) * channels + c, count, -stride, backward[c]);
+            SettleAtRest(backward[c]);
+        }
+        const std::size_t output = first < frames ? std::min(count, frames - first) : 0;
+        if (output > 0) write(first, std::span<const double>(block).first(output * channels));
+    }
+    return true;
 }
 
 BFormatSignal FilterToOctaveBand(const BFormatSignal& signal, int nominalHz)

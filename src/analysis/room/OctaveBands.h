@@ -2,11 +2,13 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "bformat/BFormatSignal.h"
+#include "values/Cancellation.h"
 
 namespace halvane {
 
@@ -56,6 +58,10 @@ struct ZeroPhaseSequence {
     std::size_t leadFrames = 0;
 };
 
+// Interleaved frames read and written by OctaveBandFilter::FilterZeroPhaseInBlocks.
+using FrameBlockSource = std::function<void(std::size_t firstFrame, std::span<double> interleaved)>;
+using FrameBlockSink = std::function<void(std::size_t firstFrame, std::span<const double> interleaved)>;
+
 class OctaveBandFilter {
 public:
     static constexpr int kSectionCount = 3;
@@ -95,6 +101,26 @@ public:
     // of silence on either side.
     ZeroPhaseSequence FilterZeroPhase(std::span<const float> input) const;
     ZeroPhaseSequence FilterZeroPhase(std::span<const double> input) const;
+
+    // Frames a block of FilterZeroPhaseInBlocks holds.
+    static constexpr std::size_t kBlockFrames = std::size_t{1} << 16;
+    // Zero-phase filtering of frames frames of channels interleaved channels
+    // without holding them: for each channel, the values FilterZeroPhase
+    // gives for input frames 0 to frames - 1, bit for bit (the pre-ringing
+    // and the ring-out are not given out). The forward pass runs once over
+    // the input and RingFrames() frames of silence after it, noting its state
+    // every kBlockFrames frames; then, block by block from the end, each
+    // block's forward output is made again from its note and the backward
+    // pass runs over it. read(first, values) fills values with the input
+    // frames from first on (values.size() / channels of them, all below
+    // frames): first in increasing order over every frame, then again block by
+    // block in decreasing order. write(first, values) takes the output frames
+    // from first on, the last block first. Memory: a block of doubles per
+    // channel and a note per block, whatever the length. Polls cancellation
+    // between blocks and returns false when it stopped there (the output is
+    // then incomplete).
+    bool FilterZeroPhaseInBlocks(std::size_t frames, std::size_t channels, const FrameBlockSource& read,
+                                 const FrameBlockSink& write, const Cancellation& cancellation) const;
 
 private:
     OctaveBandFilter() = default;
