@@ -5,7 +5,7 @@
 
 #include "analysis/maps/EnergyMaps.h"
 #include "analysis/room/RoomParameters.h"
-#include "support/RoomSimulator.h"
+#include "simulation/RoomSimulator.h"
 
 namespace {
 
@@ -16,13 +16,13 @@ using namespace halvane;
 const BFormatSignal& FiveSecondRoom()
 {
     static const BFormatSignal signal = [] {
-        test::ShoeboxRoom room;
+        simulation::ShoeboxRoom room;
         room.lengthM = 14, room.widthM = 9, room.heightM = 6;
         room.source = {10.5, 3.2, 1.6};
         room.listener = {3.0, 5.1, 1.3};
-        test::SimulationOptions options;
+        simulation::SimulationOptions options;
         options.durationS = 5.0;
-        return test::RoomSimulator(48000).Simulate(room, options).signal;
+        return simulation::RoomSimulator(48000).Simulate(room, options).signal;
     }();
     return signal;
 }

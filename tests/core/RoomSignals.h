@@ -6,39 +6,16 @@
 // every platform sees the same samples.
 
 #include <cmath>
-#include <cstdint>
 #include <numbers>
 #include <vector>
 
 #include "bformat/BFormatSignal.h"
+#include "simulation/SplitMix64.h"
 
 namespace halvane::test {
 
-// splitmix64, and Gaussian values from it by the Box-Muller transform.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : m_state(seed) { }
-
-    std::uint64_t Next()
-    {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    // Uniform in [0, 1).
-    double Uniform() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
-    // Zero mean, unit variance.
-    double Gaussian()
-    {
-        const double u1 = 1.0 - Uniform();  // (0, 1]: a finite logarithm
-        const double u2 = Uniform();
-        return std::sqrt(-2 * std::log(u1)) * std::cos(2 * std::numbers::pi * u2);
-    }
-
-private:
-    std::uint64_t m_state;
-};
+// The simulator's own generator: the same sequence on every platform.
+using Random = simulation::SplitMix64;
 
 // The amplitude envelope exp(-k t) that falls by 60 dB in rtS: k = ln(1000) / rtS.
 inline double AmplitudeDecayPerS(double rtS) { return std::log(1000.0) / rtS; }

@@ -19,8 +19,9 @@
 
 #include "analysis/arrivals/Arrivals.h"
 #include "report/ArrivalTable.h"
+#include "simulation/RoomSimulator.h"
+#include "simulation/SplitMix64.h"
 #include "support/CommaLocale.h"
-#include "support/RoomSimulator.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -272,28 +273,6 @@ TEST(Arrivals, SideLobesAndRippleOfAPulseAreNotArrivals)
     }
 }
 
-// Deterministic normal values (SplitMix64 and Box-Muller).
-class Normal {
-public:
-    explicit Normal(std::uint64_t seed) : m_state(seed) { }
-    double Next()
-    {
-        const double u1 = (static_cast<double>(Step() >> 11) + 1.0) * 0x1.0p-53;
-        const double u2 = static_cast<double>(Step() >> 11) * 0x1.0p-53;
-        return std::sqrt(-2 * std::log(u1)) * std::cos(2 * std::numbers::pi * u2);
-    }
-
-private:
-    std::uint64_t Step()
-    {
-        std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-        return z ^ (z >> 31);
-    }
-    std::uint64_t m_state;
-};
-
 TEST(Arrivals, TheDiffuseTailIsNotAnArrival)
 {
     // Isotropic noise (X, Y, Z each a third of W's energy, independent) from
@@ -302,16 +281,16 @@ TEST(Arrivals, TheDiffuseTailIsNotAnArrival)
     const std::vector<PlaneWave> waves{
         {5.0, 10, 0, 0.5}, {19.0, -70, 15, 0.5 * std::pow(10.0, -4.0 / 20.0)}, {47.0, 160, -10, 0.5 * 0.5}};
     BFormatSignal signal = Render(waves, 0.3);
-    Normal normal(7);
+    simulation::SplitMix64 normal(7);
     const double startMs = 7.0;
     for (std::size_t n = 0; n < signal.Frames(); ++n) {
         const double timeMs = static_cast<double>(n) / kRateHz * 1000.0;
         if (timeMs < startMs) continue;
         const double deviation = 0.5 * std::pow(10.0, -32.0 / 20.0) * std::exp(-(timeMs - startMs) / 50.0);
-        signal.W[n] += static_cast<float>(deviation * normal.Next());
-        signal.Y[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Next());
-        signal.Z[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Next());
-        signal.X[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Next());
+        signal.W[n] += static_cast<float>(deviation * normal.Gaussian());
+        signal.Y[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Gaussian());
+        signal.Z[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Gaussian());
+        signal.X[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Gaussian());
     }
     // The tail bends the reflections' directions a little and moves their
     // levels: about 0.2 dB and 1 degree for one standard deviation here.
@@ -333,8 +312,8 @@ TEST(Arrivals, TheDiffuseTailIsNotAnArrival)
 
 TEST(Arrivals, SixteenBitAndFloatSamplesAtEverySampleRateGiveTheSameArrivals)
 {
-    const test::ShoeboxRoom studio;
-    test::SimulationOptions options;
+    const simulation::ShoeboxRoom studio;
+    simulation::SimulationOptions options;
     options.durationS = 0.1;
     options.diffuseTail = false;
     // The noise at -70 dB covers the 16-bit steps (about -100 dB): the two
@@ -347,20 +326,20 @@ TEST(Arrivals, SixteenBitAndFloatSamplesAtEverySampleRateGiveTheSameArrivals)
     constexpr double kTruthLevelDb = 0.1;
     for (double rateHz : {44100.0, 48000.0, 96000.0}) {
         SCOPED_TRACE(std::to_string(rateHz) + " Hz");
-        const test::RoomSimulator simulator(rateHz);
-        options.format = test::SampleFormat::Float32;
-        const test::SimulatedResponse asFloat = simulator.Simulate(studio, options);
-        options.format = test::SampleFormat::Pcm16;
-        const test::SimulatedResponse asPcm = simulator.Simulate(studio, options);
+        const simulation::RoomSimulator simulator(rateHz);
+        options.format = simulation::SampleFormat::Float32;
+        const simulation::SimulatedResponse asFloat = simulator.Simulate(studio, options);
+        options.format = simulation::SampleFormat::Pcm16;
+        const simulation::SimulatedResponse asPcm = simulator.Simulate(studio, options);
         const std::vector<Arrival> a = FindArrivals(asFloat.signal, {});
         const std::vector<Arrival> b = FindArrivals(asPcm.signal, {});
 
         // Every arrival no more than 20 dB down with no other within 0.5 ms
         // stronger than 6 dB below it.
         int isolated = 0;
-        for (const test::TrueArrival& t : asFloat.arrivals) {
+        for (const simulation::TrueArrival& t : asFloat.arrivals) {
             bool alone = t.levelDb >= -20;
-            for (const test::TrueArrival& other : asFloat.arrivals) {
+            for (const simulation::TrueArrival& other : asFloat.arrivals) {
                 if (&other != &t && std::fabs(other.timeMs - t.timeMs) <= 0.5 && other.levelDb > t.levelDb - 6) {
                     alone = false;
                 }

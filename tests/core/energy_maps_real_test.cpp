@@ -8,8 +8,8 @@
 #include <numbers>
 #include <string>
 
-#include "RealResponses.h"
 #include "analysis/maps/EnergyMaps.h"
+#include "support/RecordedResponse.h"
 #include "values/MapGrid.h"
 
 namespace halvane {
@@ -38,7 +38,7 @@ const char* const kMeasured[] = {"St_Andrews_church_000_bformat_48k.wav", "koli_
 TEST(EnergyMapsRealData, TheDirectSoundPeaksWhereItsIntensityPoints)
 {
     for (const char* name : kMeasured) {
-        const auto signal = test::ReadRealResponse(kRealDir + "/" + name, test::ChannelLayout::FumaWxyz);
+        const auto signal = test::ReadRecordedResponse(kRealDir + "/" + name, kFuma);
         ASSERT_TRUE(signal) << name;
         for (MapEstimator estimator : {MapEstimator::Beam, MapEstimator::Histogram}) {
             SCOPED_TRACE(std::string(name) + (estimator == MapEstimator::Beam ? ", beam" : ", histogram"));

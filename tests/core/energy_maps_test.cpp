@@ -16,7 +16,7 @@
 #include "analysis/maps/EnergyMaps.h"
 #include "analysis/room/OctaveBands.h"
 #include "analysis/room/RoomParameters.h"
-#include "support/RoomSimulator.h"
+#include "simulation/RoomSimulator.h"
 #include "values/MapGrid.h"
 
 namespace halvane {
@@ -67,13 +67,13 @@ struct Wave {
 // Plane waves of the simulator's loudspeaker pulse, float samples.
 BFormatSignal Waves(const std::vector<Wave>& waves, double seconds)
 {
-    const test::RoomSimulator simulator(kRateHz);
-    test::ChannelMix mix;
+    const simulation::RoomSimulator simulator(kRateHz);
+    simulation::ChannelMix mix;
     for (auto& channel : mix) channel.assign(static_cast<std::size_t>(seconds * kRateHz), 0.0);
     for (const Wave& wave : waves) {
         simulator.AddPlaneWave(mix, wave.timeMs, wave.azDeg, wave.elDeg, 0.5 * std::pow(10.0, wave.levelDb / 20));
     }
-    return test::Quantise(mix, kRateHz, test::SampleFormat::Float32);
+    return simulation::Quantise(mix, kRateHz, simulation::SampleFormat::Float32);
 }
 
 EnergyMapSet Maps(const BFormatSignal& signal, MapEstimator estimator, std::vector<TimeRange> ranges = {})
@@ -315,11 +315,11 @@ TEST(EnergyMaps, ARangeHoldsTheFramesFromItsStartToBeforeItsEnd)
 
 TEST(EnergyMaps, TheLateRangeEndsWhereTheDecayMeetsTheNoise)
 {
-    test::RoomSimulator simulator(kRateHz);
-    test::SimulationOptions options;
+    simulation::RoomSimulator simulator(kRateHz);
+    simulation::SimulationOptions options;
     options.durationS = 1.5;
     options.noiseDb = -60;
-    const test::SimulatedResponse room = simulator.Simulate(test::ShoeboxRoom{}, options);
+    const simulation::SimulatedResponse room = simulator.Simulate(simulation::ShoeboxRoom{}, options);
     const BandParameters broadband = ComputeBandParameters(room.signal, kBroadband);
     const EnergyMapSet set = Maps(room.signal, MapEstimator::Beam);
     ASSERT_EQ(set.maps.size(), 3u);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "RealResponses.h"
 #include "analysis/room/RoomParameters.h"
+#include "support/RecordedResponse.h"
 
 namespace halvane {
 namespace {
@@ -11,10 +11,10 @@ const std::string kRealDir = HALVANE_REAL_DATA_DIR;
 // by the conversion's rounding.
 constexpr double kConversionTolerance = 1e-4;
 
-std::vector<BandParameters> RoomOf(const std::string& name, test::ChannelLayout layout)
+std::vector<BandParameters> RoomOf(const std::string& name, AmbisonicConvention convention)
 {
-    const std::optional<BFormatSignal> signal = test::ReadRealResponse(kRealDir + "/" + name, layout);
-    EXPECT_TRUE(signal) << name;
+    const Result<BFormatSignal> signal = test::ReadRecordedResponse(kRealDir + "/" + name, convention);
+    EXPECT_TRUE(signal) << signal.Message();
     return signal ? ComputeRoomParameters(*signal) : std::vector<BandParameters>{};
 }
 
@@ -22,7 +22,7 @@ TEST(RealRoomParameters, OutdoorSiteIsDominatedByItsDirectSound)
 {
     // Koli, snow-covered ground in the open: a strong frontal direct sound and
     // little energy after it.
-    const auto rows = RoomOf("derived/koli_snow_site1_ambix_float32.wav", test::ChannelLayout::AcnSn3d);
+    const auto rows = RoomOf("derived/koli_snow_site1_ambix_float32.wav", kAmbixSn3d);
     ASSERT_EQ(rows.size(), 7u);
     for (const BandParameters& row : rows) {
         ASSERT_TRUE(row.edtS && row.c80Db && row.d50 && row.lf) << row.band;
@@ -38,8 +38,8 @@ TEST(RealRoomParameters, OutdoorSiteIsDominatedByItsDirectSound)
 
 TEST(RealRoomParameters, TwentyFourBitOriginalAgreesWithItsAmbixConversion)
 {
-    const auto original = RoomOf("koli_snow_site1_1way_bformat.wav", test::ChannelLayout::FumaWxyz);
-    const auto converted = RoomOf("derived/koli_snow_site1_ambix_float32.wav", test::ChannelLayout::AcnSn3d);
+    const auto original = RoomOf("koli_snow_site1_1way_bformat.wav", kFuma);
+    const auto converted = RoomOf("derived/koli_snow_site1_ambix_float32.wav", kAmbixSn3d);
     ASSERT_EQ(original.size(), converted.size());
     for (std::size_t i = 0; i < original.size(); ++i) {
         const BandParameters& a = original[i];
@@ -55,7 +55,7 @@ TEST(RealRoomParameters, TwentyFourBitOriginalAgreesWithItsAmbixConversion)
 
 TEST(RealRoomParameters, SmallChurchReverberatesForAboutASecondAndAHalf)
 {
-    const auto rows = RoomOf("St_Andrews_church_000_bformat_48k.wav", test::ChannelLayout::FumaWxyz);
+    const auto rows = RoomOf("St_Andrews_church_000_bformat_48k.wav", kFuma);
     ASSERT_EQ(rows.size(), 7u);
     for (const BandParameters& row : rows) {
         ASSERT_TRUE(row.edtS && row.t30S && row.c80Db && row.lf) << row.band;

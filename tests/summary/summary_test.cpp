@@ -119,8 +119,8 @@ TEST(SummaryPicture, TheDemoRoomsArrivalsLandWhereTheyComeFrom)
     // few pixels off its centre, away from the red cross).
     for (const demo::Arrival& arrival : demo::DemoArrivals(demo::DemoRoom{})) {
         SCOPED_TRACE(arrival.name);
-        const double xPx = (180.0 - arrival.azimuthDeg) / 360.0 * kSummaryWidthPx;
-        const double yPx = (90.0 - arrival.elevationDeg) / 180.0 * kSummaryMapHeightPx;
+        const double xPx = (180.0 - arrival.azDeg) / 360.0 * kSummaryWidthPx;
+        const double yPx = (90.0 - arrival.elDeg) / 180.0 * kSummaryMapHeightPx;
         const int x = std::clamp(static_cast<int>(xPx) + 4, 0, kSummaryWidthPx - 1);
         const int y = std::clamp(static_cast<int>(yPx) + 4, 0, kSummaryMapHeightPx - 1);
         const QColor pixel = picture.pixelColor(x, y);
@@ -169,8 +169,8 @@ TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
         SCOPED_TRACE(truth.name);
         const Arrival* found = Matching(run.input.arrivals, truth);
         ASSERT_NE(found, nullptr);
-        ASSERT_NEAR(found->azDeg, truth.azimuthDeg, kSameDirectionDeg);
-        ASSERT_NEAR(found->elDeg, truth.elevationDeg, kSameDirectionDeg);
+        ASSERT_NEAR(found->azDeg, truth.azDeg, kSameDirectionDeg);
+        ASSERT_NEAR(found->elDeg, truth.elDeg, kSameDirectionDeg);
         const Place p{(180.0 - found->azDeg) * pxPerDeg, (90.0 - found->elDeg) / 180.0 * kSummaryMapHeightPx,
                       ArrivalMarkRadiusDeg(found->levelDb, run.input.arrivalFloorDb) * pxPerDeg};
         places.push_back(p);

@@ -63,8 +63,8 @@ TEST(BatchOnDemo, ReferenceTableFindsEveryArrival)
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
         SCOPED_TRACE(arrivals[i].name);
         EXPECT_LE(std::fabs(rows[i].timeMs + kWindowMs / 2 - arrivals[i].timeMs), kWindowMs);
-        EXPECT_LE(AzimuthDifferenceDeg(rows[i].azimuthDeg, arrivals[i].azimuthDeg), kDirectionToleranceDeg);
-        EXPECT_NEAR(rows[i].elevationDeg, arrivals[i].elevationDeg, kDirectionToleranceDeg);
+        EXPECT_LE(AzimuthDifferenceDeg(rows[i].azimuthDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
+        EXPECT_NEAR(rows[i].elevationDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
         EXPECT_GE(rows[i].ratioDb, -6.0);
         if (i > 0) {
             EXPECT_LT(rows[i].levelDb, rows[i - 1].levelDb);

@@ -13,7 +13,7 @@ TEST(DemoPanorama, MapsDirectionsToPixels)
 {
     struct Case {
         const char* name;
-        double azimuthDeg, elevationDeg, xPx, yPx;
+        double azDeg, elDeg, xPx, yPx;
     };
     const std::vector<Case> cases = {
         {"left edge, top", 180, 90, 0, 0},           {"centre", 0, 0, 480, 240},
@@ -22,8 +22,8 @@ TEST(DemoPanorama, MapsDirectionsToPixels)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_DOUBLE_EQ(demo::PanoramaXPx(c.azimuthDeg), c.xPx);
-        EXPECT_DOUBLE_EQ(demo::PanoramaYPx(c.elevationDeg), c.yPx);
+        EXPECT_DOUBLE_EQ(demo::PanoramaXPx(c.azDeg), c.xPx);
+        EXPECT_DOUBLE_EQ(demo::PanoramaYPx(c.elDeg), c.yPx);
     }
 }
 
@@ -43,8 +43,8 @@ TEST(DemoPanorama, SourceAndEdgesLandWhereTheRoomPutsThem)
 
     // The source marker's fill where the direct sound comes from.
     const auto& direct = arrivals.front();
-    const QColor source = image.pixelColor(static_cast<int>(demo::PanoramaXPx(direct.azimuthDeg)),
-                                           static_cast<int>(demo::PanoramaYPx(direct.elevationDeg)));
+    const QColor source = image.pixelColor(static_cast<int>(demo::PanoramaXPx(direct.azDeg)),
+                                           static_cast<int>(demo::PanoramaYPx(direct.elDeg)));
     EXPECT_GT(source.red(), 180);
     EXPECT_LT(source.green(), 80);
 

@@ -83,8 +83,8 @@ TEST(DemoRoom, ArrivalsFollowFromTheRoomGeometry)
     struct Expected {
         const char* name;
         double pathM;
-        double azimuthDeg;
-        double elevationDeg;
+        double azDeg;
+        double elDeg;
     };
     const std::vector<Expected> expected = {
         {"direct", std::sqrt(9.0 + 1.0 + 0.25), 18.4349, 8.9849},
@@ -102,14 +102,14 @@ TEST(DemoRoom, ArrivalsFollowFromTheRoomGeometry)
         EXPECT_EQ(arrivals[i].name, expected[i].name);
         EXPECT_NEAR(arrivals[i].pathM, expected[i].pathM, 1e-9);
         EXPECT_NEAR(arrivals[i].timeMs, expected[i].pathM / 343.0 * 1000.0, 1e-9);
-        EXPECT_NEAR(arrivals[i].azimuthDeg, expected[i].azimuthDeg, 1e-4);
-        EXPECT_NEAR(arrivals[i].elevationDeg, expected[i].elevationDeg, 1e-4);
+        EXPECT_NEAR(arrivals[i].azDeg, expected[i].azDeg, 1e-4);
+        EXPECT_NEAR(arrivals[i].elDeg, expected[i].elDeg, 1e-4);
         if (i > 0) {
             EXPECT_LT(arrivals[i].levelDb, arrivals[i - 1].levelDb);
             // Two whole windows apart at least, so each arrival has a window of its own.
             EXPECT_GE(arrivals[i].timeMs - arrivals[i - 1].timeMs, 2 * kWindowMs);
             // The reflection point lies on the reflecting surface.
-            EXPECT_EQ(demo::SurfaceInDirection(DemoRoom{}, arrivals[i].azimuthDeg, arrivals[i].elevationDeg),
+            EXPECT_EQ(simulation::SurfaceInDirection(DemoRoom{}.hall, {arrivals[i].azDeg, arrivals[i].elDeg}),
                       arrivals[i].surface);
         }
     }
@@ -147,8 +147,8 @@ TEST(DemoRoom, EveryArrivalComesOutOfTheSamplesWhereItWasPut)
         SCOPED_TRACE(arrivals[i].name);
         const double windowStartMs = found[i].window * kWindowMs;
         EXPECT_LE(std::fabs(windowStartMs + kWindowMs / 2 - arrivals[i].timeMs), kWindowMs);
-        EXPECT_LE(AzimuthDifferenceDeg(found[i].direction.azimuthDeg, arrivals[i].azimuthDeg), kDirectionToleranceDeg);
-        EXPECT_NEAR(found[i].direction.elevationDeg, arrivals[i].elevationDeg, kDirectionToleranceDeg);
+        EXPECT_LE(AzimuthDifferenceDeg(found[i].direction.azimuthDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
+        EXPECT_NEAR(found[i].direction.elevationDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
     }
 }
 
@@ -185,8 +185,8 @@ TEST(DemoRoom, SurfacesSeenFromTheMicrophone)
 {
     struct Case {
         const char* name;
-        double azimuthDeg;
-        double elevationDeg;
+        double azDeg;
+        double elDeg;
         Surface surface;
         double distanceM;
     };
@@ -203,7 +203,7 @@ TEST(DemoRoom, SurfacesSeenFromTheMicrophone)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         double distanceM = 0;
-        EXPECT_EQ(demo::SurfaceInDirection(DemoRoom{}, c.azimuthDeg, c.elevationDeg, &distanceM), c.surface);
+        EXPECT_EQ(simulation::SurfaceInDirection(DemoRoom{}.hall, {c.azDeg, c.elDeg}, &distanceM), c.surface);
         EXPECT_NEAR(distanceM, c.distanceM, 1e-9);
     }
 }

@@ -32,6 +32,7 @@ QColor BaseColour(Surface surface)
     case Surface::Ceiling:
         return QColor(226, 226, 220);
     case Surface::None:
+    case Surface::Distant:
         break;
     }
     return QColor(0, 0, 0);
@@ -76,8 +77,8 @@ void DrawCentredText(QPainter& painter, double xPx, double yPx, const QString& t
 
 }  // namespace
 
-double PanoramaXPx(double azimuthDeg) { return (180.0 - azimuthDeg) / 360.0 * kPanoramaWidthPx; }
-double PanoramaYPx(double elevationDeg) { return (90.0 - elevationDeg) / 180.0 * kPanoramaHeightPx; }
+double PanoramaXPx(double azDeg) { return (180.0 - azDeg) / 360.0 * kPanoramaWidthPx; }
+double PanoramaYPx(double elDeg) { return (90.0 - elDeg) / 180.0 * kPanoramaHeightPx; }
 
 QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arrivals)
 {
@@ -90,12 +91,12 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
         for (int xPx = 0; xPx < kPanoramaWidthPx; ++xPx) {
             const double azDeg = AzimuthAtPx(xPx + 0.5);
             PixelHit& hit = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + xPx];
-            hit.surface = SurfaceInDirection(room, azDeg, elDeg, &hit.distanceM);
+            hit.surface = simulation::SurfaceInDirection(room.hall, {azDeg, elDeg}, &hit.distanceM);
             const double az = azDeg * std::numbers::pi / 180.0;
             const double el = elDeg * std::numbers::pi / 180.0;
-            const double x = room.microphone.xM + hit.distanceM * std::cos(el) * std::cos(az);
-            const double y = room.microphone.yM + hit.distanceM * std::cos(el) * std::sin(az);
-            const double z = room.microphone.zM + hit.distanceM * std::sin(el);
+            const double x = room.hall.listener.xM + hit.distanceM * std::cos(el) * std::cos(az);
+            const double y = room.hall.listener.yM + hit.distanceM * std::cos(el) * std::sin(az);
+            const double z = room.hall.listener.zM + hit.distanceM * std::sin(el);
             const auto uv = InPlane(hit.surface, x, y, z);
             hit.panelU = static_cast<int>(std::floor(uv[0] / kPanelM));
             hit.panelV = static_cast<int>(std::floor(uv[1] / kPanelM));
@@ -150,8 +151,8 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
     // Surface names, placed where each surface is plainly in view.
     struct Label {
         Surface surface;
-        double azimuthDeg;
-        double elevationDeg;
+        double azDeg;
+        double elDeg;
     };
     const Label labels[] = {{Surface::FrontWall, -10, 12},  {Surface::BackWall, 150, 12}, {Surface::LeftWall, 115, 12},
                             {Surface::RightWall, -115, 12}, {Surface::Floor, -90, -50},   {Surface::Ceiling, -90, 50}};
@@ -160,16 +161,15 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
     nameFont.setBold(true);
     painter.setFont(nameFont);
     for (const Label& label : labels) {
-        QString name = QString::fromStdString(SurfaceName(label.surface));
+        QString name = QString::fromStdString(simulation::SurfaceName(label.surface));
         name[0] = name[0].toUpper();
-        DrawCentredText(painter, PanoramaXPx(label.azimuthDeg), PanoramaYPx(label.elevationDeg), name,
-                        QColor(255, 250, 220));
+        DrawCentredText(painter, PanoramaXPx(label.azDeg), PanoramaYPx(label.elDeg), name, QColor(255, 250, 220));
     }
 
     // Where each reflection comes from, with its arrival time; the source on top.
     painter.setFont(font);
     for (const Arrival& arrival : arrivals) {
-        const QPointF at(PanoramaXPx(arrival.azimuthDeg), PanoramaYPx(arrival.elevationDeg));
+        const QPointF at(PanoramaXPx(arrival.azDeg), PanoramaYPx(arrival.elDeg));
         const QString when = QString::number(arrival.timeMs, 'f', 1) + " ms";
         if (arrival.surface == Surface::None) {
             painter.setPen(QPen(Qt::white, 2));

@@ -16,9 +16,9 @@ namespace halvane::demo {
 inline constexpr int kPanoramaWidthPx = 960;
 inline constexpr int kPanoramaHeightPx = 480;
 
-/// Pixel position (fractional, 0 at the left/top edge) of a direction.
-double PanoramaXPx(double azimuthDeg);
-double PanoramaYPx(double elevationDeg);
+// Pixel position (fractional, 0 at the left/top edge) of a direction.
+double PanoramaXPx(double azDeg);
+double PanoramaYPx(double elDeg);
 
 QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arrivals);
 

@@ -89,8 +89,7 @@ int main(int argc, char** argv)
     std::cout << "Wrote " << wavPath.string() << " and " << tablePath.string() << "\n";
     std::printf("%10s %8s %7s %11s  %s\n", "time (ms)", "Az", "El", "level (dB)", "arrival");
     for (const auto& a : arrivals)
-        std::printf("%10.2f %8.1f %7.1f %11.1f  %s\n", a.timeMs, a.azimuthDeg, a.elevationDeg, a.levelDb,
-                    a.name.c_str());
+        std::printf("%10.2f %8.1f %7.1f %11.1f  %s\n", a.timeMs, a.azDeg, a.elDeg, a.levelDb, a.name.c_str());
 
 #ifdef HALVANE_DEMO_PANORAMA
     // Painting needs fonts but never a screen.

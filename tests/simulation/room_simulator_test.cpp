@@ -1,18 +1,19 @@
-// The room simulator the arrival tests and the score rely on: image sources
-// where geometry puts them, the pulse where the arrival time says, an
-// isotropic tail, 16-bit steps, and the same samples for the same seed.
+// The room simulator the arrival tests and the score rely on: its generator,
+// image sources where geometry puts them, the pulse where the arrival time
+// says, the truth it reports, an isotropic tail, 16-bit steps, clipping, and
+// the same samples for the same seed.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <numbers>
+#include <cstdint>
+#include <string>
 
-#include "support/RoomSimulator.h"
+#include "simulation/RoomSimulator.h"
 
-namespace halvane::test {
+namespace halvane::simulation {
 namespace {
-
-constexpr double kDegPerRad = 180.0 / std::numbers::pi;
 
 SimulationOptions Quiet(double durationS)
 {
@@ -21,6 +22,46 @@ SimulationOptions Quiet(double durationS)
     options.diffuseTail = false;
     options.noiseDb.reset();
     return options;
+}
+
+TEST(SplitMix64, GivesTheSequenceItsDefinitionGives)
+{
+    // The reference generator's first outputs (worked independently from its definition).
+    struct Row {
+        std::uint64_t seed;
+        std::uint64_t first, second;
+    };
+    const Row rows[] = {{0, 0xE220A8397B1DCDAFULL, 0x6E789E6AA1B965F4ULL},
+                        {1234567, 0x599ED017FB08FC85ULL, 0x2C73F08458540FA5ULL}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.seed);
+        SplitMix64 random(row.seed);
+        EXPECT_EQ(random.Next(), row.first);
+        EXPECT_EQ(random.Next(), row.second);
+    }
+    // The derived values: top 53 bits over 2^53, and the same plus one.
+    SplitMix64 a(0), b(0);
+    EXPECT_EQ(a.Uniform(), static_cast<double>(0xE220A8397B1DCDAFULL >> 11) * 0x1.0p-53);
+    EXPECT_EQ(b.UniformAboveZero(), (static_cast<double>(0xE220A8397B1DCDAFULL >> 11) + 1) * 0x1.0p-53);
+}
+
+TEST(SplitMix64, GaussianAndBellValuesHaveUnitVariance)
+{
+    SplitMix64 random(3);
+    constexpr int kCount = 200000;
+    double gaussianSum = 0, gaussianSquares = 0, bellSquares = 0, bellLargest = 0;
+    for (int i = 0; i < kCount; ++i) {
+        const double g = random.Gaussian(), b = random.Bell();
+        gaussianSum += g;
+        gaussianSquares += g * g;
+        bellSquares += b * b;
+        bellLargest = std::max(bellLargest, std::fabs(b));
+    }
+    constexpr double kMomentTolerance = 0.01;  // about three standard errors of 200000 values
+    EXPECT_NEAR(gaussianSum / kCount, 0.0, kMomentTolerance);
+    EXPECT_NEAR(gaussianSquares / kCount, 1.0, kMomentTolerance);
+    EXPECT_NEAR(bellSquares / kCount, 1.0, kMomentTolerance);
+    EXPECT_LT(bellLargest, 2 * std::sqrt(3.0));
 }
 
 TEST(RoomSimulator, ImageSourcesOfTheFirstOrderLieWhereGeometryPutsThem)
@@ -55,7 +96,7 @@ TEST(RoomSimulator, ImageSourcesOfTheFirstOrderLieWhereGeometryPutsThem)
         ASSERT_NE(match, nullptr);
         EXPECT_NEAR(std::remainder(match->azDeg - std::atan2(dy, dx) * kDegPerRad, 360.0), 0.0, kTolerance);
         EXPECT_NEAR(match->elDeg, std::atan2(dz, std::hypot(dx, dy)) * kDegPerRad, kTolerance);
-        EXPECT_NEAR(match->levelDb, 20 * std::log10(row.factor * 3.1 / pathM), kTolerance);
+        EXPECT_NEAR(match->geometricLevelDb, 20 * std::log10(row.factor * 3.1 / pathM), kTolerance);
         EXPECT_EQ(match->order, row.factor == 1 ? 0 : 1);
     }
     // Up to the third order: 1 + 6 + 18 + 38 image sources, all within 0.2 s here.
@@ -89,6 +130,94 @@ TEST(RoomSimulator, ThePulsePeaksAtTheArrivalTimeAsAPlaneWave)
         constexpr double kDelayedPeakShare = 0.9;
         EXPECT_LE(std::fabs(mix[0][largest]), 0.5 + 1e-9);
         EXPECT_GE(std::fabs(mix[0][largest]), 0.5 * kDelayedPeakShare);
+    }
+}
+
+TEST(RoomSimulator, ACleanArrivalsTruthIsItsGeometry)
+{
+    // Unfiltered copies of one pulse: each arrival's energy over 0.5 ms re the
+    // direct sound's is its amplitude ratio squared, and its envelope peaks
+    // where its pulse was put. The window's edges fall on different samples
+    // for each fractional time, which moves the energy a little.
+    constexpr double kLevelToleranceDb = 0.01;
+    constexpr double kPeakToleranceMs = 1e-4;
+    for (double rateHz : {44100.0, 96000.0}) {
+        SCOPED_TRACE(rateHz);
+        const SimulatedResponse r = RoomSimulator(rateHz).Simulate(ShoeboxRoom{}, Quiet(0.1));
+        ASSERT_GT(r.arrivals.size(), 20u);
+        for (const TrueArrival& a : r.arrivals) {
+            SCOPED_TRACE(a.path);
+            EXPECT_NEAR(a.levelDb, a.geometricLevelDb, kLevelToleranceDb);
+            EXPECT_NEAR(a.envelopePeakMs, a.timeMs, kPeakToleranceMs);
+            EXPECT_FALSE(a.scattered);
+            EXPECT_NEAR(a.ownDiffuseness, 0.0, 1e-9);  // a plane wave
+        }
+        EXPECT_EQ(r.arrivals.front().path, "direct");
+        EXPECT_EQ(r.arrivals.front().levelDb, 0.0);
+    }
+}
+
+TEST(RoomSimulator, PathsNameTheSurfacesTheyMeet)
+{
+    std::array<int, kSurfaceCount> bounces{};
+    EXPECT_EQ(PathName(bounces), "direct");
+    bounces[static_cast<std::size_t>(Surface::Floor)] = 1;
+    EXPECT_EQ(PathName(bounces), "floor");
+    bounces[static_cast<std::size_t>(Surface::LeftWall)] = 2;
+    EXPECT_EQ(PathName(bounces), "left wall x2, floor");
+    // Every image source of a shoebox meets as many surfaces as its order.
+    for (const ImageSource& image : ImageSources(ShoeboxRoom{}, 0, 3)) {
+        int met = 0;
+        for (int count : image.bounces) met += count;
+        EXPECT_EQ(met, image.order);
+    }
+}
+
+TEST(RoomSimulator, AGroundReflectionLiesWhereItsGeometryPutsIt)
+{
+    // Source 9.6 m away, both 1.2 m up: the ground path is sqrt(9.6^2 + 2.4^2).
+    const OpenSite site{{9.6, 0.0, 1.2}, {0.0, 0.0, 1.2}, 0.85, {}};
+    const SimulatedResponse r = RoomSimulator(48000).Simulate(OpenSiteScene(site), Quiet(0.05));
+    ASSERT_EQ(r.arrivals.size(), 2u);
+    const TrueArrival& ground = r.arrivals[1];
+    EXPECT_EQ(ground.path, "floor");
+    EXPECT_NEAR(ground.timeMs - r.arrivals[0].timeMs, (std::hypot(9.6, 2.4) - 9.6) / 343.0 * 1000, 1e-9);
+    EXPECT_NEAR(ground.elDeg, -std::atan2(2.4, 9.6) * kDegPerRad, 1e-9);
+    EXPECT_NEAR(ground.geometricLevelDb, 20 * std::log10(0.85 * 9.6 / std::hypot(9.6, 2.4)), 1e-9);
+    EXPECT_EQ(r.reverberationTimeS, 0.0);  // no tail outdoors
+
+    // A distant reflector arrives its extra path later, from its direction.
+    OpenSite withTrees = site;
+    withTrees.distant = {DistantImage(site, {35, 12}, 1.3, 0.3)};
+    const SimulatedResponse t = RoomSimulator(48000).Simulate(OpenSiteScene(withTrees), Quiet(0.05));
+    ASSERT_EQ(t.arrivals.size(), 3u);
+    EXPECT_NEAR(t.arrivals[2].timeMs - t.arrivals[0].timeMs, 1.3 / 343.0 * 1000, 1e-9);
+    EXPECT_NEAR(t.arrivals[2].azDeg, 35, 1e-9);
+    EXPECT_NEAR(t.arrivals[2].elDeg, 12, 1e-9);
+    EXPECT_EQ(t.arrivals[2].path, "distant reflector");
+}
+
+TEST(RoomSimulator, AClippedDirectSoundKeepsItsTruth)
+{
+    SimulationOptions loud = Quiet(0.1);
+    loud.directPeak = 2.0;
+    for (SampleFormat format : {SampleFormat::Float32, SampleFormat::Pcm16}) {
+        SCOPED_TRACE(format == SampleFormat::Float32 ? "float" : "16-bit");
+        loud.format = format;
+        const SimulatedResponse clipped = RoomSimulator(48000).Simulate(ShoeboxRoom{}, loud);
+        const SimulatedResponse clean = RoomSimulator(48000).Simulate(ShoeboxRoom{}, Quiet(0.1));
+        EXPECT_GT(clipped.clippedSamples, 0u);
+        EXPECT_EQ(clean.clippedSamples, 0u);
+        const float top = format == SampleFormat::Float32 ? 1.0f : 32767.0f / 32768.0f;
+        // The pulse's positive peak clips; its negative swing stays below full scale.
+        EXPECT_EQ(*std::max_element(clipped.signal.W.begin(), clipped.signal.W.end()), top);
+        EXPECT_GT(*std::min_element(clipped.signal.W.begin(), clipped.signal.W.end()), -1.0f);
+        // What was put in is the same: levels are ratios to the direct sound.
+        ASSERT_EQ(clipped.arrivals.size(), clean.arrivals.size());
+        for (std::size_t i = 0; i < clean.arrivals.size(); ++i) {
+            EXPECT_NEAR(clipped.arrivals[i].levelDb, clean.arrivals[i].levelDb, 1e-9);
+            EXPECT_EQ(clipped.arrivals[i].timeMs, clean.arrivals[i].timeMs);
+        }
     }
 }
 
@@ -156,4 +285,4 @@ TEST(RoomSimulator, SameSeedSameSamplesAndSixteenBitSteps)
 }
 
 }  // namespace
-}  // namespace halvane::test
+}  // namespace halvane::simulation
