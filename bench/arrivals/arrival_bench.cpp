@@ -13,6 +13,7 @@
 // them only the clean rooms are scored. Other arguments go to Google Benchmark.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -104,11 +105,18 @@ void TimeFindArrivals(benchmark::State& state, const simulation::SimulatedRespon
     state.counters["audio s"] = static_cast<double>(response.signal.Frames()) / response.signal.SampleRateHz;
 }
 
+// The room of that name, made 2 s long.
+bench::BenchRoom TwoSecondsOf(const std::vector<bench::BenchRoom>& rooms, const std::string& name)
+{
+    bench::BenchRoom room = *std::find_if(rooms.begin(), rooms.end(), [&](const auto& r) { return r.name == name; });
+    room.options.durationS = 2.0;
+    return room;
+}
+
 // 2 s at 48 kHz: the hall and the studio (whose tail is dense from early on), clean pulses.
 void BM_FindArrivalsHall2s(benchmark::State& state)
 {
-    bench::BenchRoom room = bench::CleanRooms()[11];
-    room.options.durationS = 2.0;
+    bench::BenchRoom room = TwoSecondsOf(bench::CleanRooms(), "hall tail 48k");
     room.options.seed = 21;
     TimeFindArrivals(state, bench::Simulate(room, simulation::SystemPulse::Loudspeaker(room.rateHz)));
 }
@@ -116,8 +124,7 @@ BENCHMARK(BM_FindArrivalsHall2s)->Unit(benchmark::kMillisecond);
 
 void BM_FindArrivalsStudio2s(benchmark::State& state)
 {
-    bench::BenchRoom room = bench::CleanRooms()[4];
-    room.options.durationS = 2.0;
+    bench::BenchRoom room = TwoSecondsOf(bench::CleanRooms(), "studio tail 48k");
     room.options.seed = 22;
     TimeFindArrivals(state, bench::Simulate(room, simulation::SystemPulse::Loudspeaker(room.rateHz)));
 }
@@ -127,13 +134,12 @@ BENCHMARK(BM_FindArrivalsStudio2s)->Unit(benchmark::kMillisecond);
 void BM_FindArrivalsMeasuredHall2s(benchmark::State& state)
 {
     bench::PulseCache pulses(HALVANE_REAL_DATA_DIR);
-    bench::BenchRoom room = bench::MeasuredLikeRooms()[8];
+    const bench::BenchRoom room = TwoSecondsOf(bench::MeasuredLikeRooms(), "hall st-andrews 48k");
     const auto pulse = pulses.Get(room.pulse, room.rateHz);
     if (!pulse) {
         state.SkipWithError(pulse.Message().c_str());
         return;
     }
-    room.options.durationS = 2.0;
     TimeFindArrivals(state, bench::Simulate(room, *pulse));
 }
 BENCHMARK(BM_FindArrivalsMeasuredHall2s)->Unit(benchmark::kMillisecond);

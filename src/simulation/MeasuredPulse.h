@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bformat/BFormatSignal.h"
-#include "values/Result.h"
 #include "simulation/Direction.h"
+#include "values/Result.h"
 
 namespace halvane::simulation {
 
