@@ -56,10 +56,14 @@ double EnvelopePeakSamples(const std::vector<double>& values)
     }
     if (std::norm(analytic[largest]) == 0) return 0;
 
+    // The analytic signal between samples from its spectrum, the phase of each
+    // frequency advanced by one turn step after another.
     auto envelope = [&](double t) {
-        Complex z = 0;
+        const Complex step = std::polar(1.0, 2.0 * kPi * t / static_cast<double>(size));
+        Complex turn = 1, z = 0;
         for (std::size_t f = 0; f <= half; ++f) {
-            z += spectrum[f] * std::polar(1.0, 2.0 * kPi * static_cast<double>(f) * t / static_cast<double>(size));
+            z += spectrum[f] * turn;
+            turn *= step;
         }
         return std::norm(z);
     };
