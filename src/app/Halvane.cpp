@@ -16,8 +16,10 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "analysis/convention/InputConvention.h"
 #include "app/ConverterHintDialogs.h"
 #include "app/DroppedFile.h"
+#include "app/NoticeBar.h"
 #include "app/PickFileOrCancel.h"
 #include "app/QtDialogService.h"
 #include "app/QtRunHost.h"
@@ -239,6 +241,11 @@ void Halvane::BuildControls()
     m_strip->setObjectName(QStringLiteral("Picture1"));
     m_strip->move(8, 528);
 
+    // Over the map's bottom rows, above everything else there.
+    m_notice = new NoticeBar(this);
+    m_notice->setObjectName(QStringLiteral("ConventionNotice"));
+    m_notice->setGeometry(8, 481, 961, 40);
+
     m_pgX = MakeMeter("PgX", 976, -100, 100, 20, 0);
     m_pgY = MakeMeter("PgY", 1032, -100, 100, 20, 0);
     m_pgZ = MakeMeter("PgZ", 1088, -100, 100, 20, 0);
@@ -309,7 +316,10 @@ void Halvane::ChooseFile(const QString& path)
     m_state.IrFileName = QFile::encodeName(path).toStdString();
     setWindowTitle(QStringLiteral("Halvane-Ambix - ") + path);
     m_textBox->setText(path);
+    m_notice->ShowNotice(QString());
 }
+
+QString Halvane::Notice() const { return m_notice->Text(); }
 
 void Halvane::Process()
 {
@@ -317,8 +327,18 @@ void Halvane::Process()
         return;
     }
     m_runUnderWay = true;
-    m_runDialogs->SetRunInput(QFile::decodeName(m_state.IrFileName.c_str()));
+    const QString inputPath = QFile::decodeName(m_state.IrFileName.c_str());
+    m_runDialogs->SetRunInput(inputPath);
     DiskInput input;
+    std::optional<std::string> notice;
+    if (!m_state.IrFileName.empty()) {
+        if (const auto opened = input.Open(m_state.IrFileName)) {
+            notice = ConventionNotice(**opened, inputPath.toStdString());
+        }
+    }
+    m_notice->ShowNotice(notice ? QStringLiteral("This file may not be AmbiX/SN3D: ") +
+                                      QString::fromStdString(*notice) + QLatin1Char('.')
+                                : QString());
     DiskTables tables;
     m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display);
     m_runUnderWay = false;

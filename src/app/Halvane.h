@@ -18,6 +18,7 @@ class ConverterHintDialogs;
 class DialogService;
 class DrawingSurface;
 class LiveDisplay;
+class NoticeBar;
 class QtRunHost;
 class SymbolImage;
 
@@ -43,10 +44,12 @@ public:
     DrawingSurface& DirectionMap() { return *m_map; }
     DrawingSurface& PolarView() { return *m_polar; }
     DrawingSurface& TimeStrip() { return *m_strip; }
+    // The notice over the map's bottom: empty while it is hidden.
+    QString Notice() const;
 
     // The file chosen as the "..." dialog chooses it: the shared state's input
     // path (encoded as the system names files), the window title and the text
-    // box. The path is taken as it is; whether the file exists and can be read
+    // box; a notice about the previous file goes. The path is taken as it is; whether the file exists and can be read
     // is the run's to find out.
     void ChooseFile(const QString& path);
     // The map's background from a picture file, as after the map's dialog:
@@ -66,7 +69,10 @@ public slots:
     // Command1: choose the impulse response.
     void ChooseImpulseResponse();
     // Command2: one whole analysis, inside the click. A click while a run is
-    // under way is ignored.
+    // under way is ignored. First the convention check halvane-convert makes:
+    // a file that reads better in another common convention than AmbiX/SN3D
+    // gets a notice over the map's bottom that names the command converting
+    // it, and the run goes on all the same.
     void Process();
     // A click on the map: a new background picture.
     void LoadBackground();
@@ -104,6 +110,7 @@ private:
     DrawingSurface* m_map = nullptr;
     DrawingSurface* m_polar = nullptr;
     DrawingSurface* m_strip = nullptr;
+    NoticeBar* m_notice = nullptr;
     QSlider* m_pgX = nullptr;
     QSlider* m_pgY = nullptr;
     QSlider* m_pgZ = nullptr;

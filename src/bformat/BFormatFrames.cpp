@@ -1,6 +1,8 @@
 #include "bformat/BFormatFrames.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 namespace halvane {
 
@@ -19,13 +21,29 @@ Result<BFormatFrames> BFormatFrames::Open(std::span<const std::byte> image)
     return BFormatFrames(image, header, static_cast<std::size_t>(std::max<std::int64_t>(0, frames)));
 }
 
-std::array<float, 4> BFormatFrames::At(std::size_t i) const
+void BFormatFrames::Read(std::size_t first, std::size_t n, std::span<float> wyzx) const
 {
-    const Frame f = ReadFrame(m_image, m_header.DataStart + static_cast<std::int64_t>(i) * m_header.BlockAlign,
-                              m_header.BitsPerSample);
-    const double scale = m_header.BitsPerSample == 16 ? 1.0 / 32768.0 : 1.0;
-    return {static_cast<float>(f.W * scale), static_cast<float>(f.Y * scale), static_cast<float>(f.Z * scale),
-            static_cast<float>(f.X * scale)};
+    const std::byte* frame = m_image.data() + Offset(first);
+    const auto stride = static_cast<std::size_t>(m_header.BlockAlign);
+    auto byte = [](const std::byte* p, int i) { return std::to_integer<std::uint32_t>(p[i]); };
+    if (m_header.BitsPerSample == 16) {
+        for (std::size_t i = 0; i < n; ++i, frame += stride) {
+            for (std::size_t c = 0; c < 4; ++c) {
+                const std::byte* p = frame + 2 * c;
+                const auto value =
+                    static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(p, 0) | (byte(p, 1) << 8)));
+                wyzx[4 * i + c] = static_cast<float>(static_cast<double>(value) * (1.0 / 32768.0));
+            }
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i, frame += stride) {
+        for (std::size_t c = 0; c < 4; ++c) {
+            const std::byte* p = frame + 4 * c;
+            wyzx[4 * i + c] =
+                std::bit_cast<float>(byte(p, 0) | (byte(p, 1) << 8) | (byte(p, 2) << 16) | (byte(p, 3) << 24));
+        }
+    }
 }
 
 }  // namespace halvane

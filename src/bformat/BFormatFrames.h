@@ -26,8 +26,10 @@ public:
 
     std::size_t Count() const { return m_count; }
     double SampleRateHz() const { return m_header.SampleRate; }
-    // W, Y, Z, X of frame i, i < Count().
-    std::array<float, 4> At(std::size_t i) const;
+    // W, Y, Z, X of frames first to first + n - 1 (all below Count()) into
+    // wyzx (4 n values), decoded a block at a time: the frames lie inside the
+    // image by construction.
+    void Read(std::size_t first, std::size_t n, std::span<float> wyzx) const;
     // Where frame i begins in the image, in bytes from its start (i may be
     // Count(): where the frames end).
     std::int64_t Offset(std::size_t i) const

@@ -1,5 +1,6 @@
 #include "bformat/BFormatSignal.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "bformat/BFormatFrames.h"
@@ -17,18 +18,23 @@ Result<BFormatSignal> ReadBFormatSignal(std::span<const std::byte> image)
     signal.Y.resize(count);
     signal.Z.resize(count);
     signal.X.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        std::array<float, 4> wyzx = frames->At(i);
-        for (float& value : wyzx) {
+    constexpr std::size_t kBlockFrames = 4096;
+    std::vector<float> block(4 * kBlockFrames);
+    for (std::size_t first = 0; first < count; first += kBlockFrames) {
+        const std::size_t n = std::min(count - first, kBlockFrames);
+        frames->Read(first, n, block);
+        for (float& value : std::span<float>(block).first(4 * n)) {
             if (!std::isfinite(value)) {
                 value = 0;
                 ++signal.NonFiniteSamples;
             }
         }
-        signal.W[i] = wyzx[0];
-        signal.Y[i] = wyzx[1];
-        signal.Z[i] = wyzx[2];
-        signal.X[i] = wyzx[3];
+        for (std::size_t i = 0; i < n; ++i) {
+            signal.W[first + i] = block[4 * i];
+            signal.Y[first + i] = block[4 * i + 1];
+            signal.Z[first + i] = block[4 * i + 2];
+            signal.X[first + i] = block[4 * i + 3];
+        }
     }
     return signal;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +127,33 @@ TEST_F(BatchCommand, RefusedChannelCountsNameTheConverterCommand)
         // Once per file, however many analyses refused it.
         EXPECT_EQ(r.out.find(c.line, at + 1), std::string::npos) << r.out;
     }
+}
+
+TEST_F(BatchCommand, AnotherConventionGetsAWarningLineNamingTheConverter)
+{
+    // A plane wave from Az 30, El 10, decaying, stored in AmbiX or in the traditional order.
+    auto response = [](bool traditional) {
+        std::vector<test::Frame4> frames;
+        for (int n = 0; n < 4800; ++n) {
+            const test::Frame4 f = test::PlaneWave(0.5 * std::exp(-n / 400.0), 30, 10);
+            frames.push_back(traditional ? test::Frame4{f.W / std::sqrt(2.0), f.X, f.Y, f.Z} : f);
+        }
+        return test::MakeWav(frames);
+    };
+    const auto ambix = Write("ambix.wav", response(false));
+    const auto fuma = Write("fuma.wav", response(true));
+    const CommandRun r = Batch(ambix.string() + " " + fuma.string());
+    EXPECT_EQ(r.status, 0) << r.out;  // a warning, not a failure: both are analysed
+    EXPECT_TRUE(fs::exists(m_dir / "fuma_ref.csv"));
+    EXPECT_EQ(r.out.find(ambix.string() + ": warning"), std::string::npos) << r.out;
+    const std::string warning = fuma.string() +
+                                ": warning: its direct sound reads as a plane wave (energy ratio 1.00) from the "
+                                "front (Az 30, El 10) in FuMa, but as ";
+    EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("in AmbiX/SN3D as read here: halvane-convert \"" + fuma.string() + "\" \"" +
+                         (m_dir / "fuma-ambix.wav").string() + "\" converts it\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)

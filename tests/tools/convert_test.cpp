@@ -6,7 +6,7 @@
 #include "analysis/convention/ConventionCheck.h"
 #include "analysis/convention/DirectSound.h"
 #include "bformat/AmbisonicConvention.h"
-#include "convert/ConventionReport.h"
+#include "analysis/convention/ConventionReport.h"
 #include "convert/ConvertCommand.h"
 #include "support/RunCommand.h"
 
@@ -248,7 +248,7 @@ TEST(ConventionChoice, PlaneWavesAreFoundInEachConvention)
             EXPECT_NEAR(used.azimuthDeg, source.azimuthDeg, kExactDirectionToleranceDeg);
             EXPECT_NEAR(used.elevationDeg, source.elevationDeg, kExactDirectionToleranceDeg);
             EXPECT_FALSE(verdict->Suggested());
-            EXPECT_TRUE(convert::ConventionWarnings(*verdict, false).empty());
+            EXPECT_TRUE(ConventionWarnings(*verdict, false).empty());
         }
     }
 }
@@ -262,7 +262,7 @@ TEST(ConventionChoice, GivenConventionsAreObeyedAndContradictionsNamed)
             const auto verdict = JudgeConvention(check, given.order, given.norm);
             ASSERT_TRUE(verdict);
             EXPECT_EQ(verdict->Used().convention, given);
-            const auto warnings = convert::ConventionWarnings(*verdict, false);
+            const auto warnings = ConventionWarnings(*verdict, false);
             if (given == truth.convention) {
                 EXPECT_TRUE(warnings.empty());
                 continue;
@@ -308,7 +308,7 @@ TEST(ConventionChoice, OneGivenPartLeavesTheOtherToBeFound)
         ASSERT_TRUE(verdict);
         EXPECT_EQ(ShortName(verdict->Used().convention), ShortName(c.used));
         EXPECT_EQ(verdict->Suggested().has_value(), c.warned);
-        const std::string line = convert::ChoiceLine(*verdict, c.order.has_value(), c.norm.has_value());
+        const std::string line = ChoiceLine(*verdict, c.order.has_value(), c.norm.has_value());
         EXPECT_NE(line.find(c.order ? "(order as given)" : "(gains as given)"), std::string::npos) << line;
     }
 }

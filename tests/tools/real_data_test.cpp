@@ -3,6 +3,7 @@
 
 #include "SoundFiles.h"
 #include "analysis/convention/ConventionCheck.h"
+#include "analysis/convention/InputConvention.h"
 #include "convert/ConvertCommand.h"
 #include "convert/SoundFileReader.h"
 #include "support/RunCommand.h"
@@ -89,6 +90,28 @@ TEST(RealData, FumaKoliConvertsToTheIndependentAmbixConversion)
     for (std::size_t i = 0; i < ours.samples.size(); ++i)
         ASSERT_NEAR(ours.samples[i], theirs.samples[i], std::fabs(theirs.samples[i]) * kOneFloatStep + 1e-12)
             << "sample " << i << " (channel " << i % 4 << ")";
+}
+
+TEST(RealData, AReadableTraditionalFileGetsTheNoticeAndAmbixFilesNone)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::string> notice;  // parts of it; none: no notice
+    };
+    const std::vector<Case> cases = {
+        {"room_1_bf.wav", {"from the front (Az 14, El 0) in FuMa", "from the side (Az 90, El 14) in AmbiX/SN3D"}},
+        {"derived/koli_snow_site1_ambix_float32.wav", {}},
+        {"derived/koli_snow_site1_ambix_pcm16.wav", {}},
+        {"koli_snow_site1_1way_bformat.wav", {}},  // 24-bit: refused, its refusal says why
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = Slurp(RealPath(c.name));
+        const BorrowedImage image(std::span(reinterpret_cast<const std::byte*>(bytes.data()), bytes.size()));
+        const auto notice = ConventionNotice(image, c.name);
+        ASSERT_EQ(notice.has_value(), !c.notice.empty()) << notice.value_or("");
+        for (const std::string& part : c.notice) EXPECT_NE(notice->find(part), std::string::npos) << *notice;
+    }
 }
 
 }  // namespace

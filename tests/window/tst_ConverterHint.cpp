@@ -78,6 +78,20 @@ QByteArray ThirdOrderFile()
     return AsQBytes(test::RiffFile(FmtChunk(16, 16) + test::Chunk("data", IntegerSamples(16, 16))));
 }
 
+// A traditional B-format file, W, X, Y, Z with W 3 dB down, of the plane wave in 16 bits:
+// the window reads it as AmbiX all the same.
+QByteArray FumaOrderFile()
+{
+    std::string samples;
+    for (const test::Frame4& f : test::PlaneWaveFrames(FrameCount, 30, 10, 0.5)) {
+        for (const double sample : {f.W / std::sqrt(2.0), f.X, f.Y, f.Z}) {
+            samples +=
+                test::TextU16(static_cast<std::uint16_t>(static_cast<std::int16_t>(std::nearbyint(sample * 32767))));
+        }
+    }
+    return AsQBytes(test::RiffFile(FmtChunk(4, 16) + test::Chunk("data", samples)));
+}
+
 // A four-channel 16-bit RF64 file: its sizes in a ds64 chunk, 0xFFFFFFFF in
 // the 32-bit fields. The window reads its header at the canonical places and
 // finds no four channels there.
@@ -153,6 +167,7 @@ private slots:
     void refusedFilesGetTheCommandThatMakesThemReadable();
     void stereoFileGetsTheLineToo();
     void otherRunWarningsStayAsTheyAre();
+    void anotherConventionGetsANoticeThatDoesNotStopTheRun();
 };
 
 void ConverterHintTest::convertedFileName_data()
@@ -311,6 +326,27 @@ void ConverterHintTest::otherRunWarningsStayAsTheyAre()
     const WindowRun run(missing);
     const QString cannotOpen = QStringLiteral("Sorry, the file %1 cannot be opened: it does not exist!").arg(missing);
     QCOMPARE(run.dialogs.warnings, std::vector<QString>{cannotOpen});
+}
+
+void ConverterHintTest::anotherConventionGetsANoticeThatDoesNotStopTheRun()
+{
+    QTemporaryDir dir;
+    const QString fuma = WriteTestFile(dir.filePath(QStringLiteral("hall.wav")), FumaOrderFile());
+    const WindowRun run(fuma);
+    // The run goes through, with no box to answer: the notice is no dialog.
+    QCOMPARE(run.window.LastRunReport().outcome, RunOutcome::Completed);
+    QVERIFY(run.dialogs.warnings.empty());
+    const QString notice = run.window.Notice();
+    QVERIFY2(notice.contains(QStringLiteral("from the front (Az 30, El 10) in FuMa")), qPrintable(notice));
+    QVERIFY2(notice.contains(QStringLiteral(" in AmbiX/SN3D as read here")), qPrintable(notice));
+    const QString command = ConverterCommand(fuma);
+    QVERIFY2(notice.contains(command), qPrintable(notice));
+
+    // The command it names writes the AmbiX file, which runs without a notice.
+    QCOMPARE(RunInShell(command, dir.path()), 0);
+    const WindowRun converted(dir.filePath(QStringLiteral("hall-ambix.wav")));
+    QCOMPARE(converted.window.LastRunReport().outcome, RunOutcome::Completed);
+    QCOMPARE(converted.window.Notice(), QString());
 }
 
 QTEST_MAIN(ConverterHintTest)

@@ -21,6 +21,7 @@
 #include "analysis/RunAnalysis.h"
 #include "analysis/ScriptedDialogue.h"
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/convention/InputConvention.h"
 #include "analysis/room/BandFiltered.h"
 #include "analysis/room/RoomParameters.h"
 #include "batch/BatchOptions.h"
@@ -164,6 +165,11 @@ FileOutcome AnalyseFile(const BatchOptions& options, const std::string& file, co
         return outcome;
     }
     DiskInput disk;
+    // The convention check halvane-convert makes: a file in another order or
+    // gains is analysed as it is read, with a warning that says how to convert it.
+    if (auto opened = disk.Open(file)) {
+        if (const auto notice = ConventionNotice(**opened, file)) outcome.err += file + ": warning: " + *notice + "\n";
+    }
     if (options.bandsHz.empty()) {
         RunTables(options, file, 0, disk, tables, outcome);
         if (outcome.failed) return outcome;

@@ -2,7 +2,7 @@
 
 #include "analysis/convention/ConventionCheck.h"
 #include "bformat/WavWriter.h"
-#include "convert/ConventionReport.h"
+#include "analysis/convention/ConventionReport.h"
 #include "convert/SoundFileReader.h"
 #include "files/FileIdentity.h"
 #include "files/ReplacingFile.h"

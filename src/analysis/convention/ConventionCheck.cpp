@@ -82,16 +82,41 @@ ConventionCheck::ConventionCheck(double sampleRateHz)
     assert(sampleRateHz > 0 && std::isfinite(sampleRateHz));
 }
 
-void ConventionCheck::AddFrames(std::span<const double> interleaved)
+void ConventionCheck::AddFrames(std::span<const double> interleaved) { Add(interleaved); }
+
+void ConventionCheck::AddFrames(std::span<const float> interleaved) { Add(interleaved); }
+
+template <typename Sample> void ConventionCheck::Add(std::span<const Sample> interleaved)
 {
     assert(!m_finished);
     const std::size_t frames = interleaved.size() / kBFormatChannels;
-    for (std::size_t frame = 0; frame < frames; ++frame) {
-        const double* s = &interleaved[frame * kBFormatChannels];
-        for (std::size_t a = 0; a < kBFormatChannels; ++a)
-            for (std::size_t b = a; b < kBFormatChannels; ++b) m_current[a][b] += s[a] * s[b];
-        if (++m_framesInCurrent == m_framesPerWindow) CloseWindow();
+    for (std::size_t frame = 0; frame < frames;) {
+        const std::size_t run = std::min(frames - frame, m_framesPerWindow - m_framesInCurrent);
+        AddToWindow(interleaved.subspan(frame * kBFormatChannels, run * kBFormatChannels));
+        frame += run;
+        m_framesInCurrent += run;
+        if (m_framesInCurrent == m_framesPerWindow) CloseWindow();
     }
+}
+
+template <typename Sample> void ConventionCheck::AddToWindow(std::span<const Sample> interleaved)
+{
+    // The ten sums in locals, which the compiler keeps in registers (the
+    // members could alias the samples); each is the same sum, term by term, in
+    // the same order, as one kept in place.
+    double p00 = m_current[0][0], p01 = m_current[0][1], p02 = m_current[0][2], p03 = m_current[0][3];
+    double p11 = m_current[1][1], p12 = m_current[1][2], p13 = m_current[1][3];
+    double p22 = m_current[2][2], p23 = m_current[2][3], p33 = m_current[3][3];
+    for (std::size_t i = 0; i + kBFormatChannels <= interleaved.size(); i += kBFormatChannels) {
+        const double a = static_cast<double>(interleaved[i]), b = static_cast<double>(interleaved[i + 1]);
+        const double c = static_cast<double>(interleaved[i + 2]), d = static_cast<double>(interleaved[i + 3]);
+        p00 += a * a, p01 += a * b, p02 += a * c, p03 += a * d;
+        p11 += b * b, p12 += b * c, p13 += b * d;
+        p22 += c * c, p23 += c * d, p33 += d * d;
+    }
+    m_current[0] = {p00, p01, p02, p03};
+    m_current[1][1] = p11, m_current[1][2] = p12, m_current[1][3] = p13;
+    m_current[2][2] = p22, m_current[2][3] = p23, m_current[3][3] = p33;
 }
 
 void ConventionCheck::Finish()

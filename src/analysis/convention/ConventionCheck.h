@@ -108,6 +108,8 @@ public:
     /// The next frames of the file, interleaved, four channels in the file's own order (not yet
     /// converted). A trailing partial frame is ignored. Not after Finish.
     void AddFrames(std::span<const double> interleaved);
+    /// The same for single-precision samples (each taken exactly as a double).
+    void AddFrames(std::span<const float> interleaved);
     /// Ends the frames; a last, shorter window counts as a window.
     void Finish();
 
@@ -124,6 +126,9 @@ public:
     using ChannelProducts = std::array<std::array<double, kBFormatChannels>, kBFormatChannels>;
 
 private:
+    template <typename Sample> void Add(std::span<const Sample> interleaved);
+    // Frames that all belong to the current window.
+    template <typename Sample> void AddToWindow(std::span<const Sample> interleaved);
     void CloseWindow();
     bool Needed(std::size_t window) const;
 

@@ -32,15 +32,15 @@ Result<std::vector<std::byte>> BandFilteredImage(const InputImage& input, int no
     // once read, and the non-finite samples counted on the first reading.
     std::size_t readUpTo = 0;
     std::int64_t nonFinite = 0;
+    std::vector<float> samples;
     auto read = [&](std::size_t first, std::span<double> values) {
         const std::size_t n = values.size() / 4;
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::array<float, 4> wyzx = frames->At(first + i);
-            for (std::size_t c = 0; c < 4; ++c) {
-                const bool finite = std::isfinite(wyzx[c]);
-                if (!finite && first + i >= readUpTo) ++nonFinite;
-                values[4 * i + c] = finite ? wyzx[c] : 0.0;
-            }
+        samples.resize(values.size());
+        frames->Read(first, n, samples);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const bool finite = std::isfinite(samples[i]);
+            if (!finite && first + i / 4 >= readUpTo) ++nonFinite;
+            values[i] = finite ? samples[i] : 0.0;
         }
         if (first + n > readUpTo) {
             readUpTo = first + n;

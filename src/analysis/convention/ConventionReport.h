@@ -1,14 +1,15 @@
 #pragma once
 
-// The converter's words about the convention it used: one line saying which and why, and the
-// warnings when the data speak against it.
+// The words about a response's convention: halvane-convert's line saying which it used and
+// why, its warnings when the data speak against it, and the description of a reading that
+// halvane-batch and the window use too (InputConvention.h).
 
 #include "analysis/convention/ConventionCheck.h"
 
 #include <string>
 #include <vector>
 
-namespace halvane::convert {
+namespace halvane {
 
 /// "a plane wave (energy ratio 1.80) from the front (Az 1, El 3)" and the like.
 std::string DescribeReading(const DirectSoundReading& reading);
@@ -27,4 +28,4 @@ std::string ChoiceLine(const ConventionVerdict& verdict, bool orderGiven, bool n
 /// in AmbiX order. None for a response that reads as a plane wave from the front or side.
 std::vector<std::string> ConventionWarnings(const ConventionVerdict& verdict, bool markedAsBFormat);
 
-}  // namespace halvane::convert
+}  // namespace halvane

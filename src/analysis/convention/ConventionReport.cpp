@@ -1,10 +1,10 @@
-#include "convert/ConventionReport.h"
+#include "analysis/convention/ConventionReport.h"
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-namespace halvane::convert {
+namespace halvane {
 namespace {
 
 // A value that rounds to zero is written without a sign ("0", not "-0").
@@ -123,4 +123,4 @@ std::vector<std::string> ConventionWarnings(const ConventionVerdict& verdict, bo
     return warnings;
 }
 
-}  // namespace halvane::convert
+}  // namespace halvane
