@@ -4,9 +4,9 @@
 #include "ConventionSignals.h"
 #include "SoundFiles.h"
 #include "analysis/convention/ConventionCheck.h"
+#include "analysis/convention/ConventionReport.h"
 #include "analysis/convention/DirectSound.h"
 #include "bformat/AmbisonicConvention.h"
-#include "analysis/convention/ConventionReport.h"
 #include "convert/ConvertCommand.h"
 #include "support/RunCommand.h"
 
