@@ -1,8 +1,8 @@
 #include "convert/ConvertCommand.h"
 
 #include "analysis/convention/ConventionCheck.h"
-#include "bformat/WavWriter.h"
 #include "analysis/convention/ConventionReport.h"
+#include "bformat/WavWriter.h"
 #include "convert/SoundFileReader.h"
 #include "files/FileIdentity.h"
 #include "files/ReplacingFile.h"
