@@ -141,6 +141,10 @@ public:
     RunReport Execute();
 
 private:
+    // The steps before each pass; a report when the run ends there.
+    std::optional<RunReport> Prepare();
+    std::optional<RunReport> StartIntensityPass(const std::string& intensityPath, const std::string& referencePath);
+    std::optional<RunReport> StartDirectionPass(const std::string& referencePath);
     bool AskParameters();
     bool IntensityPass();
     bool DirectionPass();
@@ -186,6 +190,29 @@ private:
 RunReport Run::Execute()
 {
     m_irFileName = m_s.IrFileName;
+    if (auto ended = Prepare()) return *ended;
+    const std::string intensityPath = IntensityTableName(m_irFileName);
+    const std::string referencePath = ReferenceTableName(m_irFileName);
+    if (auto ended = StartIntensityPass(intensityPath, referencePath)) return *ended;
+
+    // 13. Intensity pass.
+    if (!IntensityPass()) return End(RunOutcome::Closed);
+
+    // 14. and 15. Both files closed, the strip's grid drawn.
+    if (!CloseTable()) return Refuse("Sorry, the table " + intensityPath + " could not be written completely!");
+    m_input.reset();
+    m_display.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
+
+    if (auto ended = StartDirectionPass(referencePath)) return *ended;
+
+    // 20. and 21. Direction pass, then both files closed and the bar emptied.
+    const bool stopped = DirectionPass();
+    if (m_dialogue.ShouldQuit()) return End(RunOutcome::Closed);
+    return End(stopped ? RunOutcome::Stopped : RunOutcome::Completed);
+}
+
+std::optional<RunReport> Run::Prepare()
+{
     // 1. Defaults, only for parameters that are exactly 0.
     if (m_s.DisplayWindowMs == 0) m_s.DisplayWindowMs = 1000;
     if (m_s.AveragingWindowMs == 0) m_s.AveragingWindowMs = 5;
@@ -198,11 +225,13 @@ RunReport Run::Execute()
     m_display.PrepareDisplay(m_s.SkipMs, m_s.DisplayWindowMs);
     m_s.Paused = false;
     m_s.StopRequested = false;
+    return std::nullopt;
+}
 
+std::optional<RunReport> Run::StartIntensityPass(const std::string& intensityPath, const std::string& referencePath)
+{
     // 5. to 7. Input as file 1, the intensity table as file 2.
     if (!OpenInput()) return m_report;
-    const std::string intensityPath = IntensityTableName(m_irFileName);
-    const std::string referencePath = ReferenceTableName(m_irFileName);
     if (intensityPath == m_irFileName || m_tables.SameFile(intensityPath, m_irFileName) ||
         m_tables.SameFile(referencePath, m_irFileName)) {
         return Refuse("Sorry, the tables of this run would overwrite the input file " + m_irFileName + "!");
@@ -231,15 +260,11 @@ RunReport Run::Execute()
         return Refuse(*problem);
     }
     WriteIntensityHeader(*m_table);
+    return std::nullopt;
+}
 
-    // 13. Intensity pass.
-    if (!IntensityPass()) return End(RunOutcome::Closed);
-
-    // 14. and 15. Both files closed, the strip's grid drawn.
-    if (!CloseTable()) return Refuse("Sorry, the table " + intensityPath + " could not be written completely!");
-    m_input.reset();
-    m_display.DrawStripGrid(m_s.SkipMs, m_s.DisplayWindowMs);
-
+std::optional<RunReport> Run::StartDirectionPass(const std::string& referencePath)
+{
     // 16. Input again as file 1, the reference table as file 2 with its header row.
     if (!OpenInput()) return m_report;
     if (!CreateTable(referencePath)) return Refuse("Sorry, the table " + referencePath + " cannot be created!");
@@ -264,11 +289,7 @@ RunReport Run::Execute()
                                        m_input->Bytes().size())) {
         return Refuse(*problem);
     }
-
-    // 20. and 21. Direction pass, then both files closed and the bar emptied.
-    const bool stopped = DirectionPass();
-    if (m_dialogue.ShouldQuit()) return End(RunOutcome::Closed);
-    return End(stopped ? RunOutcome::Stopped : RunOutcome::Completed);
+    return std::nullopt;
 }
 
 bool Run::AskParameters()

@@ -47,35 +47,35 @@ inline constexpr AmbisonicConvention kAmbixSn3d{ChannelOrder::Ambix, Normalisati
 inline constexpr AmbisonicConvention kAmbixN3d{ChannelOrder::Ambix, Normalisation::N3d};
 inline constexpr AmbisonicConvention kFuma{ChannelOrder::Fuma, Normalisation::Fuma};
 
-/// The conventions first-order responses are found in: AmbiX with SN3D or N3D gains, and the
-/// traditional W, X, Y, Z order with W at -3 dB. (The other combinations are possible but rare.)
+// The conventions first-order responses are found in: AmbiX with SN3D or N3D gains, and the
+// traditional W, X, Y, Z order with W at -3 dB. (The other combinations are possible but rare.)
 inline constexpr std::array<AmbisonicConvention, 3> kCommonConventions{kAmbixSn3d, kAmbixN3d, kFuma};
 
-/// The command-line words: "ambix" or "fuma"; "sn3d", "n3d" or "fuma" (exactly these, lower
-/// case). std::nullopt for any other word.
+// The command-line words: "ambix" or "fuma"; "sn3d", "n3d" or "fuma" (exactly these, lower
+// case). std::nullopt for any other word.
 std::optional<ChannelOrder> ParseChannelOrder(std::string_view word);
 std::optional<Normalisation> ParseNormalisation(std::string_view word);
-/// The command-line word of each value, as the Parse functions read it.
+// The command-line word of each value, as the Parse functions read it.
 std::string_view Keyword(ChannelOrder order);
 std::string_view Keyword(Normalisation norm);
 
-/// Names for messages: "AmbiX (W, Y, Z, X)", "FuMa (W, X, Y, Z)"; "SN3D", "N3D", "FuMa".
+// Names for messages: "AmbiX (W, Y, Z, X)", "FuMa (W, X, Y, Z)"; "SN3D", "N3D", "FuMa".
 std::string_view Name(ChannelOrder order);
 std::string_view Name(Normalisation norm);
-/// A short name: "AmbiX/SN3D", "AmbiX/N3D", "FuMa" (order and gains both traditional),
-/// otherwise the two parts joined, e.g. "FuMa order/SN3D".
+// A short name: "AmbiX/SN3D", "AmbiX/N3D", "FuMa" (order and gains both traditional),
+// otherwise the two parts joined, e.g. "FuMa order/SN3D".
 std::string ShortName(AmbisonicConvention convention);
 
-/// Where W, Y, Z, X (in this order) sit in a frame of the given order.
+// Where W, Y, Z, X (in this order) sit in a frame of the given order.
 std::array<std::size_t, kBFormatChannels> AmbixSourceChannels(ChannelOrder order);
-/// The gains that bring W, Y, Z, X (in this order) from the given normalisation to SN3D.
+// The gains that bring W, Y, Z, X (in this order) from the given normalisation to SN3D.
 std::array<double, kBFormatChannels> GainsToSn3d(Normalisation norm);
 
-/// Converts whole four-channel frames, interleaved in the given convention, to AmbiX/SN3D,
-/// interleaved W, Y, Z, X as 32-bit floats: each output sample is its source sample times its
-/// gain in double precision, rounded once to float. Converts
-/// min(frames.size(), wyzx.size()) / 4 frames and returns that count; a trailing partial frame
-/// is left alone. Non-finite samples stay non-finite.
+// Converts whole four-channel frames, interleaved in the given convention, to AmbiX/SN3D,
+// interleaved W, Y, Z, X as 32-bit floats: each output sample is its source sample times its
+// gain in double precision, rounded once to float. Converts
+// min(frames.size(), wyzx.size()) / 4 frames and returns that count; a trailing partial frame
+// is left alone. Non-finite samples stay non-finite.
 std::size_t ToAmbixSn3d(std::span<const double> frames, AmbisonicConvention convention, std::span<float> wyzx);
 
 }  // namespace halvane

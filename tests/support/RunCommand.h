@@ -36,7 +36,7 @@ inline std::string Slurp(const std::filesystem::path& path)
     return text.str();
 }
 
-/// Runs program with args, its output captured through files in scratch.
+// Runs program with args, its output captured through files in scratch.
 inline CommandResult RunCommand(const std::string& program, const std::vector<std::string>& args,
                                 const std::filesystem::path& scratch)
 {
@@ -53,7 +53,7 @@ inline CommandResult RunCommand(const std::string& program, const std::vector<st
     return result;
 }
 
-/// A fresh, empty folder for one test, removed when the object goes.
+// A fresh, empty folder for one test, removed when the object goes.
 class ScratchFolder {
 public:
     explicit ScratchFolder(const std::string& name)
@@ -75,8 +75,8 @@ private:
     std::filesystem::path m_path;
 };
 
-/// Runs a shell command line with standard output and standard error captured together,
-/// bounded in time by timeout(1) so that a hang fails the test instead of holding it.
+// Runs a shell command line with standard output and standard error captured together,
+// bounded in time by timeout(1) so that a hang fails the test instead of holding it.
 inline CommandResult RunShell(const std::string& commandLine, int timeoutSeconds = 60)
 {
     CommandResult result;

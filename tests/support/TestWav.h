@@ -152,7 +152,7 @@ inline std::string TextU32(std::uint32_t v)
     return TextU16(static_cast<std::uint16_t>(v)) + TextU16(static_cast<std::uint16_t>(v >> 16));
 }
 
-/// One chunk: id, 32-bit size (the body's length), body, and a pad byte after an odd-sized body.
+// One chunk: id, 32-bit size (the body's length), body, and a pad byte after an odd-sized body.
 inline std::string Chunk(const std::string& id, const std::string& body)
 {
     std::string chunk = id + TextU32(static_cast<std::uint32_t>(body.size())) + body;

@@ -24,12 +24,12 @@ using test::RiffFile;
 
 enum class Convention { AmbixSn3d, FumaFuma, AmbixN3d };
 
-/// A plane wave from (azimuthDeg, elevationDeg) carrying signal, as frames of W, Y, Z, X with
-/// SN3D gains (AmbiX), interleaved.
-inline std::vector<double> PlaneWaveAmbix(double azimuthDeg, double elevationDeg, const std::vector<double>& signal)
+// A plane wave from (azDeg, elDeg) carrying signal, as frames of W, Y, Z, X with
+// SN3D gains (AmbiX), interleaved.
+inline std::vector<double> PlaneWaveAmbix(double azDeg, double elDeg, const std::vector<double>& signal)
 {
-    const double az = azimuthDeg * std::numbers::pi / 180.0;
-    const double el = elevationDeg * std::numbers::pi / 180.0;
+    const double az = azDeg * std::numbers::pi / 180.0;
+    const double el = elDeg * std::numbers::pi / 180.0;
     std::vector<double> out;
     for (double s : signal) {
         out.push_back(s);
@@ -40,7 +40,7 @@ inline std::vector<double> PlaneWaveAmbix(double azimuthDeg, double elevationDeg
     return out;
 }
 
-/// AmbiX/SN3D frames re-encoded in another convention, in that convention's channel order.
+// AmbiX/SN3D frames re-encoded in another convention, in that convention's channel order.
 inline std::vector<double> InConvention(const std::vector<double>& ambix, Convention c)
 {
     std::vector<double> out(ambix.size());
@@ -71,13 +71,13 @@ inline std::vector<double> InConvention(const std::vector<double>& ambix, Conven
 }
 
 struct MeasuredDirection {
-    double azimuthDeg = 0;
-    double elevationDeg = 0;
+    double azDeg = 0;
+    double elDeg = 0;
     double magnitude = 0;
 };
 
-/// Az = atan2(sum Y*W, sum X*W), El = asin(sum Z*W / |I|) over frames [firstFrame, endFrame) of
-/// interleaved W, Y, Z, X samples; worked out here independently of the code under test.
+// Az = atan2(sum Y*W, sum X*W), El = asin(sum Z*W / |I|) over frames [firstFrame, endFrame) of
+// interleaved W, Y, Z, X samples; worked out here independently of the code under test.
 template <typename Sample>
 MeasuredDirection DirectionOver(const std::vector<Sample>& wyzx, std::size_t firstFrame, std::size_t endFrame)
 {
@@ -90,13 +90,12 @@ MeasuredDirection DirectionOver(const std::vector<Sample>& wyzx, std::size_t fir
     }
     MeasuredDirection d;
     d.magnitude = std::sqrt(ix * ix + iy * iy + iz * iz);
-    d.azimuthDeg = std::atan2(iy, ix) * 180.0 / std::numbers::pi;
-    d.elevationDeg =
-        d.magnitude > 0 ? std::asin(std::clamp(iz / d.magnitude, -1.0, 1.0)) * 180.0 / std::numbers::pi : 0;
+    d.azDeg = std::atan2(iy, ix) * 180.0 / std::numbers::pi;
+    d.elDeg = d.magnitude > 0 ? std::asin(std::clamp(iz / d.magnitude, -1.0, 1.0)) * 180.0 / std::numbers::pi : 0;
     return d;
 }
 
-/// Smallest difference between two azimuths, in degrees, across the +-180 seam.
+// Smallest difference between two azimuths, in degrees, across the +-180 seam.
 inline double AzimuthDifferenceDeg(double a, double b)
 {
     double d = std::fmod(a - b, 360.0);

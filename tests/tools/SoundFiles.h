@@ -13,13 +13,13 @@
 
 namespace halvane::testing {
 
-/// Writes interleaved samples (full scale +-1) as format (SF_FORMAT_* major | sub-type);
-/// markBFormat sets the Ambisonic B-format sub-format of an extensible WAV (.amb). Float
-/// formats take the values as they are; integer formats take them at 32-bit resolution
-/// (x 2^31, rounded half to even, clipped), and libsndfile drops the low bits a narrower
-/// format has no room for, so x = k / 2^(bits - 1) is stored exactly. (Its own scaling of
-/// doubles to integers uses 2^(bits - 1) - 1, which would not.) Returns an empty string or
-/// libsndfile's reason.
+// Writes interleaved samples (full scale +-1) as format (SF_FORMAT_* major | sub-type);
+// markBFormat sets the Ambisonic B-format sub-format of an extensible WAV (.amb). Float
+// formats take the values as they are; integer formats take them at 32-bit resolution
+// (x 2^31, rounded half to even, clipped), and libsndfile drops the low bits a narrower
+// format has no room for, so x = k / 2^(bits - 1) is stored exactly. (Its own scaling of
+// doubles to integers uses 2^(bits - 1) - 1, which would not.) Returns an empty string or
+// libsndfile's reason.
 inline std::string WriteSoundFile(const std::filesystem::path& path, int format, int channels, int rateHz,
                                   const std::vector<double>& interleaved, bool markBFormat = false)
 {
@@ -95,7 +95,7 @@ inline SoundRead ReadAll(SNDFILE* file, const SF_INFO& info)
 
 }  // namespace detail
 
-/// Reads a whole file through libsndfile.
+// Reads a whole file through libsndfile.
 inline SoundRead ReadSoundFile(const std::filesystem::path& path)
 {
     SF_INFO info{};
@@ -104,7 +104,7 @@ inline SoundRead ReadSoundFile(const std::filesystem::path& path)
     return detail::ReadAll(file, info);
 }
 
-/// Reads a whole file held in memory through libsndfile.
+// Reads a whole file held in memory through libsndfile.
 inline SoundRead ReadSoundBytes(const std::string& bytes)
 {
     SF_VIRTUAL_IO io{detail::Length, detail::Seek, detail::Read, detail::Write, detail::Tell};

@@ -21,7 +21,7 @@ constexpr double kWindowMs = 5.0;
 constexpr double kDirectionToleranceDeg = 2.0;
 
 struct ReferenceRow {
-    double timeMs, azimuthDeg, elevationDeg, ratioDb, levelDb;
+    double timeMs, azDeg, elDeg, ratioDb, levelDb;
 };
 
 std::vector<ReferenceRow> ParseReferenceTable(const std::string& text, std::string& header)
@@ -33,8 +33,8 @@ std::vector<ReferenceRow> ParseReferenceTable(const std::string& text, std::stri
     header = line;
     while (std::getline(lines, line)) {
         ReferenceRow row{};
-        if (std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf,%lf", &row.timeMs, &row.azimuthDeg, &row.elevationDeg,
-                        &row.ratioDb, &row.levelDb) == 5)
+        if (std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf,%lf", &row.timeMs, &row.azDeg, &row.elDeg, &row.ratioDb,
+                        &row.levelDb) == 5)
             rows.push_back(row);
     }
     return rows;
@@ -63,8 +63,8 @@ TEST(BatchOnDemo, ReferenceTableFindsEveryArrival)
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
         SCOPED_TRACE(arrivals[i].name);
         EXPECT_LE(std::fabs(rows[i].timeMs + kWindowMs / 2 - arrivals[i].timeMs), kWindowMs);
-        EXPECT_LE(AzimuthDifferenceDeg(rows[i].azimuthDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
-        EXPECT_NEAR(rows[i].elevationDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
+        EXPECT_LE(AzimuthDifferenceDeg(rows[i].azDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
+        EXPECT_NEAR(rows[i].elDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
         EXPECT_GE(rows[i].ratioDb, -6.0);
         if (i > 0) {
             EXPECT_LT(rows[i].levelDb, rows[i - 1].levelDb);

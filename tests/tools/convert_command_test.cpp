@@ -22,13 +22,13 @@ void WriteBytes(const fs::path& path, const std::string& bytes)
     out << bytes;
 }
 
-// A 24-bit W, X, Y, Z file (W 3 dB down) of a plane wave from azimuthDeg, elevation 0.
-void WriteFumaFile(const fs::path& path, double azimuthDeg, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+// A 24-bit W, X, Y, Z file (W 3 dB down) of a plane wave from azDeg, elevation 0.
+void WriteFumaFile(const fs::path& path, double azDeg, int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24,
                    bool markBFormat = false)
 {
     std::vector<double> signal(2400, 0.0);
     for (int n = 0; n < 24; ++n) signal[480 + n] = 0.6 * std::cos(0.5 * n) * std::exp(-n / 6.0);
-    const auto frames = InConvention(PlaneWaveAmbix(azimuthDeg, 0, signal), Convention::FumaFuma);
+    const auto frames = InConvention(PlaneWaveAmbix(azDeg, 0, signal), Convention::FumaFuma);
     ASSERT_EQ(WriteSoundFile(path, format, 4, 48000, frames, markBFormat), "");
 }
 

@@ -181,10 +181,10 @@ TEST(ConvertConventions, EveryFormatAndSampleTypeConvertsExactly)
     }
 }
 
-// A 48 kHz response of 0.3 s in the given convention: a short pulse from (azimuthDeg,
-// elevationDeg) starting at frame 1000 (in the 5 ms window from 20 ms), and a reflection
+// A 48 kHz response of 0.3 s in the given convention: a short pulse from (azDeg,
+// elDeg) starting at frame 1000 (in the 5 ms window from 20 ms), and a reflection
 // 12 dB down 8 ms later from elsewhere. Every channel carries a different signal.
-std::vector<double> Response(Convention convention, double azimuthDeg, double elevationDeg)
+std::vector<double> Response(Convention convention, double azDeg, double elDeg)
 {
     std::vector<double> direct(14400, 0.0), reflection(14400, 0.0);
     for (int k = 0; k < 48; ++k) {
@@ -192,8 +192,8 @@ std::vector<double> Response(Convention convention, double azimuthDeg, double el
         direct[1000 + k] = pulse;
         reflection[1384 + k] = 0.25 * pulse;
     }
-    auto ambix = PlaneWaveAmbix(azimuthDeg, elevationDeg, direct);
-    const auto echo = PlaneWaveAmbix(azimuthDeg + 100, -elevationDeg / 2, reflection);
+    auto ambix = PlaneWaveAmbix(azDeg, elDeg, direct);
+    const auto echo = PlaneWaveAmbix(azDeg + 100, -elDeg / 2, reflection);
     for (std::size_t i = 0; i < ambix.size(); ++i) ambix[i] += echo[i];
     return InConvention(ambix, convention);
 }
@@ -221,8 +221,8 @@ const std::vector<Truth> kTruths = {
 
 struct Source {
     const char* name;
-    double azimuthDeg;
-    double elevationDeg;
+    double azDeg;
+    double elDeg;
 };
 // The side sources are where a wrong order puts a frontal one (left, near the horizon) and
 // where it puts one from behind (right).
@@ -237,16 +237,15 @@ TEST(ConventionChoice, PlaneWavesAreFoundInEachConvention)
     for (const auto& truth : kTruths) {
         for (const auto& source : kSources) {
             SCOPED_TRACE(std::string(truth.name) + ", " + source.name);
-            const auto verdict =
-                JudgeConvention(CheckOf(Response(truth.encoded, source.azimuthDeg, source.elevationDeg)), {}, {});
+            const auto verdict = JudgeConvention(CheckOf(Response(truth.encoded, source.azDeg, source.elDeg)), {}, {});
             ASSERT_TRUE(verdict);
             const DirectSoundReading& used = verdict->Used();
             EXPECT_EQ(ShortName(used.convention), ShortName(truth.convention));
             EXPECT_EQ(used.window, 4u);
             EXPECT_DOUBLE_EQ(used.startMs, 20.0);
             EXPECT_NEAR(used.energyRatio, 1.0, kExactRatioTolerance);
-            EXPECT_NEAR(used.azimuthDeg, source.azimuthDeg, kExactDirectionToleranceDeg);
-            EXPECT_NEAR(used.elevationDeg, source.elevationDeg, kExactDirectionToleranceDeg);
+            EXPECT_NEAR(used.azDeg, source.azDeg, kExactDirectionToleranceDeg);
+            EXPECT_NEAR(used.elDeg, source.elDeg, kExactDirectionToleranceDeg);
             EXPECT_FALSE(verdict->Suggested());
             EXPECT_TRUE(ConventionWarnings(*verdict, false).empty());
         }
@@ -347,13 +346,13 @@ TEST(ConventionChoice, TheDirectSoundIsTheLoudestWindowOfItsFirst10Ms)
     EXPECT_EQ(verdict->Used().convention, kFuma);
     EXPECT_EQ(verdict->Used().window, 5u);
     EXPECT_DOUBLE_EQ(verdict->Used().startMs, 25.0);
-    EXPECT_NEAR(verdict->Used().azimuthDeg, -40, kExactDirectionToleranceDeg);
+    EXPECT_NEAR(verdict->Used().azDeg, -40, kExactDirectionToleranceDeg);
 }
 
 TEST(ConventionChoice, DirectionsArePlacedAtTheirLimits)
 {
     struct Case {
-        double azimuthDeg, elevationDeg;
+        double azDeg, elDeg;
         Placement placement;
     };
     const std::vector<Case> cases = {
@@ -362,8 +361,7 @@ TEST(ConventionChoice, DirectionsArePlacedAtTheirLimits)
         {0, -30.001, Placement::Below},   {0, 60, Placement::Front},    {170, 60.001, Placement::Overhead},
         {kNaN, 0, Placement::Nowhere},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(PlaceDirection(c.azimuthDeg, c.elevationDeg), c.placement) << c.azimuthDeg << ", " << c.elevationDeg;
+    for (const auto& c : cases) EXPECT_EQ(PlaceDirection(c.azDeg, c.elDeg), c.placement) << c.azDeg << ", " << c.elDeg;
 }
 
 }  // namespace

@@ -147,8 +147,8 @@ TEST(DemoRoom, EveryArrivalComesOutOfTheSamplesWhereItWasPut)
         SCOPED_TRACE(arrivals[i].name);
         const double windowStartMs = found[i].window * kWindowMs;
         EXPECT_LE(std::fabs(windowStartMs + kWindowMs / 2 - arrivals[i].timeMs), kWindowMs);
-        EXPECT_LE(AzimuthDifferenceDeg(found[i].direction.azimuthDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
-        EXPECT_NEAR(found[i].direction.elevationDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
+        EXPECT_LE(AzimuthDifferenceDeg(found[i].direction.azDeg, arrivals[i].azDeg), kDirectionToleranceDeg);
+        EXPECT_NEAR(found[i].direction.elDeg, arrivals[i].elDeg, kDirectionToleranceDeg);
     }
 }
 

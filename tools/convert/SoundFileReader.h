@@ -45,24 +45,24 @@ public:
     SoundFileReader(const SoundFileReader&) = delete;
     SoundFileReader& operator=(const SoundFileReader&) = delete;
 
-    /// Opens path. Only a regular file is read: it is opened without blocking and inspected
-    /// before anything is read, so a FIFO or a device is refused at once instead of waiting
-    /// for a writer. Fails with the reason in words that follow the file's
-    /// name ("does not exist", "is not a regular file (a folder, FIFO or device)", "is empty
-    /// (0 bytes): it holds no frames", "cannot be read as audio: ...").
+    // Opens path. Only a regular file is read: it is opened without blocking and inspected
+    // before anything is read, so a FIFO or a device is refused at once instead of waiting
+    // for a writer. Fails with the reason in words that follow the file's
+    // name ("does not exist", "is not a regular file (a folder, FIFO or device)", "is empty
+    // (0 bytes): it holds no frames", "cannot be read as audio: ...").
     Result<> Open(const std::filesystem::path& path);
 
     const SoundFileInfo& Info() const { return m_info; }
-    /// The identity of the file that was opened (not of whatever holds its name now).
+    // The identity of the file that was opened (not of whatever holds its name now).
     const FileIdentity& Identity() const { return m_identity; }
 
-    /// Reads the next frames into interleaved (whole frames of Info().channelCount samples);
-    /// returns the number of frames read, 0 at the end. A read error also gives 0 and sets
-    /// Error().
+    // Reads the next frames into interleaved (whole frames of Info().channelCount samples);
+    // returns the number of frames read, 0 at the end. A read error also gives 0 and sets
+    // Error().
     std::size_t ReadFrames(std::span<double> interleaved);
-    /// Goes back to the first frame for another pass; fails with the reason.
+    // Goes back to the first frame for another pass; fails with the reason.
     Result<> Rewind();
-    /// Why the last read failed; empty when it did not.
+    // Why the last read failed; empty when it did not.
     const std::string& Error() const { return m_error; }
 
 private:

@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numbers>
+
+#include "values/SoundField.h"
 
 namespace halvane::demo {
 namespace {
@@ -75,16 +76,9 @@ void DrawCentredText(QPainter& painter, double xPx, double yPx, const QString& t
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
-}  // namespace
-
-double PanoramaXPx(double azDeg) { return (180.0 - azDeg) / 360.0 * kPanoramaWidthPx; }
-double PanoramaYPx(double elDeg) { return (90.0 - elDeg) / 180.0 * kPanoramaHeightPx; }
-
-QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arrivals)
+// One ray per pixel centre: the surface it meets, how far, and which panel.
+std::vector<PixelHit> CastRays(const DemoRoom& room)
 {
-    QImage image(kPanoramaWidthPx, kPanoramaHeightPx, QImage::Format_RGB32);
-
-    // Cast one ray per pixel centre; edges and panel joints are where neighbours differ.
     std::vector<PixelHit> hits(static_cast<std::size_t>(kPanoramaWidthPx) * kPanoramaHeightPx);
     for (int yPx = 0; yPx < kPanoramaHeightPx; ++yPx) {
         const double elDeg = ElevationAtPx(yPx + 0.5);
@@ -92,8 +86,8 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
             const double azDeg = AzimuthAtPx(xPx + 0.5);
             PixelHit& hit = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + xPx];
             hit.surface = simulation::SurfaceInDirection(room.hall, {azDeg, elDeg}, &hit.distanceM);
-            const double az = azDeg * std::numbers::pi / 180.0;
-            const double el = elDeg * std::numbers::pi / 180.0;
+            const double az = RadiansFromDegrees(azDeg);
+            const double el = RadiansFromDegrees(elDeg);
             const double x = room.hall.listener.xM + hit.distanceM * std::cos(el) * std::cos(az);
             const double y = room.hall.listener.yM + hit.distanceM * std::cos(el) * std::sin(az);
             const double z = room.hall.listener.zM + hit.distanceM * std::sin(el);
@@ -102,6 +96,13 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
             hit.panelV = static_cast<int>(std::floor(uv[1] / kPanelM));
         }
     }
+    return hits;
+}
+
+// Each pixel in its surface's colour, nearer surfaces a little brighter;
+// edges and panel joints are where neighbours differ.
+void ShadeSurfaces(QImage& image, const std::vector<PixelHit>& hits)
+{
     for (int yPx = 0; yPx < kPanoramaHeightPx; ++yPx) {
         for (int xPx = 0; xPx < kPanoramaWidthPx; ++xPx) {
             const PixelHit& hit = hits[static_cast<std::size_t>(yPx) * kPanoramaWidthPx + xPx];
@@ -124,14 +125,11 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
             image.setPixelColor(xPx, yPx, colour);
         }
     }
+}
 
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    QFont font("DejaVu Sans");
-    font.setPixelSize(12);
-    painter.setFont(font);
-
-    // Grid every 30 degrees, with the azimuth written along the top and the elevation at the left.
+// Grid every 30 degrees, with the azimuth written along the top and the elevation at the left.
+void DrawGrid(QPainter& painter)
+{
     painter.setPen(QPen(QColor(255, 255, 255, 110), 1));
     for (double azDeg = 180.0; azDeg >= -180.0; azDeg -= kGridStepDeg) {
         const double xPx = std::min(PanoramaXPx(azDeg), kPanoramaWidthPx - 0.5);
@@ -147,8 +145,12 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
         DrawCentredText(painter, PanoramaXPx(azDeg), 12, QString::number(azDeg, 'f', 0), Qt::white);
     for (double elDeg = 60.0; elDeg >= -60.0; elDeg -= kGridStepDeg)
         DrawCentredText(painter, 16, PanoramaYPx(elDeg) - 9, QString::number(elDeg, 'f', 0), Qt::white);
+}
 
-    // Surface names, placed where each surface is plainly in view.
+// Surface names, placed where each surface is plainly in view, in a bold
+// version of font.
+void DrawSurfaceNames(QPainter& painter, const QFont& font)
+{
     struct Label {
         Surface surface;
         double azDeg;
@@ -165,9 +167,11 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
         name[0] = name[0].toUpper();
         DrawCentredText(painter, PanoramaXPx(label.azDeg), PanoramaYPx(label.elDeg), name, QColor(255, 250, 220));
     }
+}
 
-    // Where each reflection comes from, with its arrival time; the source on top.
-    painter.setFont(font);
+// Where each reflection comes from, with its arrival time; the source on top.
+void DrawArrivalPoints(QPainter& painter, const std::vector<Arrival>& arrivals)
+{
     for (const Arrival& arrival : arrivals) {
         const QPointF at(PanoramaXPx(arrival.azDeg), PanoramaYPx(arrival.elDeg));
         const QString when = QString::number(arrival.timeMs, 'f', 1) + " ms";
@@ -184,6 +188,27 @@ QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arriv
             DrawCentredText(painter, at.x(), at.y() + 16, when, QColor(255, 240, 120));
         }
     }
+}
+
+}  // namespace
+
+double PanoramaXPx(double azDeg) { return (180.0 - azDeg) / 360.0 * kPanoramaWidthPx; }
+double PanoramaYPx(double elDeg) { return (90.0 - elDeg) / 180.0 * kPanoramaHeightPx; }
+
+QImage PaintDemoPanorama(const DemoRoom& room, const std::vector<Arrival>& arrivals)
+{
+    QImage image(kPanoramaWidthPx, kPanoramaHeightPx, QImage::Format_RGB32);
+    ShadeSurfaces(image, CastRays(room));
+
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QFont font("DejaVu Sans");
+    font.setPixelSize(12);
+    painter.setFont(font);
+    DrawGrid(painter);
+    DrawSurfaceNames(painter, font);
+    painter.setFont(font);
+    DrawArrivalPoints(painter, arrivals);
     painter.end();
     return image;
 }

@@ -19,6 +19,7 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,6 +29,64 @@ constexpr const char* kUsage =
     "Writes the demo impulse response demo-room.wav (AmbiX W, Y, Z, X, SN3D, 48 kHz, 32-bit float,\n"
     "0.5 s), its arrivals demo-arrivals.csv and the room's panorama demo-panorama.jpg into FOLDER\n"
     "(default: examples).\n";
+
+// The response and its list of arrivals in folder, with what they hold on
+// standard output; false after saying why not.
+bool WriteRoomFiles(const std::filesystem::path& folder, const halvane::demo::DemoRoom& room,
+                    const std::vector<halvane::demo::Arrival>& arrivals)
+{
+    const auto samples = halvane::demo::RenderDemoImpulseResponse(room);
+    const std::filesystem::path wavPath = folder / "demo-room.wav";
+    std::ostringstream wav;
+    std::string wavFailure =
+        halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
+            .Message();
+    if (wavFailure.empty()) wavFailure = halvane::WriteReplacing(wavPath.string(), wav.str()).Message();
+    if (!wavFailure.empty()) {
+        std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";
+        return false;
+    }
+
+    const std::string table = halvane::demo::ArrivalTableText(arrivals);
+    const std::filesystem::path tablePath = folder / "demo-arrivals.csv";
+    if (const auto written = halvane::WriteReplacing(tablePath.string(), table); !written) {
+        std::cerr << "halvane-demo: " << tablePath.string() << ": " << written.Message() << "\n";
+        return false;
+    }
+
+    std::cout << "Wrote " << wavPath.string() << " and " << tablePath.string() << "\n";
+    std::printf("%10s %8s %7s %11s  %s\n", "time (ms)", "Az", "El", "level (dB)", "arrival");
+    for (const auto& a : arrivals)
+        std::printf("%10.2f %8.1f %7.1f %11.1f  %s\n", a.timeMs, a.azDeg, a.elDeg, a.levelDb, a.name.c_str());
+    return true;
+}
+
+#ifdef HALVANE_DEMO_PANORAMA
+// The room's panorama as a JPEG in folder; false after saying why not.
+bool WritePanorama(const std::filesystem::path& folder, const halvane::demo::DemoRoom& room,
+                   const std::vector<halvane::demo::Arrival>& arrivals, char** argv)
+{
+    // Painting needs fonts but never a screen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication application(qtArgc, argv);
+    const std::filesystem::path jpegPath = folder / "demo-panorama.jpg";
+    const QImage panorama = halvane::demo::PaintDemoPanorama(room, arrivals);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!panorama.save(&buffer, "JPG", 90)) {
+        std::cerr << "halvane-demo: Qt cannot write JPEG pictures here (image format plug-in missing?)\n";
+        return false;
+    }
+    if (const auto written = halvane::WriteReplacing(jpegPath.string(), jpeg.toStdString()); !written) {
+        std::cerr << "halvane-demo: " << jpegPath.string() << ": " << written.Message() << "\n";
+        return false;
+    }
+    std::cout << "Wrote " << jpegPath.string() << "\n";
+    return true;
+}
+#endif
 
 }  // namespace
 
@@ -66,50 +125,9 @@ int main(int argc, char** argv)
 
     const halvane::demo::DemoRoom room;
     const auto arrivals = halvane::demo::DemoArrivals(room);
-    const auto samples = halvane::demo::RenderDemoImpulseResponse(room);
-
-    const fs::path wavPath = folder / "demo-room.wav";
-    std::ostringstream wav;
-    std::string wavFailure =
-        halvane::WriteFloatWav(wav, halvane::demo::kDemoSampleRateHz, halvane::demo::kDemoChannelCount, samples)
-            .Message();
-    if (wavFailure.empty()) wavFailure = halvane::WriteReplacing(wavPath.string(), wav.str()).Message();
-    if (!wavFailure.empty()) {
-        std::cerr << "halvane-demo: " << wavPath.string() << ": " << wavFailure << "\n";
-        return 1;
-    }
-
-    const std::string table = halvane::demo::ArrivalTableText(arrivals);
-    const fs::path tablePath = folder / "demo-arrivals.csv";
-    if (const auto written = halvane::WriteReplacing(tablePath.string(), table); !written) {
-        std::cerr << "halvane-demo: " << tablePath.string() << ": " << written.Message() << "\n";
-        return 1;
-    }
-
-    std::cout << "Wrote " << wavPath.string() << " and " << tablePath.string() << "\n";
-    std::printf("%10s %8s %7s %11s  %s\n", "time (ms)", "Az", "El", "level (dB)", "arrival");
-    for (const auto& a : arrivals)
-        std::printf("%10.2f %8.1f %7.1f %11.1f  %s\n", a.timeMs, a.azDeg, a.elDeg, a.levelDb, a.name.c_str());
-
+    if (!WriteRoomFiles(folder, room, arrivals)) return 1;
 #ifdef HALVANE_DEMO_PANORAMA
-    // Painting needs fonts but never a screen.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QGuiApplication application(qtArgc, argv);
-    const fs::path jpegPath = folder / "demo-panorama.jpg";
-    const QImage panorama = halvane::demo::PaintDemoPanorama(room, arrivals);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!panorama.save(&buffer, "JPG", 90)) {
-        std::cerr << "halvane-demo: Qt cannot write JPEG pictures here (image format plug-in missing?)\n";
-        return 1;
-    }
-    if (const auto written = halvane::WriteReplacing(jpegPath.string(), jpeg.toStdString()); !written) {
-        std::cerr << "halvane-demo: " << jpegPath.string() << ": " << written.Message() << "\n";
-        return 1;
-    }
-    std::cout << "Wrote " << jpegPath.string() << "\n";
+    if (!WritePanorama(folder, room, arrivals, argv)) return 1;
 #else
     std::cout << "(built without Qt: the panorama was not painted)\n";
 #endif

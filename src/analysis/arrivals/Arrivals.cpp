@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstddef>
 #include <deque>
-#include <numbers>
 #include <optional>
 
 #include "analysis/arrivals/PulsePursuit.h"
 #include "analysis/arrivals/PulseTemplate.h"
+#include "values/SoundField.h"
 
 // How the arrivals are found, and what the method follows:
 //
@@ -41,10 +41,6 @@
 namespace halvane {
 namespace {
 
-constexpr double kDegPerRad = 180.0 / std::numbers::pi;
-
-// The direct sound is the earliest arrival within this distance of the strongest.
-constexpr double kDirectSearchDb = 20.0;
 // The search goes this much deeper than the floor, so that an arrival whose
 // first estimate falls just below the floor still gets its refined level.
 constexpr double kSearchMarginDb = 1.0;
@@ -258,7 +254,7 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t a, std::size_t b) { return described[a].amplitude > described[b].amplitude; });
     const double groupReach = kGroupReachMs * rateHz / 1000.0;
-    const double groupCosine = std::cos(kGroupAngleDeg / kDegPerRad);
+    const double groupCosine = std::cos(RadiansFromDegrees(kGroupAngleDeg));
     std::vector<std::vector<const PulseCopy*>> groups;
     std::vector<const Described*> heads;
     for (std::size_t i : order) {
@@ -292,12 +288,13 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
         if (!pursuit->Intensity(timeSamples, group, intensity)) continue;
         const double magnitude = intensity.Magnitude();
         if (!(magnitude > 0 && intensity.de > 0)) continue;
-        const double diffuseness = 1.0 - 2.0 * magnitude / intensity.de;
+        const double diffuseness = Diffuseness(magnitude, intensity.de);
         if (diffuseness > options.maxDiffuseness) continue;
         Arrival arrival;
         arrival.timeMs = timeSamples / rateHz * 1000.0;
-        arrival.azDeg = std::atan2(intensity.iy, intensity.ix) * kDegPerRad;
-        arrival.elDeg = std::asin(std::clamp(intensity.iz / magnitude, -1.0, 1.0)) * kDegPerRad;
+        const Direction direction = DirectionOfIntensity(intensity.ix, intensity.iy, intensity.iz);
+        arrival.azDeg = direction.azDeg;
+        arrival.elDeg = direction.elDeg;
         arrival.idDb = 10.0 * std::log10(magnitude / intensity.de);
         arrival.diffuseness = diffuseness;
         candidates.push_back({GroupPeak(pulse, group), arrival});
@@ -309,7 +306,7 @@ std::vector<Arrival> FindArrivals(const BFormatSignal& signal, const ArrivalOpti
     double largest = 0;
     for (const Candidate& c : candidates) largest = std::max(largest, c.peak);
     std::size_t direct = 0;
-    while (candidates[direct].peak < largest * std::pow(10.0, -kDirectSearchDb / 20.0)) ++direct;
+    while (candidates[direct].peak < DirectSoundLeastAmplitude(largest)) ++direct;
     const double directPeak = candidates[direct].peak;
     const double lowest = directPeak * std::pow(10.0, -options.floorDb / 20.0);
     for (std::size_t j = direct; j < candidates.size(); ++j) {

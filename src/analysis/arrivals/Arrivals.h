@@ -24,7 +24,7 @@ struct ArrivalOptions {
     // microphone, up to about 0.3.
     double maxDiffuseness = 0.4;
     // Arrivals more than this far below the direct sound are dropped (> 0).
-    double floorDb = 40;
+    double floorDb = kArrivalFloorDb;
     // Half the length of the system's pulse as cut from the direct sound: long
     // enough for the pulse's ringing, short enough to leave out the first
     // reflection (> 0). The cut ends earlier where the next arrival begins.

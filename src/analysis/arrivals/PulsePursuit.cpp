@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "values/SoundField.h"
+
 namespace halvane {
 namespace {
 
@@ -157,7 +159,7 @@ void PulsePursuit::Run(double stopAmplitude)
         const PulseCopy copy = Fit(origin);
         WindowIntensity here;
         const bool directional = Intensity(origin + m_pulse.PeakOffsetSamples(), {}, here) && here.de > 0 &&
-                                 1.0 - 2.0 * here.Magnitude() / here.de <= m_maxDiffuseness;
+                                 Diffuseness(here.Magnitude(), here.de) <= m_maxDiffuseness;
         const double prominence = Prominence(copy);
         if (prominence < kMinProminence && !directional) {
             filter.Mask(centre - mask, centre + mask);

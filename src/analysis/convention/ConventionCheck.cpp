@@ -4,12 +4,11 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
-#include <numbers>
+
+#include "values/SoundField.h"
 
 namespace halvane {
 namespace {
-
-constexpr double kDegPerRad = 180.0 / std::numbers::pi;
 
 // Costs (see ReadingCost in the header).
 constexpr double kImplausibleCost = 10.0;
@@ -42,19 +41,19 @@ double Product(const ConventionCheck::ChannelProducts& p, std::size_t a, std::si
 
 }  // namespace
 
-Placement PlaceDirection(double azimuthDeg, double elevationDeg)
+Placement PlaceDirection(double azDeg, double elDeg)
 {
-    if (!std::isfinite(azimuthDeg) || !std::isfinite(elevationDeg)) return Placement::Nowhere;
-    if (elevationDeg < kBelowHorizonDeg) return Placement::Below;
-    if (elevationDeg > kOverheadDeg) return Placement::Overhead;
-    const double away = std::fabs(azimuthDeg);
+    if (!std::isfinite(azDeg) || !std::isfinite(elDeg)) return Placement::Nowhere;
+    if (elDeg < kBelowHorizonDeg) return Placement::Below;
+    if (elDeg > kOverheadDeg) return Placement::Overhead;
+    const double away = std::fabs(azDeg);
     if (away > kBehindAzimuthDeg) return Placement::Behind;
     return away > kFrontAzimuthDeg ? Placement::Side : Placement::Front;
 }
 
 bool IsPlausible(Placement placement) { return placement == Placement::Front || placement == Placement::Side; }
 
-double ReadingCost(double energyRatio, Placement placement, double azimuthDeg, double elevationDeg)
+double ReadingCost(double energyRatio, Placement placement, double azDeg, double elDeg)
 {
     double cost = 0;
     if (energyRatio >= kPlaneWaveRatioLow && energyRatio <= kPlaneWaveRatioHigh) {
@@ -69,8 +68,8 @@ double ReadingCost(double energyRatio, Placement placement, double azimuthDeg, d
     }
 
     if (!IsPlausible(placement)) return cost + kImplausibleCost;
-    const double sideways = (std::fabs(azimuthDeg) - kFrontAzimuthDeg) / (90.0 - kFrontAzimuthDeg);
-    const double upwards = (elevationDeg - kHighElevationFromDeg) / (kOverheadDeg - kHighElevationFromDeg);
+    const double sideways = (std::fabs(azDeg) - kFrontAzimuthDeg) / (90.0 - kFrontAzimuthDeg);
+    const double upwards = (elDeg - kHighElevationFromDeg) / (kOverheadDeg - kHighElevationFromDeg);
     return cost + kSideCost * std::clamp(sideways, 0.0, 1.0) + kSideCost * std::clamp(upwards, 0.0, 1.0);
 }
 
@@ -191,12 +190,12 @@ std::optional<DirectSoundReading> ConventionCheck::Read(AmbisonicConvention conv
     reading.planeWave = reading.energyRatio >= kPlaneWaveRatioLow && reading.energyRatio <= kPlaneWaveRatioHigh;
     const double magnitude = std::sqrt(ix * ix + iy * iy + iz * iz);
     if (magnitude > 0 && std::isfinite(magnitude)) {
-        reading.azimuthDeg = std::atan2(iy, ix) * kDegPerRad;
-        if (reading.azimuthDeg == -180.0) reading.azimuthDeg = 180.0;
-        reading.elevationDeg = std::asin(std::clamp(iz / magnitude, -1.0, 1.0)) * kDegPerRad;
-        reading.placement = PlaceDirection(reading.azimuthDeg, reading.elevationDeg);
+        const Direction direction = DirectionOfIntensity(ix, iy, iz);
+        reading.azDeg = direction.azDeg;
+        reading.elDeg = direction.elDeg;
+        reading.placement = PlaceDirection(reading.azDeg, reading.elDeg);
     }
-    reading.cost = ReadingCost(reading.energyRatio, reading.placement, reading.azimuthDeg, reading.elevationDeg);
+    reading.cost = ReadingCost(reading.energyRatio, reading.placement, reading.azDeg, reading.elDeg);
     return reading;
 }
 

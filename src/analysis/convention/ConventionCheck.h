@@ -41,20 +41,20 @@
 
 namespace halvane {
 
-/// The analysis window, and how far after the direct sound's first window its loudest window
-/// is looked for (the direct pulse can straddle a window boundary).
+// The analysis window, and how far after the direct sound's first window its loudest window
+// is looked for (the direct pulse can straddle a window boundary).
 inline constexpr double kConventionWindowMs = 5.0;
 inline constexpr double kDirectSoundSearchMs = 10.0;
 
-/// The energy ratios that read as a plane wave: an exact one gives 1, real microphones up to
-/// about 1.8, while a FuMa file read with SN3D gains gives 2 or more.
+// The energy ratios that read as a plane wave: an exact one gives 1, real microphones up to
+// about 1.8, while a FuMa file read with SN3D gains gives 2 or more.
 inline constexpr double kPlaneWaveRatioLow = 0.8;
 inline constexpr double kPlaneWaveRatioHigh = 1.9;
 
-/// Directions: in front up to kFrontAzimuthDeg either side, to the side up to
-/// kBehindAzimuthDeg, behind beyond. A source a little below the microphone is ordinary
-/// (outdoors, a raised microphone), so only a direct sound well below the horizon is
-/// suspect; above it a wrong order puts a frontal source nearly overhead.
+// Directions: in front up to kFrontAzimuthDeg either side, to the side up to
+// kBehindAzimuthDeg, behind beyond. A source a little below the microphone is ordinary
+// (outdoors, a raised microphone), so only a direct sound well below the horizon is
+// suspect; above it a wrong order puts a frontal source nearly overhead.
 inline constexpr double kFrontAzimuthDeg = 45.0;
 inline constexpr double kBehindAzimuthDeg = 135.0;
 inline constexpr double kBelowHorizonDeg = -30.0;
@@ -69,60 +69,60 @@ enum class Placement {
     Nowhere,   // no direction: no intensity, or sums that are not finite
 };
 
-/// Where a direction lies; elevation is judged first.
-Placement PlaceDirection(double azimuthDeg, double elevationDeg);
-/// Front and Side are where a measured source stands; the others point at a wrong convention.
+// Where a direction lies; elevation is judged first.
+Placement PlaceDirection(double azDeg, double elDeg);
+// Front and Side are where a measured source stands; the others point at a wrong convention.
 bool IsPlausible(Placement placement);
 
-/// The direct sound as it reads under one convention.
+// The direct sound as it reads under one convention.
 struct DirectSoundReading {
     AmbisonicConvention convention;
-    std::size_t window = 0;   // index of kConventionWindowMs windows from the file's start
-    double startMs = 0;       // the window's start
-    double energyRatio = 0;   // (X^2 + Y^2 + Z^2) / W^2 in SN3D; +infinity when W is 0
-    bool planeWave = false;   // energyRatio within [kPlaneWaveRatioLow, kPlaneWaveRatioHigh]
-    double azimuthDeg = 0;    // (-180, 180], 0 without a direction
-    double elevationDeg = 0;  // [-90, 90], 0 without a direction
+    std::size_t window = 0;  // index of kConventionWindowMs windows from the file's start
+    double startMs = 0;      // the window's start
+    double energyRatio = 0;  // (X^2 + Y^2 + Z^2) / W^2 in SN3D; +infinity when W is 0
+    bool planeWave = false;  // energyRatio within [kPlaneWaveRatioLow, kPlaneWaveRatioHigh]
+    double azDeg = 0;        // (-180, 180], 0 without a direction
+    double elDeg = 0;        // [-90, 90], 0 without a direction
     Placement placement = Placement::Nowhere;
     double cost = 0;  // how unlikely this reading is; 0 for an exact plane wave in front
 };
 
-/// The cost of a reading, lower for a likelier convention:
-/// - ratio within the plane-wave band: min(|ln ratio| / 0.05, 1) (0 for an exact plane wave,
-///   1 for anything a microphone gives); outside it: 10 plus |ln| of its distance to the band;
-/// - direction in front: 0; to the side: up to 0.5, growing from |Az| 45 to 90 degrees; also
-///   up to 0.5 growing with the elevation from 30 to 60 degrees; behind, well below, overhead or
-///   without a direction: 10.
-/// So a plane wave beats anything outside the band, a plausible direction beats an implausible
-/// one, and in front beats the side unless the side reading is an exact plane wave.
-double ReadingCost(double energyRatio, Placement placement, double azimuthDeg, double elevationDeg);
+// The cost of a reading, lower for a likelier convention:
+// - ratio within the plane-wave band: min(|ln ratio| / 0.05, 1) (0 for an exact plane wave,
+//   1 for anything a microphone gives); outside it: 10 plus |ln| of its distance to the band;
+// - direction in front: 0; to the side: up to 0.5, growing from |Az| 45 to 90 degrees; also
+//   up to 0.5 growing with the elevation from 30 to 60 degrees; behind, well below, overhead or
+//   without a direction: 10.
+// So a plane wave beats anything outside the band, a plausible direction beats an implausible
+// one, and in front beats the side unless the side reading is an exact plane wave.
+double ReadingCost(double energyRatio, Placement placement, double azDeg, double elDeg);
 
-/// Collects the window sums of a four-channel response, frame blocks in file order, and reads
-/// its direct sound under any convention.
+// Collects the window sums of a four-channel response, frame blocks in file order, and reads
+// its direct sound under any convention.
 class ConventionCheck {
 public:
-    /// sampleRateHz must be above 0 and finite. A window holds nearbyint(sampleRateHz x 5 ms)
-    /// frames, at least one.
+    // sampleRateHz must be above 0 and finite. A window holds nearbyint(sampleRateHz x 5 ms)
+    // frames, at least one.
     explicit ConventionCheck(double sampleRateHz);
 
-    /// The next frames of the file, interleaved, four channels in the file's own order (not yet
-    /// converted). A trailing partial frame is ignored. Not after Finish.
+    // The next frames of the file, interleaved, four channels in the file's own order (not yet
+    // converted). A trailing partial frame is ignored. Not after Finish.
     void AddFrames(std::span<const double> interleaved);
-    /// The same for single-precision samples (each taken exactly as a double).
+    // The same for single-precision samples (each taken exactly as a double).
     void AddFrames(std::span<const float> interleaved);
-    /// Ends the frames; a last, shorter window counts as a window.
+    // Ends the frames; a last, shorter window counts as a window.
     void Finish();
 
-    /// The direct sound read under convention: the first window within 20 dB of the loudest
-    /// (energies W^2 + X^2 + Y^2 + Z^2 in that convention's gains), or the loudest of it and the
-    /// windows of the following 10 ms. std::nullopt for silence (no window with energy), or
-    /// before Finish.
+    // The direct sound read under convention: the first window within 20 dB of the loudest
+    // (energies W^2 + X^2 + Y^2 + Z^2 in that convention's gains), or the loudest of it and the
+    // windows of the following 10 ms. std::nullopt for silence (no window with energy), or
+    // before Finish.
     std::optional<DirectSoundReading> Read(AmbisonicConvention convention) const;
 
     std::size_t FramesPerWindow() const { return m_framesPerWindow; }
     std::size_t WindowCount() const { return m_finders[0].WindowCount(); }
 
-    /// Sums of the products of the file's channels over one window: products[i][j] for i <= j.
+    // Sums of the products of the file's channels over one window: products[i][j] for i <= j.
     using ChannelProducts = std::array<std::array<double, kBFormatChannels>, kBFormatChannels>;
 
 private:
@@ -142,7 +142,7 @@ private:
     bool m_finished = false;
 };
 
-/// The readings of each candidate convention and the likeliest of them.
+// The readings of each candidate convention and the likeliest of them.
 struct ConventionChoice {
     std::vector<DirectSoundReading> readings;  // in the order of the candidates given
     std::size_t best = 0;                      // index of the lowest cost (the first on a tie)
@@ -150,29 +150,29 @@ struct ConventionChoice {
     const DirectSoundReading& Best() const { return readings[best]; }
 };
 
-/// Reads the direct sound under every candidate (none: no choice) and picks the likeliest.
-/// std::nullopt for silence or no candidates.
+// Reads the direct sound under every candidate (none: no choice) and picks the likeliest.
+// std::nullopt for silence or no candidates.
 std::optional<ConventionChoice> ChooseConvention(const ConventionCheck& check,
                                                  std::span<const AmbisonicConvention> candidates);
 
-/// The conventions to choose among when the order, the gains, both or neither are given
-/// (std::nullopt: to be found): both given: that one; one given: it with each value of the
-/// other; neither: kCommonConventions.
+// The conventions to choose among when the order, the gains, both or neither are given
+// (std::nullopt: to be found): both given: that one; one given: it with each value of the
+// other; neither: kCommonConventions.
 std::vector<AmbisonicConvention> CandidateConventions(std::optional<ChannelOrder> order,
                                                       std::optional<Normalisation> norm);
 
-/// The convention to use, and whether the data favour another.
+// The convention to use, and whether the data favour another.
 struct ConventionVerdict {
     ConventionChoice found;   // among the candidates the given parts leave; found.Best() is used
     ConventionChoice common;  // among kCommonConventions
 
     const DirectSoundReading& Used() const { return found.Best(); }
-    /// The common convention whose reading is likelier than the one used, if there is one.
+    // The common convention whose reading is likelier than the one used, if there is one.
     std::optional<DirectSoundReading> Suggested() const;
 };
 
-/// Chooses among CandidateConventions(order, norm) and among the common conventions.
-/// std::nullopt for silence.
+// Chooses among CandidateConventions(order, norm) and among the common conventions.
+// std::nullopt for silence.
 std::optional<ConventionVerdict> JudgeConvention(const ConventionCheck& check, std::optional<ChannelOrder> order,
                                                  std::optional<Normalisation> norm);
 

@@ -53,14 +53,14 @@ std::string DescribeReading(const DirectSoundReading& reading)
     std::string text = reading.planeWave ? "a plane wave" : "no plane wave";
     text += " (energy ratio " + Fixed(reading.energyRatio, 2) + ") " + Where(reading);
     if (reading.placement != Placement::Nowhere)
-        text += " (Az " + Fixed(reading.azimuthDeg, 0) + ", El " + Fixed(reading.elevationDeg, 0) + ")";
+        text += " (Az " + Fixed(reading.azDeg, 0) + ", El " + Fixed(reading.elDeg, 0) + ")";
     return text;
 }
 
 std::string DirectSoundLine(const DirectSoundReading& reading)
 {
-    return "direct sound: window at " + Fixed(reading.startMs, 1) + " ms, Az " + Fixed(reading.azimuthDeg, 1) +
-           ", El " + Fixed(reading.elevationDeg, 1) + " degrees";
+    return "direct sound: window at " + Fixed(reading.startMs, 1) + " ms, Az " + Fixed(reading.azDeg, 1) + ", El " +
+           Fixed(reading.elDeg, 1) + " degrees";
 }
 
 std::string ChoiceLine(const ConventionVerdict& verdict, bool orderGiven, bool normGiven)
@@ -91,8 +91,8 @@ std::vector<std::string> ConventionWarnings(const ConventionVerdict& verdict, bo
                            "; leave --order and --norm to find it, or give " + Options(suggested->convention));
     }
 
-    const std::string where = DirectSoundAt(used) + " arrives from Az " + Fixed(used.azimuthDeg, 0) + ", El " +
-                              Fixed(used.elevationDeg, 0) + " degrees";
+    const std::string where =
+        DirectSoundAt(used) + " arrives from Az " + Fixed(used.azDeg, 0) + ", El " + Fixed(used.elDeg, 0) + " degrees";
     switch (used.placement) {
     case Placement::Behind:
         warnings.push_back(where + ", from behind: if the source stood in front of the microphone, check --order "

@@ -4,13 +4,6 @@
 #include <cmath>
 
 namespace halvane {
-namespace {
-
-// 20 dB in energy is a factor of 100 exactly; dividing by it keeps the threshold exact for
-// energies that are exact (integer sums), which a multiplication by 10^-2 would not.
-constexpr double kWithinFactor = 100.0;
-
-}  // namespace
 
 bool DirectSoundFinder::Add(double energy, bool canBeDirect)
 {
@@ -33,7 +26,8 @@ void DirectSoundFinder::DropFaintCandidates()
 {
     // Candidates rise in energy, so the faint ones are at the front. The loudest only grows,
     // so a candidate dropped here could never qualify again.
-    while (!m_candidates.empty() && m_candidates.front().energy < m_loudest / kWithinFactor) m_candidates.pop_front();
+    while (!m_candidates.empty() && m_candidates.front().energy < DirectSoundLeastEnergy(m_loudest))
+        m_candidates.pop_front();
 }
 
 std::optional<std::size_t> DirectSoundFinder::DirectWindow() const

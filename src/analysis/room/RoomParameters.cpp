@@ -73,81 +73,87 @@ struct ResponseFacts {
     bool lateralUsable = false;   // Y has W's length and only finite values
 };
 
-BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::optional<ResponseFacts>& facts)
+// values in the band (filtered zero phase, with the filter's pre-ringing and
+// ring-out), or as they are for the broadband response.
+ZeroPhaseSequence InBand(const std::optional<OctaveBandFilter>& filter, std::span<const float> values)
 {
-    BandParameters row;
-    row.nominalHz = nominalHz;
-    row.band = nominalHz == kBroadband ? "all" : std::to_string(nominalHz);
-    const double rate = signal.SampleRateHz;
-    if (!(rate > 0 && rate <= kMaxSampleRateHz) || !facts) return row;
-    std::optional<OctaveBandFilter> filter;
-    if (nominalHz != kBroadband) {
-        filter = OctaveBandFilter::Design(nominalHz, rate);
-        if (!filter) return row;
-    }
-    const std::size_t start = facts->start;
-    const std::size_t frames = signal.W.size();
+    if (filter) return filter->FilterZeroPhase(values);
+    ZeroPhaseSequence plain;
+    plain.values.assign(values.begin(), values.end());
+    return plain;
+}
 
-    // W in the band, held with its pre-ringing and ring-out.
-    ZeroPhaseSequence w;
-    if (filter) {
-        w = filter->FilterZeroPhase(signal.W);
-    } else {
-        w.values.assign(signal.W.begin(), signal.W.end());
+// The pre-ringing of an arrival at the start: the energy of the ring frames
+// of w before it, the earliest (smallest) first, and its first moment in
+// frames from the start (negative).
+struct LeadIn {
+    double energy = 0;
+    double moment = 0;
+};
+LeadIn PreRinging(const ZeroPhaseSequence& w, std::size_t start)
+{
+    LeadIn lead;
+    for (std::size_t back = w.leadFrames; back > 0; --back) {
+        const double e = w.values[w.leadFrames + start - back] * w.values[w.leadFrames + start - back];
+        lead.energy += e;
+        lead.moment -= static_cast<double>(back) * e;
     }
+    return lead;
+}
+
+// LF and LFC from W in the band (w) and Y, filtered here only over the
+// stretch whose output reaches 5 to 80 ms; nothing when W's early energy is 0.
+struct LateralFractions {
+    double lf = 0;
+    double lfc = 0;
+};
+std::optional<LateralFractions> LateralOf(const BFormatSignal& signal, const std::optional<OctaveBandFilter>& filter,
+                                          const ZeroPhaseSequence& w, std::size_t start, double leadEnergy)
+{
+    const double rate = signal.SampleRateHz;
+    const std::size_t frames = signal.W.size();
     const std::size_t ring = w.leadFrames;
     auto wAt = [&w](std::size_t frame) { return w.values[w.leadFrames + frame]; };
-
-    // The pre-ringing of an arrival at the start: the ring frames before it,
-    // the earliest (smallest) first.
-    double leadEnergy = 0, leadMoment = 0;
-    for (std::size_t back = ring; back > 0; --back) {
-        const double e = w.values[w.leadFrames + start - back] * w.values[w.leadFrames + start - back];
-        leadEnergy += e;
-        leadMoment -= static_cast<double>(back) * e;
-    }
-
     const std::size_t lateralFrom = FramesBefore(kLateralFromMs, rate);
-    const std::size_t definitionEnd = FramesBefore(kDefinitionMs, rate);
     const std::size_t clarityEnd = FramesBefore(kClarityMs, rate);
-    if (start + clarityEnd <= frames && facts->lateralUsable) {
-        double wEarly = leadEnergy;
-        for (std::size_t frame = start; frame < start + clarityEnd; ++frame) wEarly += wAt(frame) * wAt(frame);
-        // Y in the band only over the stretch whose output reaches 5 to 80 ms.
-        const std::size_t segmentFirst = start + lateralFrom > ring ? start + lateralFrom - ring : 0;
-        const std::size_t segmentEnd = std::min(frames, start + clarityEnd + ring);
-        const std::span<const float> segment(signal.Y.data() + segmentFirst, segmentEnd - segmentFirst);
-        ZeroPhaseSequence y;
-        if (filter) {
-            y = filter->FilterZeroPhase(segment);
-        } else {
-            y.values.assign(segment.begin(), segment.end());
-        }
-        double lateral = 0, lateralCosine = 0;
-        for (std::size_t frame = start + lateralFrom; frame < start + clarityEnd; ++frame) {
-            const double yValue = y.values[y.leadFrames + frame - segmentFirst];
-            lateral += yValue * yValue;
-            lateralCosine += std::abs(yValue * wAt(frame));
-        }
-        if (wEarly > 0) {
-            row.lf = lateral / wEarly;
-            row.lfc = lateralCosine / wEarly;
-        }
+    double wEarly = leadEnergy;
+    for (std::size_t frame = start; frame < start + clarityEnd; ++frame) wEarly += wAt(frame) * wAt(frame);
+    const std::size_t segmentFirst = start + lateralFrom > ring ? start + lateralFrom - ring : 0;
+    const std::size_t segmentEnd = std::min(frames, start + clarityEnd + ring);
+    const ZeroPhaseSequence y =
+        InBand(filter, std::span<const float>(signal.Y.data() + segmentFirst, segmentEnd - segmentFirst));
+    double lateral = 0, lateralCosine = 0;
+    for (std::size_t frame = start + lateralFrom; frame < start + clarityEnd; ++frame) {
+        const double yValue = y.values[y.leadFrames + frame - segmentFirst];
+        lateral += yValue * yValue;
+        lateralCosine += std::abs(yValue * wAt(frame));
     }
+    if (!(wEarly > 0)) return std::nullopt;
+    return LateralFractions{lateral / wEarly, lateralCosine / wEarly};
+}
 
-    // The decay is followed from the start to the last sounding frame, less
-    // the frames whose band output already feels the end of the input. The
-    // squared values take over the filtered values' storage.
-    const std::size_t decayEnd = facts->soundingEnd > start + ring ? facts->soundingEnd - ring : start;
+// The decay of W in the band, followed from the start to the last sounding
+// frame, less the frames whose band output already feels the end of the
+// input. The squared values take over w's storage.
+EnergyDecay DecayOf(ZeroPhaseSequence w, const std::optional<OctaveBandFilter>& filter, const ResponseFacts& facts,
+                    double rate)
+{
+    const std::size_t start = facts.start;
+    const std::size_t ring = w.leadFrames;
+    const std::size_t decayEnd = facts.soundingEnd > start + ring ? facts.soundingEnd - ring : start;
     std::vector<double> energy = std::move(w.values);
     const std::size_t offset = w.leadFrames + start;
     for (std::size_t i = 0; i < decayEnd - start; ++i) energy[i] = energy[offset + i] * energy[offset + i];
     energy.resize(decayEnd - start);
     double firstIntervalS = kFirstIntervalMinS;
     if (filter) firstIntervalS = std::max(firstIntervalS, kFirstIntervalPeriods / filter->MidBandHz());
-    const EnergyDecay decay(std::move(energy), rate,
-                            static_cast<std::size_t>(std::max(1.0, std::nearbyint(firstIntervalS * rate))));
+    return EnergyDecay(std::move(energy), rate,
+                       static_cast<std::size_t>(std::max(1.0, std::nearbyint(firstIntervalS * rate))));
+}
 
+// The decay curve for plotting, EDT, T20 and T30 with their lines.
+void AddDecayAndReverberation(BandParameters& row, const EnergyDecay& decay, std::size_t start, double rate)
+{
     row.decay.startS = static_cast<double>(start) / rate;
     decay.Curve(static_cast<std::size_t>(std::max(1.0, std::nearbyint(kCurveStepS * rate))), row.decay.timeS,
                 row.decay.levelDb);
@@ -165,20 +171,53 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
     reverberation(fits[0], kEdtMinRangeDb, row.edtS, row.edtFit);
     reverberation(fits[1], kT20MinRangeDb, row.t20S, row.t20Fit);
     reverberation(fits[2], kT30MinRangeDb, row.t30S, row.t30Fit);
+}
 
-    if (decay.Found()) {
-        const double total = leadEnergy + decay.Remaining(0);
-        auto earlyLate = [&](std::size_t limit, std::optional<double>& clarityDb, std::optional<double>* definition) {
-            if (start + limit > frames) return;
-            const double late = decay.Remaining(limit);
-            const double early = total - late;
-            if (early > 0 && late > 0) clarityDb = 10 * std::log10(early / late);
-            if (definition) *definition = early / total;
-        };
-        earlyLate(definitionEnd, row.c50Db, &row.d50);
-        earlyLate(clarityEnd, row.c80Db, nullptr);
-        row.tsMs = (leadMoment + decay.FirstMoment()) / total / rate * 1000;
+// C50, D50, C80 and the centre time, from the decay (the late energy noise
+// removed) and the pre-ringing; nothing without a decay.
+void AddEnergyRatios(BandParameters& row, const EnergyDecay& decay, const LeadIn& lead, std::size_t start,
+                     std::size_t frames, double rate)
+{
+    if (!decay.Found()) return;
+    const double total = lead.energy + decay.Remaining(0);
+    auto earlyLate = [&](std::size_t limit, std::optional<double>& clarityDb, std::optional<double>* definition) {
+        if (start + limit > frames) return;
+        const double late = decay.Remaining(limit);
+        const double early = total - late;
+        if (early > 0 && late > 0) clarityDb = 10 * std::log10(early / late);
+        if (definition) *definition = early / total;
+    };
+    earlyLate(FramesBefore(kDefinitionMs, rate), row.c50Db, &row.d50);
+    earlyLate(FramesBefore(kClarityMs, rate), row.c80Db, nullptr);
+    row.tsMs = (lead.moment + decay.FirstMoment()) / total / rate * 1000;
+}
+
+BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::optional<ResponseFacts>& facts)
+{
+    BandParameters row;
+    row.nominalHz = nominalHz;
+    row.band = nominalHz == kBroadband ? "all" : std::to_string(nominalHz);
+    const double rate = signal.SampleRateHz;
+    if (!(rate > 0 && rate <= kMaxSampleRateHz) || !facts) return row;
+    std::optional<OctaveBandFilter> filter;
+    if (nominalHz != kBroadband) {
+        filter = OctaveBandFilter::Design(nominalHz, rate);
+        if (!filter) return row;
     }
+    const std::size_t start = facts->start;
+    const std::size_t frames = signal.W.size();
+
+    ZeroPhaseSequence w = InBand(filter, signal.W);
+    const LeadIn lead = PreRinging(w, start);
+    if (start + FramesBefore(kClarityMs, rate) <= frames && facts->lateralUsable) {
+        if (const auto lateral = LateralOf(signal, filter, w, start, lead.energy)) {
+            row.lf = lateral->lf;
+            row.lfc = lateral->lfc;
+        }
+    }
+    const EnergyDecay decay = DecayOf(std::move(w), filter, *facts, rate);
+    AddDecayAndReverberation(row, decay, start, rate);
+    AddEnergyRatios(row, decay, lead, start, frames, rate);
     return row;
 }
 

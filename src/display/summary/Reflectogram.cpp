@@ -12,7 +12,6 @@ namespace halvane {
 namespace {
 
 const QColor kGridColour(222, 222, 222);
-constexpr double kDefaultFloorDb = 40;
 constexpr int kDotRadiusPx = 3;
 constexpr int kLegendBarWidthPx = 144;
 constexpr int kLegendBarHeightPx = 9;
@@ -61,7 +60,7 @@ AxisTicks ReflectogramTimeAxis(const std::vector<Arrival>& arrivals)
 
 AxisTicks ReflectogramLevelAxis(const std::vector<Arrival>& arrivals, double floorDb)
 {
-    if (!(floorDb > 0) || !std::isfinite(floorDb)) floorDb = kDefaultFloorDb;
+    if (!(floorDb > 0) || !std::isfinite(floorDb)) floorDb = kArrivalFloorDb;
     double topDb = 0;
     for (const Arrival& a : arrivals) {
         if (std::isfinite(a.levelDb)) topDb = std::max(topDb, a.levelDb);
