@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "analysis/RunObserver.h"
+#include "analysis/SharedState.h"
+#include "values/AnalysisResults.h"
 
 namespace halvane {
 
@@ -12,12 +14,6 @@ namespace halvane {
 // windows. Memory grows with the run: about 80 bytes a window.
 class RunSummary final : public RunObserver {
 public:
-    struct SummedWindow {
-        double windowIndex = 0;  // counted from time 0
-        double timeMs = 0;       // the window's start
-        WindowSums sums;
-    };
-
     void WindowSummed(double windowIndex, double timeMs, const WindowSums& sums) override
     {
         m_summed.push_back({windowIndex, timeMs, sums});
@@ -31,5 +27,20 @@ private:
     std::vector<SummedWindow> m_summed;
     std::vector<DirectionQuantities> m_directions;
 };
+
+// The results of a run whose reports were kept: the input's name and the
+// parameters the run used, from state, and its windows; no arrivals and no
+// room parameters.
+inline AnalysisResults ResultsOfRun(const SharedState& state, const RunSummary& summary)
+{
+    AnalysisResults results;
+    results.irFileName = state.IrFileName;
+    results.skipMs = state.SkipMs;
+    results.displayWindowMs = state.DisplayWindowMs;
+    results.averagingWindowMs = state.AveragingWindowMs;
+    results.intensityWindows = summary.IntensityWindows();
+    results.directionWindows = summary.DirectionWindows();
+    return results;
+}
 
 }  // namespace halvane

@@ -42,6 +42,14 @@ struct WindowSums {
     double IntensityMagnitude() const;
 };
 
+// One window of the intensity pass as a run reports it: its index (counted
+// from time 0), its start in ms and its sums.
+struct SummedWindow {
+    double windowIndex = 0;
+    double timeMs = 0;
+    WindowSums sums;
+};
+
 // The two levels the intensity pass draws on the time strip, in dB + 80.
 struct LevelPair {
     double energy = 0;

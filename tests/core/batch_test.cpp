@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include "BatchRun.h"
+#include "batch/BatchJob.h"
 #include "batch/BatchOptions.h"
 #include "support/TestWav.h"
 
@@ -246,6 +247,97 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         EXPECT_FALSE(parsed) << row.message;
         EXPECT_EQ(parsed.Message(), row.message);
     }
+}
+
+TEST(BatchJob, PlansEveryOutputInTheOrderItIsWritten)
+{
+    struct Row {
+        const char* name;
+        std::vector<std::string> args;
+        std::vector<PlannedOutput> outputs;
+    };
+    const std::vector<Row> rows = {
+        {"the two tables", {"hall.wav"}, {{"table", "hall.csv"}, {"table", "hall_ref.csv"}}},
+        {"one band's instead",
+         {"--band", "500", "hall.wav"},
+         {{"table", "hall_500Hz.csv"}, {"table", "hall_500Hz_ref.csv"}}},
+        {"every output",
+         {"--png", "p.png", "--room-parameters", "r.csv", "--reflections", "l.csv", "hall.wav"},
+         {{"table", "hall.csv"},
+          {"table", "hall_ref.csv"},
+          {"reflection list", "l.csv"},
+          {"room-parameter table", "r.csv"},
+          {"picture", "p.png"}}},
+        {"all bands and the list",
+         {"--band", "all-octaves", "--reflections", "l.csv", "h.wav"},
+         {{"table", "h_125Hz.csv"},
+          {"table", "h_125Hz_ref.csv"},
+          {"table", "h_250Hz.csv"},
+          {"table", "h_250Hz_ref.csv"},
+          {"table", "h_500Hz.csv"},
+          {"table", "h_500Hz_ref.csv"},
+          {"table", "h_1000Hz.csv"},
+          {"table", "h_1000Hz_ref.csv"},
+          {"table", "h_2000Hz.csv"},
+          {"table", "h_2000Hz_ref.csv"},
+          {"table", "h_4000Hz.csv"},
+          {"table", "h_4000Hz_ref.csv"},
+          {"reflection list", "l.csv"}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto options = ParseBatchOptions(row.args);
+        ASSERT_TRUE(options) << options.Message();
+        const PlannedOutputs plan = BatchJob(*options, options->files.front()).Plan();
+        EXPECT_EQ(plan.input, options->files.front());
+        ASSERT_EQ(plan.outputs.size(), row.outputs.size());
+        for (std::size_t i = 0; i < row.outputs.size(); ++i) {
+            EXPECT_EQ(plan.outputs[i].kind, row.outputs[i].kind) << i;
+            EXPECT_EQ(plan.outputs[i].path, row.outputs[i].path) << i;
+        }
+    }
+}
+
+TEST(BatchOptions, TheArrivalOptionsAreTheAnalysisOwn)
+{
+    const auto defaults = ParseBatchOptions({"a.wav"});
+    ASSERT_TRUE(defaults) << defaults.Message();
+    const ArrivalOptions analysis;
+    EXPECT_EQ(defaults->arrivals.floorDb, analysis.floorDb);
+    EXPECT_EQ(defaults->arrivals.directionWindowMs, analysis.directionWindowMs);
+    EXPECT_EQ(defaults->arrivals.maxDiffuseness, analysis.maxDiffuseness);
+    const auto given = ParseBatchOptions(
+        {"--floor", "25.5", "--direction-window", "0.75", "--max-diffuseness", "1", "--reflections", "l.csv", "a.wav"});
+    ASSERT_TRUE(given) << given.Message();
+    EXPECT_EQ(given->arrivals.floorDb, 25.5);
+    EXPECT_EQ(given->arrivals.directionWindowMs, 0.75);
+    EXPECT_EQ(given->arrivals.maxDiffuseness, 1.0);
+    // What the user cannot set keeps the analysis' own default.
+    EXPECT_EQ(given->arrivals.lowCutHz, analysis.lowCutHz);
+    EXPECT_EQ(given->arrivals.pulseHalfLengthMs, analysis.pulseHalfLengthMs);
+}
+
+TEST_F(BatchCommand, SaysWhatItWroteInTheOrderOfThePlan)
+{
+    const auto room = Write("room.wav", test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 10), 9601)));
+    const std::string list = (m_dir / "l.csv").string();
+    const std::string rooms = (m_dir / "r.csv").string();
+    const CommandRun r = Batch("--room-parameters " + rooms + " --reflections " + list + " " + room.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const auto tables = r.out.find("reference rows; tables");
+    const auto arrivals = r.out.find("arrivals listed in " + list);
+    const auto parameters = r.out.find("room parameters in " + rooms);
+    ASSERT_NE(tables, std::string::npos) << r.out;
+    ASSERT_NE(arrivals, std::string::npos) << r.out;
+    ASSERT_NE(parameters, std::string::npos) << r.out;
+    EXPECT_LT(tables, arrivals);
+    EXPECT_LT(arrivals, parameters);
+    // A clash between two of them names the later as replacing the earlier.
+    const CommandRun clash = Batch("--room-parameters " + list + " --reflections " + list + " " + room.string());
+    EXPECT_EQ(clash.status, 1);
+    EXPECT_NE(clash.out.find("the room-parameter table " + list + " would replace its reflection list " + list),
+              std::string::npos)
+        << clash.out;
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// halvane-picture end to end: its options, its exit status and its messages.
+// halvane-batch --png and halvane-picture end to end: the picture is drawn
+// from the batch's own results, once handed over; the picture program's
+// options, exit status and messages.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -7,8 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "analysis/RunAnalysis.h"
+#include "analysis/RunSummary.h"
+#include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/Arrivals.h"
+#include "analysis/room/RoomParameters.h"
+#include "bformat/BFormatSignal.h"
+#include "display/BackgroundPicture.h"
 #include "display/summary/Reflectogram.h"
 #include "display/summary/SummaryPicture.h"
+#include "exchange/ResultsExchange.h"
+#include "support/FakeHost.h"
 #include "support/RunCommand.h"
 #include "support/TestWav.h"
 
@@ -17,8 +28,10 @@ namespace {
 
 using testing::RunCommand;
 using testing::ScratchFolder;
+namespace fs = std::filesystem;
 
 const std::string kDemoRoom = HALVANE_EXAMPLES_DIR "/demo-room.wav";
+const std::string kDemoPanorama = HALVANE_EXAMPLES_DIR "/demo-panorama.jpg";
 
 // True when the two pictures differ somewhere inside the rectangle.
 bool DifferIn(const QImage& a, const QImage& b, QRect rect)
@@ -31,85 +44,146 @@ bool DifferIn(const QImage& a, const QImage& b, QRect rect)
     return false;
 }
 
-TEST(PictureCommand, DrawsTheDemoRoomWithItsDecayCurves)
+// A copy of the demo room in scratch, where the batch command may write its tables.
+std::string DemoCopy(const ScratchFolder& scratch)
 {
-    ScratchFolder scratch("picture-demo");
-    const std::string png = (scratch.Path() / "demo.png").string();
-    const auto run = RunCommand(
-        HALVANE_PICTURE_COMMAND,
-        {"--room-parameters", "--background", HALVANE_EXAMPLES_DIR "/demo-panorama.jpg", "--", kDemoRoom, png},
-        scratch.Path());
-    ASSERT_EQ(run.exitStatus, 0) << run.err;
-    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+    const fs::path copy = scratch.Path() / "demo-room.wav";
+    fs::copy_file(kDemoRoom, copy, fs::copy_options::overwrite_existing);
+    return copy.string();
+}
+
+// What the batch command computes for the demo room, computed here in the
+// test's own process: the run over 300 ms, the arrivals, the room parameters.
+AnalysisResults DemoResults(const std::string& name)
+{
+    test::MemoryStorage storage;
+    const std::string bytes = test::ReadFile(kDemoRoom);
+    const auto* first = reinterpret_cast<const std::byte*>(bytes.data());
+    storage.inputs[name] = std::vector<std::byte>(first, first + bytes.size());
+    SharedState state;
+    state.IrFileName = name;
+    ScriptedDialogue dialogue({"0", "300", "5", "0"});
+    RunSummary summary;
+    EXPECT_EQ(RunAnalysis(state, dialogue, storage, storage, RunDisplay::None(), summary).outcome,
+              RunOutcome::Completed);
+    AnalysisResults results = ResultsOfRun(state, summary);
+    const auto signal = ReadBFormatSignal(storage.inputs[name]);
+    EXPECT_TRUE(signal) << signal.Message();
+    if (signal) {
+        results.arrivals = FindArrivals(*signal, ArrivalOptions{});
+        results.roomParameters = ComputeRoomParameters(*signal);
+    }
+    const ArrivalOptions defaults;
+    results.arrivalFloorDb = defaults.floorDb;
+    results.arrivalDirectionWindowMs = defaults.directionWindowMs;
+    results.arrivalMaxDiffuseness = defaults.maxDiffuseness;
+    return results;
+}
+
+TEST(PictureCommand, TheBatchDrawsExactlyWhatItsAnalysisFound)
+{
+    ScratchFolder scratch("picture-exchange");
+    const std::string input = DemoCopy(scratch);
+    const std::string batchPng = (scratch.Path() / "batch.png").string();
+    const auto batch = RunCommand(HALVANE_BATCH_COMMAND,
+                                  {"--display", "300", "--room-parameters", (scratch.Path() / "rooms.csv").string(),
+                                   "--png", batchPng, "--background", kDemoPanorama, input},
+                                  scratch.Path());
+    ASSERT_EQ(batch.exitStatus, 0) << batch.err;
+
+    // The same results, computed and encoded here, drawn by the picture program.
+    const AnalysisResults results = DemoResults(input);
+    const std::string resultsPath = (scratch.Path() / "demo.results").string();
+    test::WriteFile(resultsPath, EncodeResults(results));
+    const std::string ownPng = (scratch.Path() / "own.png").string();
+    const auto own =
+        RunCommand(HALVANE_PICTURE_COMMAND, {"--background", kDemoPanorama, resultsPath, ownPng}, scratch.Path());
+    ASSERT_EQ(own.exitStatus, 0) << own.err;
+    EXPECT_EQ(test::ReadFile(batchPng), test::ReadFile(ownPng)) << "the batch's picture is not of its results";
+
+    // And the picture drawn in this process from those results, pixel for pixel.
+    SummaryInput drawn;
+    drawn.results = results;
+    drawn.background = LoadBackgroundPicture(QString::fromStdString(kDemoPanorama)).picture;
+    const QImage here = RenderSummary(drawn);
+    const QImage there(QString::fromStdString(batchPng));
+    ASSERT_EQ(there.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+    EXPECT_FALSE(DifferIn(here.convertToFormat(there.format()), there, there.rect()));
 }
 
 TEST(PictureCommand, ABandChangesTheRunButNotTheArrivals)
 {
     ScratchFolder scratch("picture-band");
+    const std::string input = DemoCopy(scratch);
     const std::string broadPng = (scratch.Path() / "broad.png").string();
     const std::string bandPng = (scratch.Path() / "band.png").string();
-    ASSERT_EQ(RunCommand(HALVANE_PICTURE_COMMAND, {"--display", "300", kDemoRoom, broadPng}, scratch.Path()).exitStatus,
-              0);
-    const auto band =
-        RunCommand(HALVANE_PICTURE_COMMAND, {"--display", "300", "--band", "4000", kDemoRoom, bandPng}, scratch.Path());
+    const auto broad =
+        RunCommand(HALVANE_BATCH_COMMAND, {"--display", "300", "--png", broadPng, input}, scratch.Path());
+    ASSERT_EQ(broad.exitStatus, 0) << broad.err;
+    const auto band = RunCommand(HALVANE_BATCH_COMMAND, {"--display", "300", "--band", "4000", "--png", bandPng, input},
+                                 scratch.Path());
     ASSERT_EQ(band.exitStatus, 0) << band.err;
-    const QImage broad(QString::fromStdString(broadPng));
+    const QImage broadPicture(QString::fromStdString(broadPng));
     const QImage filtered(QString::fromStdString(bandPng));
-    ASSERT_EQ(broad.size(), filtered.size());
+    ASSERT_EQ(broadPicture.size(), filtered.size());
 
     // The run's level bars come from the band; the arrivals (the reflectogram
     // below its title line) are the whole response's either way.
     const SummaryLayout layout = LayoutSummary(false);
-    EXPECT_TRUE(DifferIn(broad, filtered, layout.strip));
+    EXPECT_TRUE(DifferIn(broadPicture, filtered, layout.strip));
     const QRect plot = layout.reflectogram.adjusted(0, kReflectogramMarginsPx.top, 0, 0);
-    EXPECT_FALSE(DifferIn(broad, filtered, plot));
+    EXPECT_FALSE(DifferIn(broadPicture, filtered, plot));
+}
+
+TEST(PictureCommand, ReadsTheResultsFromStandardInput)
+{
+    ScratchFolder scratch("picture-stdin");
+    AnalysisResults results;
+    results.irFileName = "quiet.wav";
+    const std::string resultsPath = (scratch.Path() / "quiet.results").string();
+    test::WriteFile(resultsPath, EncodeResults(results));
+    const std::string png = (scratch.Path() / "quiet.png").string();
+    const auto run = testing::RunShell(testing::Quoted(HALVANE_PICTURE_COMMAND) + " -- - " + testing::Quoted(png) +
+                                       " < " + testing::Quoted(resultsPath));
+    ASSERT_EQ(run.exitStatus, 0) << run.out;
+    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
 }
 
 struct RefusalRow {
     const char* name;
-    std::vector<std::string> args;  // "IN" and "OUT" stand for the input file and the picture
-    std::string input;              // the input file's bytes; empty: no file is written
+    std::vector<std::string> args;  // "IN" and "OUT" stand for the results file and the picture
+    std::string input;              // the results file's bytes; empty: no file is written
     int exitStatus;
     const char* message;  // a part of standard error
 };
 
 TEST(PictureCommand, RefusesWhatItCannotReadAndWritesNoPicture)
 {
-    test::WavFormat lowRate;
-    lowRate.sampleRate = 8000;
-    const std::string quiet = test::AsText(test::MakeWav(test::Repeat(test::PlaneWave(0.5, 30, 0), 400), lowRate));
+    AnalysisResults quiet;
+    quiet.irFileName = "/rooms/quiet.wav";
+    const std::string results = EncodeResults(quiet);
     const std::vector<RefusalRow> rows = {
-        {"a missing file", {"IN", "OUT"}, "", 1, "cannot be opened: it does not exist"},
-        {"text, not a sound file", {"IN", "OUT"}, "just some words\n", 1, "Sorry, this is not a 4-ch. .WAV file!"},
-        {"a band above the file's rate", {"--band", "4000", "IN", "OUT"}, quiet, 1, "lies too high"},
-        {"a background that is no picture",
-         {"--background", "IN", "IN", "OUT"},
-         "just some words\n",
-         1,
-         "could not be read as a picture"},
-        {"a band that is no octave band", {"--band", "300", "IN", "OUT"}, quiet, 2, "--band needs one of"},
-        {"a floor that is no number", {"--floor", "deep", "IN", "OUT"}, quiet, 2, "--floor needs a level"},
-        {"a diffuseness above 1", {"--max-diffuseness", "1.5", "IN", "OUT"}, quiet, 2, "a number from 0 to 1"},
-        {"a direction window of 0", {"--direction-window", "0", "IN", "OUT"}, quiet, 2, "above 0"},
-        {"an option without its value", {"IN", "OUT", "--floor"}, quiet, 2, "--floor needs a value"},
-        {"an unknown option", {"--colour", "IN", "OUT"}, quiet, 2, "unknown option --colour"},
-        {"no picture named", {"IN"}, quiet, 2, "one FILE and one OUT.png"},
+        {"a missing results file", {"IN", "OUT"}, "", 1, "cannot be read: it cannot be opened"},
+        {"text, not results", {"IN", "OUT"}, "just some words\n", 1, "no results of halvane-batch"},
+        {"results cut short", {"IN", "OUT"}, results.substr(0, results.size() - 3), 1, "the results end inside"},
+        {"a background that is no picture", {"--background", "IN", "IN", "OUT"}, results, 1, "/rooms/quiet.wav: "},
+        {"an analysis option", {"--floor", "30", "IN", "OUT"}, results, 2, "unknown option --floor"},
+        {"an option without its value", {"IN", "OUT", "--background"}, results, 2, "--background needs a value"},
+        {"no picture named", {"IN"}, results, 2, "one RESULTS and one OUT.png"},
     };
     for (const RefusalRow& row : rows) {
         SCOPED_TRACE(row.name);
         ScratchFolder scratch("picture-refusal");
-        const std::filesystem::path in = scratch.Path() / "room.wav";
-        const std::filesystem::path out = scratch.Path() / "room.png";
+        const fs::path in = scratch.Path() / "room.results";
+        const fs::path out = scratch.Path() / "room.png";
         if (!row.input.empty()) test::WriteFile(in.string(), row.input);
         std::vector<std::string> args;
         for (const std::string& a : row.args) args.push_back(a == "IN" ? in.string() : a == "OUT" ? out.string() : a);
         const auto run = RunCommand(HALVANE_PICTURE_COMMAND, args, scratch.Path());
         EXPECT_EQ(run.exitStatus, row.exitStatus) << run.err;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
-        EXPECT_FALSE(std::filesystem::exists(out));
-        if (row.exitStatus == 1) {
-            EXPECT_NE(run.err.find(in.string() + ": "), std::string::npos) << "names the file";
-        } else {
+        EXPECT_FALSE(fs::exists(out));
+        if (row.exitStatus == 2) {
             EXPECT_NE(run.err.find("usage: halvane-picture"), std::string::npos);
         }
     }

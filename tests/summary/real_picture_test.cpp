@@ -1,9 +1,10 @@
-// halvane-picture on a real measured response (registered only where the
+// halvane-batch --png on a real measured response (registered only where the
 // shared folder of real responses lies beside the checkout).
 #include <gtest/gtest.h>
 
 #include <QImage>
 
+#include <filesystem>
 #include <string>
 
 #include "display/summary/SummaryPicture.h"
@@ -23,12 +24,16 @@ TEST(RealPicture, AMeasuredResponseGetsEveryPlot)
     for (const std::string band : {"", "1000"}) {
         SCOPED_TRACE("band " + band);
         ScratchFolder scratch("picture-real");
+        // A link to the response in scratch, where the tables go.
+        const std::string koli = (scratch.Path() / "koli.wav").string();
+        std::filesystem::create_symlink(kKoli, koli);
         const std::string png = (scratch.Path() / "koli.png").string();
-        std::vector<std::string> args = {"--room-parameters", kKoli, png};
+        const std::string rooms = (scratch.Path() / "koli-rooms.csv").string();
+        std::vector<std::string> args = {"--room-parameters", rooms, "--png", png, koli};
         if (!band.empty()) args.insert(args.begin(), {"--band", band});
-        const auto run = RunCommand(HALVANE_PICTURE_COMMAND, args, scratch.Path());
+        const auto run = RunCommand(HALVANE_BATCH_COMMAND, args, scratch.Path());
         ASSERT_EQ(run.exitStatus, 0) << run.err;
-        EXPECT_EQ(run.err.find(kKoli), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(koli), std::string::npos) << run.err;
         const QImage picture(QString::fromStdString(png));
         EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
         // The unfiltered response's decay curve (black) lies in the decay plot.

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <thread>
 
+#include "analysis/room/OctaveBands.h"
+
 namespace halvane {
 
 const char* const kBatchUsage =
@@ -130,12 +132,13 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
     return text;
 }
 
-}  // namespace
+// The values of the options that are read as numbers once CLI11 is done, as typed.
+struct NumberTexts {
+    std::string floor, temperature, distance, directionWindow, diffuseness, band;
+};
 
-Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
+void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
 {
-    BatchOptions options;
-    CLI::App app("halvane-batch");
     app.set_help_flag();
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.allow_extras(false);
@@ -145,71 +148,70 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
     app.add_option("--display", options.displayMs)->check(WholeNumber("--display", " in ms"));
     app.add_option("--window", options.windowMs)->check(WholeNumber("--window", " in ms"));
     app.add_option("--reflections", options.reflectionsPath);
-    std::string floorText;
-    std::string temperatureText;
-    app.add_option("--floor", floorText)->check(WholeNumber("--floor", ""));
-    app.add_option("--temperature", temperatureText)->check(WholeNumber("--temperature", ""));
-    std::string distanceText;
-    std::string directionWindowText;
-    std::string diffusenessText;
-    std::string bandText;
-    app.add_option("--direct-distance", distanceText)->check(WholeNumber("--direct-distance", " in m"));
-    app.add_option("--direction-window", directionWindowText)->check(WholeNumber("--direction-window", " in ms"));
-    app.add_option("--max-diffuseness", diffusenessText)->check(WholeNumber("--max-diffuseness", ""));
+    app.add_option("--floor", texts.floor)->check(WholeNumber("--floor", ""));
+    app.add_option("--temperature", texts.temperature)->check(WholeNumber("--temperature", ""));
+    app.add_option("--direct-distance", texts.distance)->check(WholeNumber("--direct-distance", " in m"));
+    app.add_option("--direction-window", texts.directionWindow)->check(WholeNumber("--direction-window", " in ms"));
+    app.add_option("--max-diffuseness", texts.diffuseness)->check(WholeNumber("--max-diffuseness", ""));
     app.add_option("--room-parameters", options.roomParametersPath);
-    app.add_option("--band", bandText);
+    app.add_option("--band", texts.band);
     app.add_option("--png", options.pngPath);
     app.add_option("--background", options.backgroundPath);
     app.add_option("files", options.files);
     options.jobs = std::max(1u, std::thread::hardware_concurrency());
     app.add_option("-j,--jobs", options.jobs)->check(CLI::Range(1u, 1024u));
+}
 
-    // CLI11 takes the arguments last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
-    try {
-        app.parse(reversed);
-    } catch (const CLI::ParseError& error) {
-        return Failure{DescribeUsageError(error, args)};
-    }
-    if (!floorText.empty()) ReadWholeNumber(floorText, options.floorDb);
-    if (!temperatureText.empty()) {
+// The number options, already known to be whole finite numbers, checked
+// against their ranges in the order of the usage text.
+Result<> ReadNumbers(const NumberTexts& texts, BatchOptions& options)
+{
+    if (!texts.floor.empty()) ReadWholeNumber(texts.floor, options.arrivals.floorDb);
+    if (!texts.temperature.empty()) {
         double celsius = 0;
-        ReadWholeNumber(temperatureText, celsius);
+        ReadWholeNumber(texts.temperature, celsius);
         if (celsius <= -273.15) return Failure{"--temperature must lie above absolute zero (-273.15)"};
         options.temperatureC = celsius;
     }
-    if (!distanceText.empty()) {
+    if (!texts.distance.empty()) {
         double metres = 0;
-        ReadWholeNumber(distanceText, metres);
+        ReadWholeNumber(texts.distance, metres);
         if (!(metres > 0)) return Failure{"--direct-distance must be a distance above 0 m"};
         options.directDistanceM = metres;
     }
-    if (!directionWindowText.empty()) {
-        ReadWholeNumber(directionWindowText, options.directionWindowMs);
-        if (!(options.directionWindowMs > 0)) return Failure{"--direction-window must be above 0 ms"};
+    if (!texts.directionWindow.empty()) {
+        ReadWholeNumber(texts.directionWindow, options.arrivals.directionWindowMs);
+        if (!(options.arrivals.directionWindowMs > 0)) return Failure{"--direction-window must be above 0 ms"};
     }
-    if (!diffusenessText.empty()) {
-        ReadWholeNumber(diffusenessText, options.maxDiffuseness);
-        if (!(options.maxDiffuseness > 0 && options.maxDiffuseness <= 1)) {
+    if (!texts.diffuseness.empty()) {
+        ReadWholeNumber(texts.diffuseness, options.arrivals.maxDiffuseness);
+        if (!(options.arrivals.maxDiffuseness > 0 && options.arrivals.maxDiffuseness <= 1)) {
             return Failure{"--max-diffuseness must lie above 0 and at most 1"};
         }
     }
-    if (!bandText.empty()) {
-        if (bandText == "all-octaves") {
-            options.bandsHz = {125, 250, 500, 1000, 2000, 4000};
-        } else {
-            static const int kBands[] = {125, 250, 500, 1000, 2000, 4000};
-            double hz = 0;
-            const bool known =
-                ReadWholeNumber(bandText, hz) &&
-                std::find(std::begin(kBands), std::end(kBands), static_cast<int>(hz)) != std::end(kBands) &&
-                hz == static_cast<int>(hz);
-            if (!known)
-                return Failure{"--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"" + bandText + "\""};
-            options.bandsHz = {static_cast<int>(hz)};
-        }
+    return {};
+}
+
+// --band: one octave band by its nominal frequency, or all-octaves.
+Result<> ReadBands(const std::string& text, BatchOptions& options)
+{
+    if (text.empty()) return {};
+    if (text == "all-octaves") {
+        options.bandsHz.assign(kOctaveBandsHz.begin(), kOctaveBandsHz.end());
+        return {};
     }
-    if (options.help || options.version) return options;
+    double hz = 0;
+    const bool known =
+        ReadWholeNumber(text, hz) && std::find_if(kOctaveBandsHz.begin(), kOctaveBandsHz.end(),
+                                                  [hz](int band) { return band == hz; }) != kOctaveBandsHz.end();
+    if (!known) return Failure{"--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"" + text + "\""};
+    options.bandsHz = {static_cast<int>(hz)};
+    return {};
+}
+
+// The options that do not go together.
+Result<> CheckCombinations(const BatchOptions& options)
+{
     if (options.files.empty()) return Failure{"no FILE given"};
     if ((!options.reflectionsPath.empty() || !options.pngPath.empty() || !options.roomParametersPath.empty()) &&
         options.files.size() != 1) {
@@ -219,6 +221,28 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
         return Failure{"--png draws one band: give --band HZ, not all-octaves"};
     }
     if (!options.backgroundPath.empty() && options.pngPath.empty()) return Failure{"--background goes with --png"};
+    return {};
+}
+
+}  // namespace
+
+Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
+{
+    BatchOptions options;
+    NumberTexts texts;
+    CLI::App app("halvane-batch");
+    DeclareOptions(app, options, texts);
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        return Failure{DescribeUsageError(error, args)};
+    }
+    if (const auto numbers = ReadNumbers(texts, options); !numbers) return Failure{numbers.Message()};
+    if (const auto bands = ReadBands(texts.band, options); !bands) return Failure{bands.Message()};
+    if (options.help || options.version) return options;
+    if (const auto combined = CheckCombinations(options); !combined) return Failure{combined.Message()};
     return options;
 }
 

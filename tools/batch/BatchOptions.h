@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/arrivals/Arrivals.h"
 #include "values/Result.h"
 
 namespace halvane {
@@ -23,16 +24,18 @@ struct BatchOptions {
     unsigned jobs = 1;  // -j: files analysed side by side (default: the processor's cores)
     bool help = false;
     bool version = false;
-    std::string reflectionsPath;            // --reflections: the reflection list of the one FILE
-    double floorDb = 40;                    // --floor: how far below the direct sound a reflection may lie
+    std::string reflectionsPath;  // --reflections: the reflection list of the one FILE
+    // How the arrivals are found, for the list and the picture: --floor (how
+    // far below the direct sound an arrival may lie), --direction-window (the
+    // pseudo-intensity window of each arrival), --max-diffuseness (above it a
+    // peak is diffuse tail, not an arrival); the rest at their defaults.
+    ArrivalOptions arrivals;
     std::optional<double> temperatureC;     // --temperature: air temperature for the speed of sound
     std::optional<double> directDistanceM;  // --direct-distance: source-receiver distance, for image-source distances
-    double directionWindowMs = 0.5;         // --direction-window: the pseudo-intensity window of each arrival
-    double maxDiffuseness = 0.4;            // --max-diffuseness: above it a peak is diffuse tail, not an arrival
     std::string roomParametersPath;         // --room-parameters: the ISO 3382-1 parameters of the one FILE
-    std::vector<int> bandsHz;               // --band: the octave bands analysed instead of the broadband response
-    std::string pngPath;                    // --png: the summary picture of the one FILE
-    std::string backgroundPath;             // --background: a JPEG panorama behind the summary's map
+    std::vector<int> bandsHz;    // --band: octave bands (of kOctaveBandsHz) analysed instead of the broadband response
+    std::string pngPath;         // --png: the summary picture of the one FILE
+    std::string backgroundPath;  // --background: a JPEG panorama behind the summary's map
 };
 
 // Parses argv (without the program name). Fails, saying why, for an unknown

@@ -40,8 +40,8 @@ std::vector<std::string> CheckOutputPlan(const std::vector<PlannedOutputs>& plan
         const PlannedOutputs& p = plan[i];
         std::map<std::string, Claim> mine;
         for (std::size_t k = 0; k < p.outputs.size() && problems[i].empty(); ++k) {
-            const std::string& name = p.outputs[k];
-            const std::string& kind = p.kinds[k];
+            const std::string& name = p.outputs[k].path;
+            const std::string& kind = p.outputs[k].kind;
             const std::string id = Identity(name);
             if (const auto input = inputs.find(id); input != inputs.end()) {
                 problems[i] = "the " + kind + " " + name + " would replace the input " + input->second;

@@ -5,12 +5,18 @@
 
 namespace halvane {
 
-// What one input of a batch command will write: its two tables and, for the
-// one input of --reflections and --png, the list and the picture.
+// One file an input's run writes, and what it is called in messages
+// ("table", "reflection list", "room-parameter table", "picture").
+struct PlannedOutput {
+    std::string kind;
+    std::string path;
+};
+
+// What one input of a batch command will write, in the order it is written
+// (batch/BatchJob.h describes it).
 struct PlannedOutputs {
     std::string input;
-    std::vector<std::string> outputs;  // in the order they are written
-    std::vector<std::string> kinds;    // "table", "reflection list", "picture", one per output
+    std::vector<PlannedOutput> outputs;
 };
 
 // Why an input's run must not start: one of its outputs is an input of the

@@ -45,6 +45,91 @@ std::unique_ptr<DrawingSurface> PlotSurface(QSize areaPx, const QFont& font)
     return surface;
 }
 
+// The time ramp's span: the first circle's time and the span to the last, in ms.
+struct TimeRamp {
+    double firstMs = 0;
+    double spanMs = 0;
+};
+
+// The strip's level bars and grid, scaled exactly as a run draws them.
+void DrawRunOnStrip(DrawingSurface& strip, DrawingSurface& map, DrawingSurface& polar, const AnalysisResults& r,
+                    char decimalSeparator)
+{
+    LiveDisplay display(strip, map, polar, DisplayControls{}, decimalSeparator);
+    display.PrepareDisplay(r.skipMs, r.displayWindowMs);
+    for (const auto& w : r.intensityWindows) {
+        const LevelPair levels = StripLevels(w.sums);
+        if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
+            display.DrawLevelBars(w.windowIndex, r.averagingWindowMs, levels.energy, levels.intensity);
+        }
+    }
+    display.DrawStripGrid(r.skipMs, r.displayWindowMs);
+}
+
+// One circle with its cross per window with a reference-table row, coloured
+// by its time, latest first so that the early, strong arrivals lie on top.
+// Returns the ramp's span.
+TimeRamp DrawWindowCircles(DrawingSurface& map, const AnalysisResults& r)
+{
+    map.SetPenMode(PenMode::Copy);
+    map.SetSolidFill(true);
+    map.SetLineWidth(1);
+    std::vector<DirectionQuantities> shown;
+    for (const auto& w : r.directionWindows) {
+        if (w.writesRow) shown.push_back(w);
+    }
+    std::stable_sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.TimeMs > b.TimeMs; });
+    // The ramp spans the circles' own times, so that early arrivals a few ms
+    // apart get colours that tell them apart.
+    TimeRamp ramp{r.skipMs, r.displayWindowMs};
+    if (!shown.empty()) {
+        ramp.firstMs = shown.back().TimeMs;
+        ramp.spanMs = std::max(shown.front().TimeMs - ramp.firstMs, r.averagingWindowMs);
+    }
+    for (const auto& w : shown) {
+        const QColor colour = TimeRampColour((w.TimeMs - ramp.firstMs) / ramp.spanMs);
+        map.SetFillColour(colour);
+        DrawArrivalMark(map, w.view.Az, w.view.El, w.view.MapRadius, colour.darker(160));
+    }
+    return ramp;
+}
+
+// Where the legend's parts lie in it, in pixels from its top left corner.
+constexpr int kLegendRampLeftPx = 60;       // the ramp begins here, with "ms" before it
+constexpr int kLegendRampHeightPx = 12;     // the ramp's height
+constexpr int kLegendTickPx = 4;            // a tick beneath the ramp at each time
+constexpr int kLegendUnitGapPx = 6;         // between "ms" and the ramp
+constexpr int kLegendUnitHeightPx = 14;     // the line of "ms"
+constexpr int kLegendTextHalfWidthPx = 60;  // a time is centred in twice this
+constexpr int kLegendTextHeightPx = 18;     // the line of the times
+constexpr int kLegendTimes = 5;             // times written, from the first to the last circle's
+
+// The legend: the ramp across the circles' times, with five times in ms.
+void DrawTimeLegend(QPainter& painter, QRect legend, const TimeRamp& ramp, char decimalSeparator)
+{
+    const int top = legend.top();
+    const int rampLeft = legend.left() + kLegendRampLeftPx;
+    const int rampWidth = legend.width() - 2 * kLegendRampLeftPx;
+    for (int x = 0; x < rampWidth; ++x) {
+        painter.setPen(TimeRampColour(static_cast<double>(x) / (rampWidth - 1)));
+        painter.drawLine(rampLeft + x, top, rampLeft + x, top + kLegendRampHeightPx);
+    }
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(legend.left(), top, kLegendRampLeftPx - kLegendUnitGapPx, kLegendUnitHeightPx),
+                     Qt::AlignRight | Qt::AlignVCenter, "ms");
+    const int steps = kLegendTimes - 1;
+    for (int i = 0; i <= steps; ++i) {
+        const double ms = ramp.firstMs + ramp.spanMs * i / steps;
+        const int x = rampLeft + rampWidth * i / steps;
+        const int tickTop = top + kLegendRampHeightPx;
+        painter.drawLine(x, tickTop, x, tickTop + kLegendTickPx);
+        const QString text = QString::fromStdString(FormatGeneral(ms, decimalSeparator)).trimmed();
+        painter.drawText(
+            QRect(x - kLegendTextHalfWidthPx, tickTop + kLegendTickPx, 2 * kLegendTextHalfWidthPx, kLegendTextHeightPx),
+            Qt::AlignHCenter | Qt::AlignTop, text);
+    }
+}
+
 }  // namespace
 
 SummaryLayout LayoutSummary(bool withDecayPlot)
@@ -66,17 +151,6 @@ SummaryLayout LayoutSummary(bool withDecayPlot)
     return layout;
 }
 
-SummaryInput SummaryOfRun(const SharedState& state, const RunSummary& summary)
-{
-    SummaryInput input;
-    input.skipMs = state.SkipMs;
-    input.displayWindowMs = state.DisplayWindowMs;
-    input.averagingWindowMs = state.AveragingWindowMs;
-    input.intensityWindows = summary.IntensityWindows();
-    input.directionWindows = summary.DirectionWindows();
-    return input;
-}
-
 QColor TimeRampColour(double fraction)
 {
     if (!(fraction > 0)) fraction = 0;  // also not-a-number
@@ -93,6 +167,7 @@ QColor TimeRampColour(double fraction)
 
 QImage RenderSummary(const SummaryInput& input)
 {
+    const AnalysisResults& r = input.results;
     // Without a parent the surfaces are ours to delete.
     const std::unique_ptr<DrawingSurface> map(CreateDirectionMap(nullptr));
     const std::unique_ptr<DrawingSurface> strip(CreateTimeStrip(nullptr));
@@ -101,51 +176,21 @@ QImage RenderSummary(const SummaryInput& input)
         map->SetBackgroundPicture(input.background);
         map->Clear();  // shows the new picture
     }
+    DrawRunOnStrip(*strip, *map, *polar, r, input.decimalSeparator);
+    const TimeRamp ramp = DrawWindowCircles(*map, r);
+    DrawArrivalMarks(*map, r.arrivals, r.arrivalFloorDb, input.decimalSeparator);
 
-    // The strip and the map scale exactly as a run draws them.
-    LiveDisplay display(*strip, *map, *polar, DisplayControls{}, input.decimalSeparator);
-    display.PrepareDisplay(input.skipMs, input.displayWindowMs);
-    for (const auto& w : input.intensityWindows) {
-        const LevelPair levels = StripLevels(w.sums);
-        if (std::isfinite(levels.energy) && std::isfinite(levels.intensity)) {
-            display.DrawLevelBars(w.windowIndex, input.averagingWindowMs, levels.energy, levels.intensity);
-        }
-    }
-    display.DrawStripGrid(input.skipMs, input.displayWindowMs);
-
-    // The circles, latest first so that the early, strong arrivals lie on top.
-    map->SetPenMode(PenMode::Copy);
-    map->SetSolidFill(true);
-    map->SetLineWidth(1);
-    std::vector<DirectionQuantities> shown;
-    for (const auto& w : input.directionWindows) {
-        if (w.writesRow) shown.push_back(w);
-    }
-    std::stable_sort(shown.begin(), shown.end(), [](const auto& a, const auto& b) { return a.TimeMs > b.TimeMs; });
-    // The ramp spans the circles' own times, so that early arrivals a few ms
-    // apart get colours that tell them apart.
-    double firstMs = input.skipMs;
-    double spanMs = input.displayWindowMs;
-    if (!shown.empty()) {
-        firstMs = shown.back().TimeMs;
-        spanMs = std::max(shown.front().TimeMs - firstMs, input.averagingWindowMs);
-    }
-    for (const auto& w : shown) {
-        const QColor colour = TimeRampColour((w.TimeMs - firstMs) / spanMs);
-        map->SetFillColour(colour);
-        DrawArrivalMark(*map, w.view.Az, w.view.El, w.view.MapRadius, colour.darker(160));
-    }
-    DrawArrivalMarks(*map, input.arrivals, input.arrivalFloorDb, input.decimalSeparator);
-
-    const SummaryLayout layout = LayoutSummary(!input.roomParameters.empty());
+    // The arrivals are the whole response's whatever band the run's windows
+    // come from, so their plots name no band.
+    const SummaryLayout layout = LayoutSummary(!r.roomParameters.empty());
     const std::unique_ptr<DrawingSurface> topView(PlotSurface(layout.topView.size(), map->font()));
-    DrawTopView(*topView, input.arrivals, input.arrivalFloorDb, input.bandHz, input.decimalSeparator);
+    DrawTopView(*topView, r.arrivals, r.arrivalFloorDb, kBroadband, input.decimalSeparator);
     const std::unique_ptr<DrawingSurface> reflectogram(PlotSurface(layout.reflectogram.size(), map->font()));
-    DrawReflectogram(*reflectogram, input.arrivals, input.arrivalFloorDb, input.bandHz, input.decimalSeparator);
+    DrawReflectogram(*reflectogram, r.arrivals, r.arrivalFloorDb, kBroadband, input.decimalSeparator);
     std::unique_ptr<DrawingSurface> decay;
-    if (!input.roomParameters.empty()) {
+    if (!r.roomParameters.empty()) {
         decay = PlotSurface(layout.decayPlot.size(), map->font());
-        DrawDecayPlot(*decay, input.roomParameters, input.decimalSeparator);
+        DrawDecayPlot(*decay, r.roomParameters, input.decimalSeparator);
     }
 
     QImage picture(layout.picture, QImage::Format_RGB32);
@@ -156,24 +201,7 @@ QImage RenderSummary(const SummaryInput& input)
     painter.drawImage(layout.topView.topLeft(), topView->Image());
     painter.drawImage(layout.reflectogram.topLeft(), reflectogram->Image());
     if (decay) painter.drawImage(layout.decayPlot.topLeft(), decay->Image());
-
-    // The legend: the ramp across the circles' times, with five times in ms.
-    const int legendTop = layout.timeLegend.top();
-    const int rampLeft = 60;
-    const int rampWidth = kSummaryWidthPx - 2 * rampLeft;
-    for (int x = 0; x < rampWidth; ++x) {
-        painter.setPen(TimeRampColour(static_cast<double>(x) / (rampWidth - 1)));
-        painter.drawLine(rampLeft + x, legendTop, rampLeft + x, legendTop + 12);
-    }
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(0, legendTop, rampLeft - 6, 14), Qt::AlignRight | Qt::AlignVCenter, "ms");
-    for (int i = 0; i <= 4; ++i) {
-        const double ms = firstMs + spanMs * i / 4;
-        const int x = rampLeft + rampWidth * i / 4;
-        painter.drawLine(x, legendTop + 12, x, legendTop + 16);
-        const QString text = QString::fromStdString(FormatGeneral(ms, input.decimalSeparator)).trimmed();
-        painter.drawText(QRect(x - 60, legendTop + 16, 120, 18), Qt::AlignHCenter | Qt::AlignTop, text);
-    }
+    DrawTimeLegend(painter, layout.timeLegend, ramp, input.decimalSeparator);
     painter.end();
     return picture;
 }

@@ -6,37 +6,19 @@
 
 #include <vector>
 
-#include "analysis/RunSummary.h"
-#include "analysis/SharedState.h"
-#include "values/Arrival.h"
-#include "values/RoomQuantities.h"
-#include "values/WindowQuantities.h"
+#include "values/AnalysisResults.h"
 
 namespace halvane {
 
-// Everything the summary picture shows of one run.
+// Everything the summary picture shows of one response: what its analyses
+// found (the run's windows and parameters, the arrivals and the floor they
+// were kept to, the band, the room parameters whose decay curves are drawn
+// when there are any), and the picture behind the map.
 struct SummaryInput {
-    double skipMs = 0;
-    double displayWindowMs = 1000;
-    double averagingWindowMs = 5;
-    std::vector<RunSummary::SummedWindow> intensityWindows;  // every window of the intensity pass
-    std::vector<DirectionQuantities> directionWindows;       // every window of the direction pass
-    QImage background;                                       // null: the map's placeholder picture
+    AnalysisResults results;
+    QImage background;  // null: the map's placeholder picture
     char decimalSeparator = '.';
-    // The arrivals (FindArrivals: time order, the direct sound first), the
-    // floor they were kept to in dB below the direct sound (> 0), and the
-    // octave band they and the run's windows come from (0: broadband).
-    std::vector<Arrival> arrivals;
-    double arrivalFloorDb = 40;
-    int bandHz = 0;
-    // The room parameters of the broadband response, for their decay
-    // curves; empty: no decay plot.
-    std::vector<BandParameters> roomParameters;
 };
-
-// The summary of a run whose reports were kept, with the parameters the run
-// used; no background picture.
-SummaryInput SummaryOfRun(const SharedState& state, const RunSummary& summary);
 
 // A colour of a perceptually uniform ramp from dark violet (0) through teal
 // to yellow (1); fractions outside [0, 1] take the nearer end.

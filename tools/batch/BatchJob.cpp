@@ -1,0 +1,321 @@
+#include "batch/BatchJob.h"
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "analysis/RunAnalysis.h"
+#include "analysis/RunSummary.h"
+#include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/Arrivals.h"
+#include "analysis/convention/InputConvention.h"
+#include "analysis/room/BandFiltered.h"
+#include "analysis/room/RoomParameters.h"
+#include "batch/PictureProgram.h"
+#include "bformat/BFormatSignal.h"
+#include "bformat/ConverterAdvice.h"
+#include "exchange/ResultsExchange.h"
+#include "files/ReplacingFile.h"
+#include "report/ArrivalTable.h"
+#include "report/RoomParameterTable.h"
+#include "report/TablePaths.h"
+
+namespace halvane {
+namespace {
+
+// What one job has computed so far, each analysis at most once, and what it
+// has to say. An analysis that cannot be made says why once and gives nothing.
+class JobContext {
+public:
+    JobContext(const BatchOptions& options, const std::string& file, const std::string& pictureProgram,
+               TableStorage& tables)
+        : options(options), file(file), pictureProgram(pictureProgram), tables(tables)
+    {
+    }
+
+    const BatchOptions& options;
+    const std::string& file;
+    const std::string& pictureProgram;
+    TableStorage& tables;
+    DiskInput disk;
+    FileOutcome outcome;
+    // The run whose windows the picture shows, kept only for --png.
+    std::optional<AnalysisResults> pictureRun;
+
+    void Fail(const std::string& message)
+    {
+        outcome.failed = true;
+        outcome.err += message + "\n";
+    }
+
+    // A refusal of the file (said as what: the file, or one of its bands),
+    // with the halvane-convert command under it when the converter can lift
+    // it, said once per file, not again for each of its bands.
+    void Refuse(const std::string& what, const std::string& message)
+    {
+        Fail(what + ": " + message);
+        if (const std::string advice = ConverterAdvice(message, file);
+            !advice.empty() && outcome.err.find(advice) == std::string::npos)
+            outcome.err += what + ": " + advice + "\n";
+    }
+
+    // The file, opened once; nullptr after saying why it cannot be.
+    const InputImage* Input()
+    {
+        if (!m_opened) {
+            m_opened = true;
+            auto opened = disk.Open(file);
+            if (opened) {
+                m_input = std::move(*opened);
+            } else {
+                Fail(file + ": Sorry, the file " + file + " cannot be opened: " + opened.Message() + "!");
+            }
+        }
+        return m_input.get();
+    }
+
+    // The whole response as a signal; nullptr after saying why.
+    const BFormatSignal* Signal()
+    {
+        if (!m_signalRead) {
+            m_signalRead = true;
+            if (const InputImage* input = Input()) {
+                auto signal = ReadBFormatSignal(input->Bytes());
+                if (signal) {
+                    m_signal = std::move(*signal);
+                } else {
+                    Refuse(file, signal.Message());
+                }
+            }
+        }
+        return m_signal ? &*m_signal : nullptr;
+    }
+
+    // The arrivals of the whole response; nullptr without a signal.
+    const std::vector<Arrival>* Arrivals()
+    {
+        if (!m_arrivals && Signal()) m_arrivals = FindArrivals(*Signal(), options.arrivals);
+        return m_arrivals ? &*m_arrivals : nullptr;
+    }
+
+    // The room parameters of the whole response; nullptr without a signal.
+    const std::vector<BandParameters>* RoomParameters()
+    {
+        if (!m_roomParameters && Signal()) m_roomParameters = ComputeRoomParameters(*Signal());
+        return m_roomParameters ? &*m_roomParameters : nullptr;
+    }
+
+private:
+    bool m_opened = false;
+    std::unique_ptr<InputImage> m_input;
+    bool m_signalRead = false;
+    std::optional<BFormatSignal> m_signal;
+    std::optional<std::vector<Arrival>> m_arrivals;
+    std::optional<std::vector<BandParameters>> m_roomParameters;
+};
+
+// One run of the tables' analysis: of the file itself (bandHz 0) or of one
+// band of it, read from input. False when the run was refused.
+bool RunTables(JobContext& job, int bandHz, InputSource& input)
+{
+    SharedState state;
+    state.IrFileName = bandHz == 0 ? job.file : BandFileName(job.file, bandHz);
+    // The pause is answered with 0: a batch run never waits.
+    ScriptedDialogue dialogue({job.options.skipMs, job.options.displayMs, job.options.windowMs, "0"});
+    RunSummary summary;
+    const bool forPicture = !job.options.pngPath.empty();
+    const RunReport report =
+        RunAnalysis(state, dialogue, input, job.tables, RunDisplay::None(), forPicture ? summary : RunObserver::None());
+    const std::string what = bandHz == 0 ? job.file : job.file + " (" + std::to_string(bandHz) + " Hz band)";
+    if (report.outcome == RunOutcome::Rejected) {
+        job.Refuse(what, report.message);
+        return false;
+    }
+    std::ostringstream out;
+    out << what << ": " << report.intensityRows << " windows analysed (" << report.directionWindows << " displayed), "
+        << report.referenceRows << " reference rows; tables " << report.intensityTablePath << " and "
+        << report.referenceTablePath << "\n";
+    job.outcome.out += out.str();
+    if (forPicture) job.pictureRun = ResultsOfRun(state, summary);
+    return true;
+}
+
+// Writes one list or table made from the file's signal, saying so; false after saying why not.
+bool WriteResult(JobContext& job, const std::string& what, const std::string& path, const std::string& text,
+                 const std::string& done)
+{
+    if (const auto written = WriteReplacing(path, text); !written) {
+        job.Fail(job.file + ": the " + what + " " + path + " cannot be written: " + written.Message());
+        return false;
+    }
+    job.outcome.out += job.file + ": " + done + "\n";
+    return true;
+}
+
+// The steps, each with the outputs it writes. A step's write returns false
+// when the job can go no further.
+
+std::vector<PlannedOutput> BroadbandTables(const BatchOptions& options, const std::string& file)
+{
+    if (!options.bandsHz.empty()) return {};
+    return {{"table", IntensityTableName(file)}, {"table", ReferenceTableName(file)}};
+}
+bool WriteBroadbandTables(JobContext& job) { return RunTables(job, 0, job.disk); }
+
+std::vector<PlannedOutput> BandTables(const BatchOptions& options, const std::string& file)
+{
+    std::vector<PlannedOutput> outputs;
+    for (const int bandHz : options.bandsHz) {
+        const std::string band = BandFileName(file, bandHz);
+        outputs.insert(outputs.end(), {{"table", IntensityTableName(band)}, {"table", ReferenceTableName(band)}});
+    }
+    return outputs;
+}
+bool WriteBandTables(JobContext& job)
+{
+    const InputImage* input = job.Input();
+    if (!input) return false;
+    for (const int bandHz : job.options.bandsHz) {
+        auto image = BandFilteredImage(*input, bandHz);
+        if (!image) {
+            job.Refuse(job.file + " (" + std::to_string(bandHz) + " Hz band)", image.Message());
+            continue;
+        }
+        // Served under the band's own name, so that its run writes the band's tables.
+        NamedBytesInput band(BandFileName(job.file, bandHz), *image);
+        RunTables(job, bandHz, band);
+    }
+    return true;
+}
+
+std::vector<PlannedOutput> ReflectionList(const BatchOptions& options, const std::string&)
+{
+    if (options.reflectionsPath.empty()) return {};
+    return {{"reflection list", options.reflectionsPath}};
+}
+bool WriteReflectionList(JobContext& job)
+{
+    const auto* arrivals = job.Arrivals();
+    if (!arrivals) return false;
+    std::ostringstream list;
+    WriteArrivalTable(list, *arrivals, SpeedOfSoundMPerS(job.options.temperatureC), job.options.directDistanceM);
+    const std::string& path = job.options.reflectionsPath;
+    WriteResult(job, "reflection list", path, list.str(),
+                std::to_string(arrivals->size()) + " arrivals listed in " + path);
+    return true;
+}
+
+std::vector<PlannedOutput> RoomParameterTable(const BatchOptions& options, const std::string&)
+{
+    if (options.roomParametersPath.empty()) return {};
+    return {{"room-parameter table", options.roomParametersPath}};
+}
+bool WriteRoomParameters(JobContext& job)
+{
+    const auto* parameters = job.RoomParameters();
+    if (!parameters) return false;
+    std::ostringstream table;
+    WriteRoomParameterTable(table, *parameters);
+    const std::string& path = job.options.roomParametersPath;
+    WriteResult(job, "room-parameter table", path, table.str(), "room parameters in " + path);
+    return true;
+}
+
+std::vector<PlannedOutput> Picture(const BatchOptions& options, const std::string&)
+{
+    if (options.pngPath.empty()) return {};
+    return {{"picture", options.pngPath}};
+}
+// What the picture shows: the run's windows, the arrivals (the whole
+// response's whatever band the windows come from: they are found by matching
+// the measured broadband pulse, which a band's ringing would only blur) and,
+// with --room-parameters, the decay curves.
+std::optional<AnalysisResults> PictureResults(JobContext& job)
+{
+    AnalysisResults results = *job.pictureRun;
+    results.irFileName = job.file;
+    results.bandHz = job.options.bandsHz.empty() ? 0 : job.options.bandsHz.front();
+    const auto* arrivals = job.Arrivals();
+    if (!arrivals) return std::nullopt;
+    results.arrivals = *arrivals;
+    results.arrivalFloorDb = job.options.arrivals.floorDb;
+    results.arrivalDirectionWindowMs = job.options.arrivals.directionWindowMs;
+    results.arrivalMaxDiffuseness = job.options.arrivals.maxDiffuseness;
+    if (!job.options.roomParametersPath.empty()) {
+        const auto* parameters = job.RoomParameters();
+        if (!parameters) return std::nullopt;
+        results.roomParameters = *parameters;
+    }
+    return results;
+}
+bool DrawPicture(JobContext& job)
+{
+    if (job.outcome.failed || !job.pictureRun) return false;
+    // What the job had to say so far is said before any picture work starts.
+    std::cout << job.outcome.out;
+    std::cerr << job.outcome.err;
+    job.outcome.out.clear();
+    job.outcome.err.clear();
+    const std::optional<AnalysisResults> results = PictureResults(job);
+    if (!results) return false;
+    if (RunPictureProgram(job.pictureProgram, EncodeResults(*results), job.options.backgroundPath, job.options.pngPath,
+                          job.file, job.outcome.err)) {
+        job.outcome.out = job.file + ": summary picture " + job.options.pngPath + "\n";
+    } else {
+        job.outcome.failed = true;
+    }
+    return true;
+}
+
+// The convention check halvane-convert makes: a file in another order or
+// gains is analysed as it is read, with a warning that says how to convert
+// it. A file that cannot be opened says so in the step that needs it.
+void WarnOfConvention(JobContext& job)
+{
+    if (auto opened = job.disk.Open(job.file)) {
+        if (const auto notice = ConventionNotice(**opened, job.file)) {
+            job.outcome.err += job.file + ": warning: " + *notice + "\n";
+        }
+    }
+}
+
+// Every kind of output in the order written; a new output is one more row.
+struct OutputStep {
+    std::vector<PlannedOutput> (*outputs)(const BatchOptions&, const std::string& file);
+    bool (*write)(JobContext&);
+};
+constexpr OutputStep kSteps[] = {
+    {BroadbandTables, WriteBroadbandTables},   {BandTables, WriteBandTables}, {ReflectionList, WriteReflectionList},
+    {RoomParameterTable, WriteRoomParameters}, {Picture, DrawPicture},
+};
+
+}  // namespace
+
+BatchJob::BatchJob(const BatchOptions& options, std::string file) : m_options(options), m_file(std::move(file)) { }
+
+PlannedOutputs BatchJob::Plan() const
+{
+    PlannedOutputs plan{m_file, {}};
+    for (const OutputStep& step : kSteps) {
+        const std::vector<PlannedOutput> outputs = step.outputs(m_options, m_file);
+        plan.outputs.insert(plan.outputs.end(), outputs.begin(), outputs.end());
+    }
+    return plan;
+}
+
+FileOutcome BatchJob::Run(const std::string& refusal, const std::string& pictureProgram, TableStorage& tables) const
+{
+    if (!refusal.empty()) return {true, "", m_file + ": " + refusal + "; nothing was written\n"};
+    JobContext job(m_options, m_file, pictureProgram, tables);
+    WarnOfConvention(job);
+    for (const OutputStep& step : kSteps) {
+        if (step.outputs(m_options, m_file).empty()) continue;
+        if (!step.write(job)) break;
+    }
+    return job.outcome;
+}
+
+}  // namespace halvane

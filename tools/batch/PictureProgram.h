@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace halvane {
+
+// The program that draws the summary picture (halvane-picture) lies beside
+// this one; it is a separate program so that a run without --png never loads
+// the toolkit. Its path, or empty when there is none.
+std::string FindPictureProgram();
+
+// Runs the picture program on the encoded results (exchange/ResultsExchange.h)
+// of one input, given on its standard input through an unnamed temporary
+// file, to draw pngPath, with backgroundPath behind the map unless empty.
+// Its own messages go to standard error. False when it could not run or
+// failed; when it could not even start, err says why, naming file.
+bool RunPictureProgram(const std::string& program, const std::string& results, const std::string& backgroundPath,
+                       const std::string& pngPath, const std::string& file, std::string& err);
+
+}  // namespace halvane
