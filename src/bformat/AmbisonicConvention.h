@@ -20,13 +20,13 @@ namespace halvane {
 
 inline constexpr std::size_t kBFormatChannels = 4;
 
-/// The highest Ambisonic order recognised from a channel count (64 channels).
+// The highest Ambisonic order recognised from a channel count (64 channels).
 inline constexpr int kHighestAmbisonicOrder = 7;
 
-/// The order of a full higher-order Ambisonic set of channelCount channels, (order + 1)^2 of
-/// them, for orders 2 to kHighestAmbisonicOrder: 9 -> 2, 16 -> 3, 25 -> 4, ... 64 -> 7. Its
-/// first four channels are the first-order part (W, Y, Z, X in ACN order, W, X, Y, Z in FuMa
-/// order). std::nullopt for any other count, 4 included (first order is no higher order).
+// The order of a full higher-order Ambisonic set of channelCount channels, (order + 1)^2 of
+// them, for orders 2 to kHighestAmbisonicOrder: 9 -> 2, 16 -> 3, 25 -> 4, ... 64 -> 7. Its
+// first four channels are the first-order part (W, Y, Z, X in ACN order, W, X, Y, Z in FuMa
+// order). std::nullopt for any other count, 4 included (first order is no higher order).
 std::optional<int> HigherAmbisonicOrder(int channelCount);
 
 enum class ChannelOrder {

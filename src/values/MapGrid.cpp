@@ -2,16 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
+
+#include "values/SoundField.h"
 
 namespace halvane {
 
 double MapCellSolidAngleSr(std::size_t row)
 {
-    constexpr double kRadPerDeg = std::numbers::pi / 180;
     const double topDeg = 90.0 - kMapCellDeg * static_cast<double>(row);
     const double bottomDeg = topDeg - kMapCellDeg;
-    return kMapCellDeg * kRadPerDeg * (std::sin(topDeg * kRadPerDeg) - std::sin(bottomDeg * kRadPerDeg));
+    return RadiansFromDegrees(kMapCellDeg) *
+           (std::sin(RadiansFromDegrees(topDeg)) - std::sin(RadiansFromDegrees(bottomDeg)));
 }
 
 std::size_t MapCellOf(double azDeg, double elDeg)

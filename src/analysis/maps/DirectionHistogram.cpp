@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "values/MapGrid.h"
+#include "values/SoundField.h"
 
 namespace halvane {
 namespace {
 
-constexpr double kDegPerRad = 180 / std::numbers::pi;
 // The window sums slide along the frames, adding the frame that enters and
 // taking off the one that leaves; they are summed afresh this often so that
 // no rounding is carried from a loud stretch into a quiet one.
@@ -66,9 +65,8 @@ DirectionHistogram::DirectionHistogram(const BFormatSignal& signal, std::size_t 
             m_cells[n - first] = kNoDirection;
             continue;
         }
-        const double azDeg = std::atan2(sum.y, sum.x) * kDegPerRad;
-        const double elDeg = std::atan2(sum.z, std::sqrt(sum.x * sum.x + sum.y * sum.y)) * kDegPerRad;
-        m_cells[n - first] = static_cast<std::uint32_t>(MapCellOf(azDeg, elDeg));
+        const Direction direction = DirectionOfIntensity(sum.x, sum.y, sum.z);
+        m_cells[n - first] = static_cast<std::uint32_t>(MapCellOf(direction.azDeg, direction.elDeg));
     }
 }
 

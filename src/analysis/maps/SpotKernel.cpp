@@ -5,17 +5,17 @@
 #include <numbers>
 
 #include "values/MapGrid.h"
+#include "values/SoundField.h"
 
 namespace halvane {
 namespace {
 
-constexpr double kRadPerDeg = std::numbers::pi / 180;
 constexpr int kColumns = static_cast<int>(kMapColumns);
 
 }  // namespace
 
 SpotKernel::SpotKernel(double widthDeg)
-    : m_widthDeg(widthDeg), m_concentration(1 / ((widthDeg * kRadPerDeg) * (widthDeg * kRadPerDeg)))
+    : m_widthDeg(widthDeg), m_concentration(1 / (RadiansFromDegrees(widthDeg) * RadiansFromDegrees(widthDeg)))
 {
     m_runs.reserve(kMapRows);
     for (std::size_t row = 0; row < kMapRows; ++row) m_runs.push_back(RunsOfRow(row));
@@ -25,11 +25,11 @@ std::vector<SpotKernel::Run> SpotKernel::RunsOfRow(std::size_t sourceRow) const
 {
     // The kernel is kept where k (cos(angle) - 1) >= -kCutDb ln(10) / 10.
     const double cutExponent = -kCutDb * std::log(10.0) / 10;
-    const double sourceEl = MapRowElDeg(sourceRow) * kRadPerDeg;
+    const double sourceEl = RadiansFromDegrees(MapRowElDeg(sourceRow));
     std::vector<Run> runs;
     double weightedSum = 0;  // sum of kernel x solid angle over every cell kept
     for (std::size_t row = 0; row < kMapRows; ++row) {
-        const double el = MapRowElDeg(row) * kRadPerDeg;
+        const double el = RadiansFromDegrees(MapRowElDeg(row));
         const double sinProduct = std::sin(sourceEl) * std::sin(el);
         const double cosProduct = std::cos(sourceEl) * std::cos(el);
         // Nearest cell of this row: the same column. Nothing reached here
@@ -37,7 +37,7 @@ std::vector<SpotKernel::Run> SpotKernel::RunsOfRow(std::size_t sourceRow) const
         if (m_concentration * (sinProduct + cosProduct - 1) < cutExponent) continue;
         int reach = 0;
         while (reach < kColumns / 2) {
-            const double cosAngle = sinProduct + cosProduct * std::cos((reach + 1) * kMapCellDeg * kRadPerDeg);
+            const double cosAngle = sinProduct + cosProduct * std::cos(RadiansFromDegrees((reach + 1) * kMapCellDeg));
             if (m_concentration * (cosAngle - 1) < cutExponent) break;
             ++reach;
         }
@@ -46,7 +46,7 @@ std::vector<SpotKernel::Run> SpotKernel::RunsOfRow(std::size_t sourceRow) const
         const int last = reach >= kColumns / 2 ? kColumns / 2 : reach;
         run.firstOffset = reach >= kColumns / 2 ? -(kColumns / 2 - 1) : -reach;
         for (int offset = run.firstOffset; offset <= last; ++offset) {
-            const double cosAngle = sinProduct + cosProduct * std::cos(offset * kMapCellDeg * kRadPerDeg);
+            const double cosAngle = sinProduct + cosProduct * std::cos(RadiansFromDegrees(offset * kMapCellDeg));
             const double weight = std::exp(m_concentration * (cosAngle - 1));
             run.weights.push_back(weight);
             weightedSum += weight * MapCellSolidAngleSr(row);

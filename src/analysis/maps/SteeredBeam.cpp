@@ -3,9 +3,9 @@
 #include <Eigen/Core>
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "values/MapGrid.h"
+#include "values/SoundField.h"
 
 namespace halvane {
 namespace {
@@ -17,12 +17,11 @@ const double kDipoleWeight = std::sqrt(3.0);
 // Row c: the weighted steering vector (1, w u_y, w u_z, w u_x) of cell c.
 Eigen::Matrix<double, Eigen::Dynamic, 4> SteeringVectors()
 {
-    constexpr double kRadPerDeg = std::numbers::pi / 180;
     Eigen::Matrix<double, Eigen::Dynamic, 4> steering(static_cast<Eigen::Index>(kMapCells), 4);
     for (std::size_t row = 0; row < kMapRows; ++row) {
-        const double el = MapRowElDeg(row) * kRadPerDeg;
+        const double el = RadiansFromDegrees(MapRowElDeg(row));
         for (std::size_t column = 0; column < kMapColumns; ++column) {
-            const double az = MapColumnAzDeg(column) * kRadPerDeg;
+            const double az = RadiansFromDegrees(MapColumnAzDeg(column));
             const auto cell = static_cast<Eigen::Index>(row * kMapColumns + column);
             steering(cell, 0) = 1;
             steering(cell, 1) = kDipoleWeight * std::sin(az) * std::cos(el);
