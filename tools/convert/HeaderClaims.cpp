@@ -107,7 +107,8 @@ void ReadAiff(int fd, std::uint64_t fileBytes, HeaderClaims& claims)
         if (!ReadAt(fd, at, head)) return;
         const std::uint64_t size = Be(head.data() + 4, 4);
         if (Is(head.data(), "COMM")) {
-            std::array<unsigned char, 16> comm{};  // channels, frames, bits, then the rate
+            // Channels (2 bytes), frames (4), bits (2), then the rate (10).
+            std::array<unsigned char, 18> comm{};
             if (ReadAt(fd, at + 8, comm)) claims.aiffRateHz = Extended(comm.data() + 8);
         } else if (Is(head.data(), "SSND")) {
             std::array<unsigned char, 8> offsets{};

@@ -97,7 +97,13 @@ Result<> SoundFileReader::Open(const std::filesystem::path& path)
     m_info.formatName = FormatName(info.format);
     m_info.markedAsBFormat = sf_command(m_file, SFC_WAVEX_GET_AMBISONIC, nullptr, 0) == SF_AMBISONIC_B_FORMAT;
     if (const int sampleBytes = UncompressedSampleBytes(info.format); sampleBytes > 0 && info.channels > 0) {
-        const std::int64_t dataBytes = static_cast<std::int64_t>(info.frames) * info.channels * sampleBytes;
+        // A count of frames whose bytes no file could hold (a stream of unknown
+        // length) explains every byte.
+        const std::int64_t bytesPerFrame = static_cast<std::int64_t>(info.channels) * sampleBytes;
+        const bool counted =
+            info.frames >= 0 && info.frames <= std::numeric_limits<std::int64_t>::max() / bytesPerFrame;
+        const std::int64_t dataBytes =
+            counted ? static_cast<std::int64_t>(info.frames) * bytesPerFrame : std::numeric_limits<std::int64_t>::max();
         m_info.unexplainedBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(status.st_size) - dataBytes);
         if (claims.dataBytes) {
             const auto frameBytes = static_cast<std::uint64_t>(info.channels) * static_cast<std::uint64_t>(sampleBytes);
