@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -218,7 +219,7 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
     EXPECT_EQ(options->displayMs, "1000");
     EXPECT_EQ(options->files, (std::vector<std::string>{"a.wav", "b.wav"}));
     // Negative values are values, not options; the last of a repeated option counts.
-    const auto negative = ParseBatchOptions({"--skip", "-5", "--floor", "-3", "--skip", "-7.5", "--", "-a.wav"});
+    const auto negative = ParseBatchOptions({"--skip", "-5", "--temperature", "-3", "--skip", "-7.5", "--", "-a.wav"});
     ASSERT_TRUE(negative) << negative.Message();
     EXPECT_EQ(negative->skipMs, "-7.5");
     EXPECT_EQ(negative->files, (std::vector<std::string>{"-a.wav"}));
@@ -232,7 +233,7 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{"--display", "inf", "a.wav"}, "--display needs a number in ms, not \"inf\""},
         {{"--bogus", "a.wav"}, "unknown option --bogus"},
         {{"--png"}, "--png needs a file name"},
-        {{"--temperature", "-300", "a.wav"}, "--temperature must lie above absolute zero (-273.15)"},
+        {{"--temperature", "-300", "a.wav"}, "--temperature must lie from -60 to 60 C, not -300"},
         {{"--png", "p.png", "a.wav", "b.wav"}, "--reflections, --room-parameters and --png take exactly one FILE"},
         {{"--background", "b.jpg", "a.wav"}, "--background goes with --png"},
         {{}, "no FILE given"},
@@ -240,13 +241,61 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{"--band", "all-octaves", "--png", "p.png", "a.wav"}, "--png draws one band: give --band HZ, not all-octaves"},
         {{"--room-parameters", "r.csv", "a.wav", "b.wav"},
          "--reflections, --room-parameters and --png take exactly one FILE"},
-        {{"--direct-distance", "0", "a.wav"}, "--direct-distance must be a distance above 0 m"},
+        {{"--direct-distance", "0", "a.wav"}, "--direct-distance must lie above 0 and at most 1000 m, not 0"},
     };
     for (const auto& row : bad) {
         const auto parsed = ParseBatchOptions(row.args);
         EXPECT_FALSE(parsed) << row.message;
         EXPECT_EQ(parsed.Message(), row.message);
     }
+}
+
+TEST(BatchOptions, NumbersOutsideTheirRangesAreRefusedWithTheRangeTheUsageStates)
+{
+    struct Row {
+        const char* option;
+        std::vector<const char*> refused;
+        std::vector<const char*> taken;
+    };
+    const std::vector<Row> rows = {
+        {"--floor", {"0", "-5", "100.001", "150", "1e6", "1e308"}, {"0.5", "40", "100"}},
+        {"--temperature", {"-60.5", "61", "1e308", "-300"}, {"-60", "-3", "20", "60"}},
+        {"--direct-distance", {"0", "-1", "1000.5", "1e308"}, {"0.01", "5", "1000"}},
+        {"--direction-window", {"0", "-0.5", "51"}, {"0.01", "0.5", "50"}},
+        {"--max-diffuseness", {"0", "1.01", "-1"}, {"0.05", "1"}},
+    };
+    for (const Row& row : rows) {
+        const auto range = std::find_if(ArrivalNumberRanges().begin(), ArrivalNumberRanges().end(),
+                                        [&](const NumberRange& r) { return std::string(r.option) == row.option; });
+        ASSERT_NE(range, ArrivalNumberRanges().end()) << row.option;
+        for (const char* value : row.refused) {
+            const auto parsed = ParseBatchOptions({row.option, value, "--reflections", "l.csv", "a.wav"});
+            EXPECT_FALSE(parsed) << row.option << " " << value;
+            EXPECT_EQ(parsed.Message(), std::string(row.option) + " must lie " + range->Words() + ", not " + value);
+        }
+        for (const char* value : row.taken) {
+            const auto parsed = ParseBatchOptions({row.option, value, "--reflections", "l.csv", "a.wav"});
+            EXPECT_TRUE(parsed) << row.option << " " << value << ": " << parsed.Message();
+        }
+        // The usage text states the same range (its lines broken anywhere).
+        std::string usage;
+        for (const char c : std::string(kBatchUsage)) {
+            if (c == '\n' || c == ' ') {
+                if (!usage.empty() && usage.back() != ' ') usage += ' ';
+            } else {
+                usage += c;
+            }
+        }
+        EXPECT_NE(usage.find(range->Words()), std::string::npos) << row.option << ": " << range->Words();
+    }
+    EXPECT_EQ(ArrivalNumberRanges().size(), rows.size());
+
+    // On the command line: exit status 2, the range in the message and the usage after it.
+    const test::BatchRun run = test::Batch("--floor 150 --reflections l.csv a.wav");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("halvane-batch: --floor must lie above 0 and at most 100 dB, not 150\n\nUsage:"),
+              std::string::npos)
+        << run.out;
 }
 
 TEST(BatchJob, PlansEveryOutputInTheOrderItIsWritten)

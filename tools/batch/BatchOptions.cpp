@@ -39,12 +39,16 @@ const char* const kBatchUsage =
     "                 full sample resolution (independent of --window): time from the\n"
     "                 file's first sample, delay, extra path length, level re the direct\n"
     "                 sound, azimuth, elevation, I/D ratio and diffuseness, in time order\n"
-    "  --floor DB     lowest reflection level re the direct sound (default 40)\n"
-    "  --temperature C  air temperature for the path lengths (default: 343 m/s)\n"
-    "  --direct-distance M  the source-receiver distance: adds each arrival's\n"
-    "                 image-source distance to the list\n"
-    "  --direction-window MS  the window of each arrival's direction (default 0.5)\n"
-    "  --max-diffuseness X  above it a peak is diffuse tail, not an arrival (default 0.4)\n"
+    "  --floor DB     lowest reflection level re the direct sound, above 0 and at\n"
+    "                 most 100 dB (default 40)\n"
+    "  --temperature C  air temperature for the path lengths, from -60 to 60 C\n"
+    "                 (default: 343 m/s)\n"
+    "  --direct-distance M  the source-receiver distance, above 0 and at most\n"
+    "                 1000 m: adds each arrival's image-source distance to the list\n"
+    "  --direction-window MS  the window of each arrival's direction, above 0 and\n"
+    "                 at most 50 ms (default 0.5)\n"
+    "  --max-diffuseness X  above it a peak is diffuse tail, not an arrival; above 0\n"
+    "                 and at most 1 (default 0.4)\n"
     "  --room-parameters OUT.csv  also write the room-acoustic parameters of ISO 3382-1\n"
     "                 per octave band and for the whole response: EDT, T20, T30, C50,\n"
     "                 C80, D50, centre time, and the lateral fractions LF and LFC\n"
@@ -58,6 +62,32 @@ const char* const kBatchUsage =
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
     "failed, 2 for a usage error. An interrupt (Ctrl-C) lets the files under\n"
     "way finish and ends the command by the signal; a second one ends it at once.\n";
+
+std::string NumberRange::Words() const
+{
+    auto number = [](double v) {
+        std::string text = std::to_string(v);
+        text.erase(text.find_last_not_of('0') + 1);
+        if (text.back() == '.') text.pop_back();
+        return text;
+    };
+    const std::string unit = *this->unit == '\0' ? "" : std::string(" ") + this->unit;
+    if (lowExcluded) return "above " + number(low) + " and at most " + number(high) + unit;
+    return "from " + number(low) + " to " + number(high) + unit;
+}
+
+const std::vector<NumberRange>& ArrivalNumberRanges()
+{
+    // A floor beyond the dynamic range of any measurement; the air of rooms and
+    // of outdoor sites; a source farther than any room is long; a direction
+    // window longer than any early reflection's spacing.
+    static const std::vector<NumberRange> ranges = {
+        {"--floor", 0, true, 100, "dB"},           {"--temperature", -60, false, 60, "C"},
+        {"--direct-distance", 0, true, 1000, "m"}, {"--direction-window", 0, true, 50, "ms"},
+        {"--max-diffuseness", 0, true, 1, ""},
+    };
+    return ranges;
+}
 
 namespace {
 
@@ -166,29 +196,21 @@ void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
 // against their ranges in the order of the usage text.
 Result<> ReadNumbers(const NumberTexts& texts, BatchOptions& options)
 {
-    if (!texts.floor.empty()) ReadWholeNumber(texts.floor, options.arrivals.floorDb);
-    if (!texts.temperature.empty()) {
-        double celsius = 0;
-        ReadWholeNumber(texts.temperature, celsius);
-        if (celsius <= -273.15) return Failure{"--temperature must lie above absolute zero (-273.15)"};
-        options.temperatureC = celsius;
+    const std::vector<NumberRange>& ranges = ArrivalNumberRanges();
+    const std::string* const given[] = {&texts.floor, &texts.temperature, &texts.distance, &texts.directionWindow,
+                                        &texts.diffuseness};
+    double values[std::size(given)] = {};
+    for (std::size_t i = 0; i < std::size(given); ++i) {
+        if (given[i]->empty()) continue;
+        ReadWholeNumber(*given[i], values[i]);
+        if (!ranges[i].Holds(values[i]))
+            return Failure{std::string(ranges[i].option) + " must lie " + ranges[i].Words() + ", not " + *given[i]};
     }
-    if (!texts.distance.empty()) {
-        double metres = 0;
-        ReadWholeNumber(texts.distance, metres);
-        if (!(metres > 0)) return Failure{"--direct-distance must be a distance above 0 m"};
-        options.directDistanceM = metres;
-    }
-    if (!texts.directionWindow.empty()) {
-        ReadWholeNumber(texts.directionWindow, options.arrivals.directionWindowMs);
-        if (!(options.arrivals.directionWindowMs > 0)) return Failure{"--direction-window must be above 0 ms"};
-    }
-    if (!texts.diffuseness.empty()) {
-        ReadWholeNumber(texts.diffuseness, options.arrivals.maxDiffuseness);
-        if (!(options.arrivals.maxDiffuseness > 0 && options.arrivals.maxDiffuseness <= 1)) {
-            return Failure{"--max-diffuseness must lie above 0 and at most 1"};
-        }
-    }
+    if (!texts.floor.empty()) options.arrivals.floorDb = values[0];
+    if (!texts.temperature.empty()) options.temperatureC = values[1];
+    if (!texts.distance.empty()) options.directDistanceM = values[2];
+    if (!texts.directionWindow.empty()) options.arrivals.directionWindowMs = values[3];
+    if (!texts.diffuseness.empty()) options.arrivals.maxDiffuseness = values[4];
     return {};
 }
 

@@ -38,9 +38,28 @@ struct BatchOptions {
     std::string backgroundPath;  // --background: a JPEG panorama behind the summary's map
 };
 
+// The range a numeric option of the arrivals is taken in: low and high in the
+// option's unit, low itself excluded when lowExcluded. Outside it the command
+// line is refused (exit status 2) with Words() in the message, as the usage
+// text states it: a floor of 150 dB or a distance of 1e308 m is no mistake
+// worth an hour's search or a column in E-notation.
+struct NumberRange {
+    const char* option;
+    double low;
+    bool lowExcluded;
+    double high;
+    const char* unit;  // "dB", "C", "m", "ms" or "" for a ratio
+
+    bool Holds(double value) const { return (lowExcluded ? value > low : value >= low) && value <= high; }
+    // "above 0 and at most 100 dB", "from -60 to 60 C".
+    std::string Words() const;
+};
+// --floor, --temperature, --direct-distance, --direction-window, --max-diffuseness.
+const std::vector<NumberRange>& ArrivalNumberRanges();
+
 // Parses argv (without the program name). Fails, saying why, for an unknown
-// option, a missing value, a value that is not wholly a number, or options
-// that do not go together.
+// option, a missing value, a value that is not wholly a number or lies
+// outside its range, or options that do not go together.
 Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args);
 
 extern const char* const kBatchUsage;
