@@ -140,14 +140,38 @@ private:
     int m_error = 0;
 };
 
-Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& path, FileRecycler* recycler)
+namespace {
+
+// The checks of the final name alone; whether it holds something in *replaces.
+Result<> CheckFinalName(const std::string& path, bool* replaces)
 {
     if (path.empty() || path.back() == '/') return Failure{"it names a folder"};
     struct stat info { };
-    const bool replaces = lstat(path.c_str(), &info) == 0;
-    if (replaces && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    *replaces = lstat(path.c_str(), &info) == 0;
+    if (*replaces && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
         return Failure{S_ISDIR(info.st_mode) ? "it is a folder" : "it is not a regular file"};
     }
+    return {};
+}
+
+}  // namespace
+
+Result<> ReplacingFile::CanCreate(const std::string& path)
+{
+    bool replaces = false;
+    if (auto checked = CheckFinalName(path, &replaces); !checked) return checked;
+    const std::string folder = FolderOf(path).empty() ? std::string(".") : FolderOf(path);
+    struct stat info { };
+    if (stat(folder.c_str(), &info) != 0) return Failure{Why(errno)};
+    if (!S_ISDIR(info.st_mode)) return Failure{Why(ENOTDIR)};
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return Failure{Why(errno)};
+    return {};
+}
+
+Result<std::unique_ptr<ReplacingFile>> ReplacingFile::Create(const std::string& path, FileRecycler* recycler)
+{
+    bool replaces = false;
+    if (auto checked = CheckFinalName(path, &replaces); !checked) return Failure{checked.Message()};
     // A unique name in the same folder, so that the rename stays within one
     // file system. Created exclusively: nothing already there is written through.
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -29,6 +29,11 @@ public:
     // something other than a regular file or a link, or the folder does not
     // take a new file.
     static Result<std::unique_ptr<ReplacingFile>> Create(const std::string& path, FileRecycler* recycler = nullptr);
+    // Whether Create could begin a file for path now, without making one: the
+    // name's checks, and a folder that exists and takes new files. Fails with
+    // Create's words, so that every output of a command can be checked before
+    // any work starts.
+    static Result<> CanCreate(const std::string& path);
     ~ReplacingFile() override;
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;

@@ -152,6 +152,41 @@ TEST_F(BatchOutputs, ARefusedRunLeavesEveryOldTableAsItWas)
     }
 }
 
+TEST_F(BatchOutputs, EveryOutputIsCheckedBeforeAnyAnalysisStarts)
+{
+    struct Row {
+        const char* name;
+        std::string options;  // with DIR for the test's folder
+        std::string message;
+    };
+    const std::vector<Row> rows = {
+        {"a reflection list in a folder that does not exist", "--reflections DIR/nosuch/l.csv",
+         "the reflection list DIR/nosuch/l.csv cannot be created: No such file or directory"},
+        {"a room-parameter table where a folder is", "--room-parameters DIR/taken",
+         "the room-parameter table DIR/taken cannot be created: it is a folder"},
+        {"a picture below a file", "--png DIR/plain.txt/p.png",
+         "the picture DIR/plain.txt/p.png cannot be created: Not a directory"},
+        {"a band's table where a folder is", "--band 500 --reflections DIR/l.csv",
+         "the table DIR/room_500Hz.csv cannot be created: it is a folder"},
+    };
+    fs::create_directories(Path("taken"));
+    fs::create_directories(Path("room_500Hz.csv"));
+    test::WriteFile(Path("plain.txt"), "text");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto withDir = [this](std::string text) {
+            for (std::size_t at; (at = text.find("DIR")) != std::string::npos;) text.replace(at, 3, m_dir.string());
+            return text;
+        };
+        const CommandRun r = Batch(withDir(row.options) + " " + WriteWav("room.wav"));
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.out.find(withDir(row.message) + "; nothing was written"), std::string::npos) << r.out;
+        // Refused before the analysis began: not even the first tables were written.
+        EXPECT_FALSE(fs::exists(Path("room.csv")));
+        EXPECT_FALSE(fs::exists(Path("l.csv")));
+    }
+}
+
 TEST_F(BatchOutputs, ASecondInputWithTheSameTablesIsRefusedNamingBoth)
 {
     const std::string hall = WriteWav("hall.wav");
@@ -207,12 +242,15 @@ TEST_F(BatchOutputs, APictureIsDrawnOffscreenWhateverThePlatformAndNeverCostsThe
     CommandRun r = Batch("--png " + Path("p.png") + " " + room, "env QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=none");
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(test::ReadFile(Path("p.png")).starts_with("\x89PNG"));
-    // A picture that cannot be written names why, after the tables are written.
+    // A picture that cannot be written names why before anything is analysed,
+    // and the tables already there stay as they were.
+    const std::string tables = test::ReadFile(Path("room.csv"));
     fs::create_directories(Path("locked"));
     r = Batch("--png " + Path("locked") + " " + room);
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("it is a folder"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("40 windows analysed"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("it is a folder; nothing was written"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("40 windows analysed"), std::string::npos) << r.out;
+    EXPECT_EQ(test::ReadFile(Path("room.csv")), tables);
 }
 #endif
 

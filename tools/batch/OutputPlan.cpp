@@ -6,6 +6,8 @@
 #include <map>
 #include <system_error>
 
+#include "files/ReplacingFile.h"
+
 namespace halvane {
 namespace {
 
@@ -43,7 +45,9 @@ std::vector<std::string> CheckOutputPlan(const std::vector<PlannedOutputs>& plan
             const std::string& name = p.outputs[k].path;
             const std::string& kind = p.outputs[k].kind;
             const std::string id = Identity(name);
-            if (const auto input = inputs.find(id); input != inputs.end()) {
+            if (const auto creatable = ReplacingFile::CanCreate(name); !creatable) {
+                problems[i] = "the " + kind + " " + name + " cannot be created: " + creatable.Message();
+            } else if (const auto input = inputs.find(id); input != inputs.end()) {
                 problems[i] = "the " + kind + " " + name + " would replace the input " + input->second;
             } else if (const auto own = mine.find(id); own != mine.end()) {
                 problems[i] =

@@ -19,8 +19,11 @@ struct PlannedOutputs {
     std::vector<PlannedOutput> outputs;
 };
 
-// Why an input's run must not start: one of its outputs is an input of the
-// command, another output of its own, or an output of an earlier input.
+// Why an input's run must not start: one of its outputs cannot be created
+// (ReplacingFile::CanCreate: a missing or unwritable folder, a folder or pipe
+// at its name), is an input of the command, another output of its own, or an
+// output of an earlier input. Checked before any analysis starts, so that a
+// mistyped folder costs no search.
 // Files are compared by identity, not by spelling: the device and inode of
 // what exists (links followed), the resolved path of what does not exist yet.
 // Returns one message per input, empty where the run may go ahead.
