@@ -13,6 +13,8 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "BatchRun.h"
+#include "bformat/WavWriter.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -184,6 +187,153 @@ TEST_F(BatchOutputs, EveryOutputIsCheckedBeforeAnyAnalysisStarts)
         // Refused before the analysis began: not even the first tables were written.
         EXPECT_FALSE(fs::exists(Path("room.csv")));
         EXPECT_FALSE(fs::exists(Path("l.csv")));
+    }
+}
+
+// A response of seconds of 48 kHz float frames: a plane wave's impulse and a slowly decaying
+// noise after it on every channel, written in blocks.
+void WriteLongResponse(const std::string& path, double seconds)
+{
+    std::ofstream out(path, std::ios::binary);
+    FloatWavWriter writer(out, 48000, 4);
+    ASSERT_TRUE(writer.Begin().Ok());
+    std::uint32_t seed = 1;
+    std::vector<float> block;
+    const auto frames = static_cast<std::size_t>(seconds * 48000);
+    for (std::size_t n = 0; n < frames;) {
+        block.clear();
+        for (std::size_t k = 0; k < 48000 && n < frames; ++k, ++n) {
+            const float envelope = static_cast<float>(0.1 * std::exp(-static_cast<double>(n) / 48000.0 / 30.0));
+            for (int c = 0; c < 4; ++c) {
+                seed = seed * 1664525u + 1013904223u;
+                block.push_back(envelope * (static_cast<float>(seed >> 8) / 16777216.0f - 0.5f) +
+                                (n < 24 && (c == 0 || c == 3) ? 0.9f : 0.0f));
+            }
+        }
+        ASSERT_TRUE(writer.Write(block).Ok());
+    }
+    ASSERT_TRUE(writer.Finish().Ok());
+}
+
+// The command started with args (its standard output and error into out.txt), signalled once
+// it has run for delay; how long it took to end after the first signal, and its status.
+struct StoppedRun {
+    double secondsToEnd = 0;
+    int status = 0;
+};
+StoppedRun RunAndStop(const std::vector<std::string>& args, std::chrono::milliseconds delay,
+                      const std::vector<int>& signals, const std::string& outPath,
+                      const std::function<bool()>& ready = {})
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        std::vector<std::string> copy = args;
+        std::vector<char*> argv;
+        for (std::string& arg : copy) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    while (ready && !ready() && std::chrono::steady_clock::now() - started < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(delay);
+    const auto signalled = std::chrono::steady_clock::now();
+    for (const int signal : signals) {
+        kill(child, signal);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    StoppedRun run;
+    waitpid(child, &run.status, 0);
+    run.secondsToEnd = std::chrono::duration<double>(std::chrono::steady_clock::now() - signalled).count();
+    return run;
+}
+
+// A stop is seen between the analyses' blocks: well within a second here, and within two in
+// the sanitized build, which runs unoptimised.
+constexpr double kStopSeconds = 2.0;
+
+TEST_F(BatchOutputs, AStopDuringALongAnalysisEndsItPromptlyAndKeepsWhatWasFinished)
+{
+    WriteLongResponse(Path("room.wav"), 120);
+    struct Row {
+        const char* name;
+        std::vector<std::string> options;
+        int signal;
+        std::vector<const char*> kept;     // finished before the stop: in place
+        std::vector<const char*> dropped;  // under way or not begun: not written
+    };
+    const std::vector<Row> rows = {
+        {"room parameters, SIGINT",
+         {"--room-parameters", Path("r.csv")},
+         SIGINT,
+         {"room.csv", "room_ref.csv"},
+         {"r.csv"}},
+        {"every octave band, SIGTERM",
+         {"--band", "all-octaves"},
+         SIGTERM,
+         {},
+         {"room_4000Hz.csv", "room_4000Hz_ref.csv"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const char* name : {"room.csv", "room_ref.csv", "r.csv", "room_4000Hz.csv"}) fs::remove(Path(name));
+        std::vector<std::string> args = {HALVANE_BATCH};
+        args.insert(args.end(), row.options.begin(), row.options.end());
+        args.push_back(Path("room.wav"));
+        const StoppedRun run = RunAndStop(args, std::chrono::milliseconds(500), {row.signal}, Path("out.txt"));
+        EXPECT_LT(run.secondsToEnd, kStopSeconds);
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == row.signal) << run.status;
+        const std::string said = test::ReadFile(Path("out.txt"));
+        EXPECT_NE(said.find("room.wav: stopped before "), std::string::npos) << said;
+        EXPECT_NE(said.find("halvane-batch: stopped; 0 of 1 files were analysed\n"), std::string::npos) << said;
+        for (const char* name : row.kept) EXPECT_TRUE(fs::exists(Path(name))) << name << "\n" << said;
+        for (const char* name : row.dropped) {
+            EXPECT_FALSE(fs::exists(Path(name))) << name;
+            EXPECT_NE(said.find(Path(name)), std::string::npos) << name << "\n" << said;
+        }
+        for (const auto& entry : fs::directory_iterator(m_dir))
+            EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos) << entry.path();
+    }
+}
+
+TEST_F(BatchOutputs, NoPictureProgramOutlivesTheCommand)
+{
+    // The command beside a picture program that only notes its process number and waits.
+    fs::create_directories(Path("bin"));
+    fs::copy_file(HALVANE_BATCH, Path("bin/halvane-batch"));
+    test::WriteFile(Path("bin/halvane-picture"),
+                    "#!/bin/sh\necho $$ > \"$HALVANE_TEST_MARKER.tmp\"\n"
+                    "mv \"$HALVANE_TEST_MARKER.tmp\" \"$HALVANE_TEST_MARKER\"\nexec sleep 60\n");
+    fs::permissions(Path("bin/halvane-picture"), fs::perms::owner_all);
+    const std::string room = WriteWav("room.wav");
+    const std::vector<std::pair<const char*, std::vector<int>>> rows = {
+        {"one interrupt", {SIGINT}},
+        {"two interrupts", {SIGINT, SIGINT}},
+        {"a termination", {SIGTERM}},
+    };
+    for (const auto& [name, signals] : rows) {
+        SCOPED_TRACE(name);
+        const std::string marker = Path("picture.pid");
+        fs::remove(marker);
+        setenv("HALVANE_TEST_MARKER", marker.c_str(), 1);
+        const StoppedRun run =
+            RunAndStop({Path("bin/halvane-batch"), "--png", Path("p.png"), room}, std::chrono::milliseconds(0), signals,
+                       Path("out.txt"), [&marker] { return fs::exists(marker); });
+        unsetenv("HALVANE_TEST_MARKER");
+        ASSERT_TRUE(fs::exists(marker)) << test::ReadFile(Path("out.txt"));
+        const pid_t picture = std::stoi(test::ReadFile(marker));
+        EXPECT_LT(run.secondsToEnd, kStopSeconds);
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == signals.front()) << run.status;
+        // Gone (and reaped) within a moment of the command's end.
+        const auto ended = std::chrono::steady_clock::now();
+        while (kill(picture, 0) == 0 && std::chrono::steady_clock::now() - ended < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_NE(kill(picture, 0), 0) << "the picture program " << picture << " outlived the command";
+        EXPECT_FALSE(fs::exists(Path("p.png")));
     }
 }
 

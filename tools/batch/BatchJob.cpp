@@ -1,5 +1,6 @@
 #include "batch/BatchJob.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -31,8 +32,8 @@ namespace {
 class JobContext {
 public:
     JobContext(const BatchOptions& options, const std::string& file, const std::string& pictureProgram,
-               TableStorage& tables)
-        : options(options), file(file), pictureProgram(pictureProgram), tables(tables)
+               TableStorage& tables, const Cancellation& stop)
+        : options(options), file(file), pictureProgram(pictureProgram), tables(tables), stop(stop)
     {
     }
 
@@ -40,6 +41,8 @@ public:
     const std::string& file;
     const std::string& pictureProgram;
     TableStorage& tables;
+    const Cancellation& stop;
+    std::vector<std::string> written;  // the outputs in place, in the order written
     DiskInput disk;
     FileOutcome outcome;
     // The run whose windows the picture shows, kept only for --png.
@@ -104,7 +107,7 @@ public:
     // The room parameters of the whole response; nullptr without a signal.
     const std::vector<BandParameters>* RoomParameters()
     {
-        if (!m_roomParameters && Signal()) m_roomParameters = ComputeRoomParameters(*Signal());
+        if (!m_roomParameters && Signal()) m_roomParameters = ComputeRoomParameters(*Signal(), stop);
         return m_roomParameters ? &*m_roomParameters : nullptr;
     }
 
@@ -139,6 +142,7 @@ bool RunTables(JobContext& job, int bandHz, InputSource& input)
         << report.referenceRows << " reference rows; tables " << report.intensityTablePath << " and "
         << report.referenceTablePath << "\n";
     job.outcome.out += out.str();
+    job.written.insert(job.written.end(), {report.intensityTablePath, report.referenceTablePath});
     if (forPicture) job.pictureRun = ResultsOfRun(state, summary);
     return true;
 }
@@ -152,6 +156,7 @@ bool WriteResult(JobContext& job, const std::string& what, const std::string& pa
         return false;
     }
     job.outcome.out += job.file + ": " + done + "\n";
+    job.written.push_back(path);
     return true;
 }
 
@@ -179,7 +184,9 @@ bool WriteBandTables(JobContext& job)
     const InputImage* input = job.Input();
     if (!input) return false;
     for (const int bandHz : job.options.bandsHz) {
-        auto image = BandFilteredImage(*input, bandHz);
+        if (job.stop.Requested()) return false;
+        auto image = BandFilteredImage(*input, bandHz, job.stop);
+        if (job.stop.Requested()) return false;
         if (!image) {
             job.Refuse(job.file + " (" + std::to_string(bandHz) + " Hz band)", image.Message());
             continue;
@@ -199,7 +206,7 @@ std::vector<PlannedOutput> ReflectionList(const BatchOptions& options, const std
 bool WriteReflectionList(JobContext& job)
 {
     const auto* arrivals = job.Arrivals();
-    if (!arrivals) return false;
+    if (!arrivals || job.stop.Requested()) return false;
     std::ostringstream list;
     WriteArrivalTable(list, *arrivals, SpeedOfSoundMPerS(job.options.temperatureC), job.options.directDistanceM);
     const std::string& path = job.options.reflectionsPath;
@@ -216,7 +223,7 @@ std::vector<PlannedOutput> RoomParameterTable(const BatchOptions& options, const
 bool WriteRoomParameters(JobContext& job)
 {
     const auto* parameters = job.RoomParameters();
-    if (!parameters) return false;
+    if (!parameters || job.stop.Requested()) return false;
     std::ostringstream table;
     WriteRoomParameterTable(table, *parameters);
     const std::string& path = job.options.roomParametersPath;
@@ -260,7 +267,7 @@ bool DrawPicture(JobContext& job)
     job.outcome.out.clear();
     job.outcome.err.clear();
     const std::optional<AnalysisResults> results = PictureResults(job);
-    if (!results) return false;
+    if (!results || job.stop.Requested()) return false;
     if (RunPictureProgram(job.pictureProgram, EncodeResults(*results), job.options.backgroundPath, job.options.pngPath,
                           job.file, job.outcome.err)) {
         job.outcome.out = job.file + ": summary picture " + job.options.pngPath + "\n";
@@ -276,7 +283,7 @@ bool DrawPicture(JobContext& job)
 void WarnOfConvention(JobContext& job)
 {
     if (auto opened = job.disk.Open(job.file)) {
-        if (const auto notice = ConventionNotice(**opened, job.file)) {
+        if (const auto notice = ConventionNotice(**opened, job.file, job.stop)) {
             job.outcome.err += job.file + ": warning: " + *notice + "\n";
         }
     }
@@ -306,14 +313,30 @@ PlannedOutputs BatchJob::Plan() const
     return plan;
 }
 
-FileOutcome BatchJob::Run(const std::string& refusal, const std::string& pictureProgram, TableStorage& tables) const
+FileOutcome BatchJob::Run(const std::string& refusal, const std::string& pictureProgram, TableStorage& tables,
+                          const Cancellation& stop) const
 {
     if (!refusal.empty()) return {true, "", m_file + ": " + refusal + "; nothing was written\n"};
-    JobContext job(m_options, m_file, pictureProgram, tables);
+    JobContext job(m_options, m_file, pictureProgram, tables, stop);
     WarnOfConvention(job);
+    bool begun = false;
     for (const OutputStep& step : kSteps) {
         if (step.outputs(m_options, m_file).empty()) continue;
+        if (begun && stop.Requested()) break;
+        begun = true;
         if (!step.write(job)) break;
+    }
+    if (stop.Requested()) {
+        std::string unwritten;
+        for (const PlannedOutput& output : Plan().outputs) {
+            if (std::find(job.written.begin(), job.written.end(), output.path) != job.written.end()) continue;
+            unwritten += (unwritten.empty() ? "" : ", ") + output.path;
+        }
+        if (!unwritten.empty()) {
+            job.outcome.stopped = true;
+            job.outcome.err +=
+                m_file + ": stopped before " + unwritten + " (not written; the outputs above are complete)\n";
+        }
     }
     return job.outcome;
 }

@@ -5,14 +5,16 @@
 #include "batch/BatchOptions.h"
 #include "batch/OutputPlan.h"
 #include "report/TableStorage.h"
+#include "values/Cancellation.h"
 
 namespace halvane {
 
 // What one input's run has to say, kept until every earlier input's has been said.
 struct FileOutcome {
     bool failed = false;
-    std::string out;  // for standard output
-    std::string err;  // for standard error
+    std::string out;       // for standard output
+    std::string err;       // for standard error
+    bool stopped = false;  // a stop came before every output was written
 };
 
 // The job of one input of halvane-batch. Its outputs are described once, in
@@ -36,7 +38,14 @@ public:
     // nothing to work from ends the job, and no picture is drawn after a
     // failure (the tables are written before any picture work starts, so a
     // picture that fails cannot cost them).
-    FileOutcome Run(const std::string& refusal, const std::string& pictureProgram, TableStorage& tables) const;
+    //
+    // stop: polled between the steps and by the analyses between their
+    // blocks. Once it is requested no further output is begun and one under
+    // way is dropped; the outputs finished so far stay in place, and the
+    // outcome, stopped, ends with a line naming the outputs not written. (A
+    // job stops only between or inside its steps, never before its first.)
+    FileOutcome Run(const std::string& refusal, const std::string& pictureProgram, TableStorage& tables,
+                    const Cancellation& stop = Cancellation::Never()) const;
 
 private:
     const BatchOptions& m_options;

@@ -60,8 +60,9 @@ const char* const kBatchUsage =
     "                 behind the summary's map (default: the map's placeholder)\n"
     "\n"
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
-    "failed, 2 for a usage error. An interrupt (Ctrl-C) lets the files under\n"
-    "way finish and ends the command by the signal; a second one ends it at once.\n";
+    "failed, 2 for a usage error. An interrupt (Ctrl-C) stops the analyses under\n"
+    "way within a second, keeps the outputs finished so far, says which were not\n"
+    "written and ends the command by the signal; a second one ends it at once.\n";
 
 std::string NumberRange::Words() const
 {

@@ -9,6 +9,12 @@ namespace halvane {
 // the toolkit. Its path, or empty when there is none.
 std::string FindPictureProgram();
 
+// Ends the picture program under way, if one is (SIGTERM). Async-signal-safe:
+// a stop signal's handler calls it. A picture program also ends with the
+// command however that ends (it is sent SIGKILL when its parent goes), and
+// the hidden file it was writing is removed.
+void StopPictureProgram();
+
 // Runs the picture program on the encoded results (exchange/ResultsExchange.h)
 // of one input, given on its standard input through an unnamed temporary
 // file, to draw pngPath, with backgroundPath behind the map unless empty.

@@ -26,16 +26,21 @@ namespace {
 
 using namespace halvane;
 
-// The signal that asked the command to stop (SIGINT, SIGTERM, SIGHUP), 0
-// while none has.
-std::atomic<int> g_stopSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+// The stop a signal asks for (SIGINT, SIGTERM, SIGHUP), its reason the
+// signal's number.
+Cancellation g_stop;
 
-void AskToStop(int signal) { g_stopSignal = signal; }
+void AskToStop(int signal)
+{
+    g_stop.Request(signal);
+    StopPictureProgram();
+}
 
-// A first interrupt lets the files under way finish, their messages be
-// printed and the spare table files be removed; the command then ends by
-// the same signal. A second one ends it at once.
+// A first interrupt stops the analyses under way between their blocks (well
+// within a second), keeps the outputs finished so far, drops the one under
+// way, ends the picture program, prints what was done and removes the spare
+// table files; the command then ends by the same signal. A second one ends
+// it at once (the picture program with it).
 void CatchStopSignals()
 {
     struct sigaction action { };
@@ -84,6 +89,7 @@ public:
 
     struct Summary {
         std::size_t said = 0;
+        std::size_t stopped = 0;  // of those said, the ones a stop cut short
         bool failed = false;
     };
 
@@ -107,10 +113,11 @@ private:
         // for its next tables.
         {
             DiskTables tables;
-            while (g_stopSignal == 0) {
+            while (!g_stop.Requested()) {
                 const std::size_t i = m_next++;
                 if (i >= m_count) break;
-                FileOutcome outcome = BatchJob(m_options, m_options.files[i]).Run(m_refusals[i], m_picture, tables);
+                FileOutcome outcome =
+                    BatchJob(m_options, m_options.files[i]).Run(m_refusals[i], m_picture, tables, g_stop);
                 const std::lock_guard lock(m_mutex);
                 m_outcomes[i] = std::move(outcome);
                 m_done[i] = 1;
@@ -137,6 +144,7 @@ private:
             std::cout << outcome.out << std::flush;
             std::cerr << outcome.err << std::flush;
             if (outcome.failed) summary.failed = true;
+            if (outcome.stopped) ++summary.stopped;
             progress.Update(summary.said + 1);
         }
         progress.Clear();
@@ -173,8 +181,8 @@ int main(int argc, char** argv)
 
     CatchStopSignals();
     const WorkerPool::Summary summary = WorkerPool(options, refusals, pictureProgram).Run();
-    if (const int signal = g_stopSignal; signal != 0) {
-        std::cerr << "halvane-batch: stopped; " << summary.said << " of " << options.files.size()
+    if (const int signal = g_stop.Reason(); signal != 0) {
+        std::cerr << "halvane-batch: stopped; " << summary.said - summary.stopped << " of " << options.files.size()
                   << " files were analysed\n"
                   << std::flush;
         std::fflush(stdout);

@@ -216,7 +216,7 @@ double OctaveBandFilter::ZeroPhaseGain(double frequencyHz) const
     return gain * gain;
 }
 
-void OctaveBandFilter::RunForwardBackward(std::vector<double>& values) const
+void OctaveBandFilter::RunForwardBackward(std::vector<double>& values, const Cancellation& cancellation) const
 {
     // The forward pass starts at rest where the input starts (the lead before
     // it is silent and would leave the state at rest) and runs on through the
@@ -228,6 +228,7 @@ void OctaveBandFilter::RunForwardBackward(std::vector<double>& values) const
     const std::size_t total = values.size() - m_ringFrames;  // from the input's first frame to the end
     CascadeState forward;
     for (std::size_t first = 0; first < total; first += kBlockFrames) {
+        if (cancellation.Requested()) return;
         const std::size_t count = std::min(kBlockFrames, total - first);
         RunCascade(m_sections, values.data() + m_ringFrames + first, count, 1, forward);
         SettleAtRest(forward);
@@ -241,6 +242,7 @@ void OctaveBandFilter::RunForwardBackward(std::vector<double>& values) const
     std::ptrdiff_t blockStart =
         lead + static_cast<std::ptrdiff_t>((total == 0 ? 0 : (total - 1) / kBlockFrames) * kBlockFrames);
     while (end > 0) {
+        if (cancellation.Requested()) return;
         const std::ptrdiff_t start = std::max<std::ptrdiff_t>(blockStart, 0);
         RunCascade(m_sections, values.data() + end - 1, static_cast<std::size_t>(end - start), -1, backward);
         SettleAtRest(backward);
@@ -249,21 +251,23 @@ void OctaveBandFilter::RunForwardBackward(std::vector<double>& values) const
     }
 }
 
-ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const float> input) const
+ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const float> input,
+                                                    const Cancellation& cancellation) const
 {
     ZeroPhaseSequence out;
     out.leadFrames = m_ringFrames;
     out.values = Held(input, m_ringFrames);
-    RunForwardBackward(out.values);
+    RunForwardBackward(out.values, cancellation);
     return out;
 }
 
-ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const double> input) const
+ZeroPhaseSequence OctaveBandFilter::FilterZeroPhase(std::span<const double> input,
+                                                    const Cancellation& cancellation) const
 {
     ZeroPhaseSequence out;
     out.leadFrames = m_ringFrames;
     out.values = Held(input, m_ringFrames);
-    RunForwardBackward(out.values);
+    RunForwardBackward(out.values, cancellation);
     return out;
 }
 

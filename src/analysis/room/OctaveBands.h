@@ -99,8 +99,13 @@ public:
     // over all of that and RingFrames() frames before the input, which hold
     // the pre-ringing. Arrival times do not move. Empty input gives RingFrames()
     // of silence on either side.
-    ZeroPhaseSequence FilterZeroPhase(std::span<const float> input) const;
-    ZeroPhaseSequence FilterZeroPhase(std::span<const double> input) const;
+    // Polls cancellation between blocks of kBlockFrames: once it is
+    // requested the values are left unfinished (the caller asks it whether
+    // they are whole).
+    ZeroPhaseSequence FilterZeroPhase(std::span<const float> input,
+                                      const Cancellation& cancellation = Cancellation::Never()) const;
+    ZeroPhaseSequence FilterZeroPhase(std::span<const double> input,
+                                      const Cancellation& cancellation = Cancellation::Never()) const;
 
     // Frames a block of FilterZeroPhaseInBlocks holds.
     static constexpr std::size_t kBlockFrames = std::size_t{1} << 16;
@@ -124,7 +129,7 @@ public:
 
 private:
     OctaveBandFilter() = default;
-    void RunForwardBackward(std::vector<double>& values) const;
+    void RunForwardBackward(std::vector<double>& values, const Cancellation& cancellation) const;
 
     int m_nominalHz = 0;
     double m_midBandHz = 0;

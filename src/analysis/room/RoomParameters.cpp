@@ -75,9 +75,10 @@ struct ResponseFacts {
 
 // values in the band (filtered zero phase, with the filter's pre-ringing and
 // ring-out), or as they are for the broadband response.
-ZeroPhaseSequence InBand(const std::optional<OctaveBandFilter>& filter, std::span<const float> values)
+ZeroPhaseSequence InBand(const std::optional<OctaveBandFilter>& filter, std::span<const float> values,
+                         const Cancellation& cancellation = Cancellation::Never())
 {
-    if (filter) return filter->FilterZeroPhase(values);
+    if (filter) return filter->FilterZeroPhase(values, cancellation);
     ZeroPhaseSequence plain;
     plain.values.assign(values.begin(), values.end());
     return plain;
@@ -192,7 +193,8 @@ void AddEnergyRatios(BandParameters& row, const EnergyDecay& decay, const LeadIn
     row.tsMs = (lead.moment + decay.FirstMoment()) / total / rate * 1000;
 }
 
-BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::optional<ResponseFacts>& facts)
+BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::optional<ResponseFacts>& facts,
+                      const Cancellation& cancellation = Cancellation::Never())
 {
     BandParameters row;
     row.nominalHz = nominalHz;
@@ -207,7 +209,8 @@ BandParameters BandOf(const BFormatSignal& signal, int nominalHz, const std::opt
     const std::size_t start = facts->start;
     const std::size_t frames = signal.W.size();
 
-    ZeroPhaseSequence w = InBand(filter, signal.W);
+    ZeroPhaseSequence w = InBand(filter, signal.W, cancellation);
+    if (cancellation.Requested()) return row;
     const LeadIn lead = PreRinging(w, start);
     if (start + FramesBefore(kClarityMs, rate) <= frames && facts->lateralUsable) {
         if (const auto lateral = LateralOf(signal, filter, w, start, lead.energy)) {
@@ -239,12 +242,16 @@ BandParameters ComputeBandParameters(const BFormatSignal& signal, int nominalHz)
     return BandOf(signal, nominalHz, FactsOf(signal));
 }
 
-std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal)
+std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal, const Cancellation& cancellation)
 {
     const std::optional<ResponseFacts> facts = FactsOf(signal);
     std::vector<BandParameters> rows;
-    for (int nominalHz : kOctaveBandsHz) rows.push_back(BandOf(signal, nominalHz, facts));
-    rows.push_back(BandOf(signal, kBroadband, facts));
+    for (int nominalHz : kOctaveBandsHz) {
+        if (cancellation.Requested()) return rows;
+        rows.push_back(BandOf(signal, nominalHz, facts, cancellation));
+    }
+    if (cancellation.Requested()) return rows;
+    rows.push_back(BandOf(signal, kBroadband, facts, cancellation));
     return rows;
 }
 

@@ -9,6 +9,7 @@
 #include "analysis/room/EnergyDecay.h"
 #include "analysis/room/OctaveBands.h"
 #include "bformat/BFormatSignal.h"
+#include "values/Cancellation.h"
 #include "values/RoomQuantities.h"
 
 namespace halvane {
@@ -68,7 +69,11 @@ std::optional<std::size_t> FindResponseStart(std::span<const float> omni);
 // values labelled with the number.
 BandParameters ComputeBandParameters(const BFormatSignal& signal, int nominalHz);
 
-// The rows 125, 250, 500, 1000, 2000, 4000 and "all", in that order.
-std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal);
+// The rows 125, 250, 500, 1000, 2000, 4000 and "all", in that order. Polls
+// cancellation between the bands: once it is requested the rows made so far
+// come back, fewer than seven (the caller asks cancellation whether the
+// result is whole).
+std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal,
+                                                  const Cancellation& cancellation = Cancellation::Never());
 
 }  // namespace halvane
