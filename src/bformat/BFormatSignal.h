@@ -5,6 +5,8 @@
 #include <span>
 #include <vector>
 
+#include "files/InputSource.h"
+#include "values/Cancellation.h"
 #include "values/Result.h"
 
 namespace halvane {
@@ -31,5 +33,16 @@ struct BFormatSignal {
 // Fails, with the window's own message, for a file the window refuses. A
 // sample that is not finite is held as 0 and counted in NonFiniteSamples.
 Result<BFormatSignal> ReadBFormatSignal(std::span<const std::byte> image);
+
+// Which channels a reading keeps: all four, or W and Y alone (all the room
+// parameters use), X and Z then left empty, which halves the memory.
+enum class SignalChannels { All, OmniAndLateral };
+
+// The same read from input, keeping the given channels, giving the input's
+// pages back behind it and polling cancellation between blocks of frames
+// (stopped, it fails with kCancelledMessage). Non-finite samples are counted
+// in all four channels.
+Result<BFormatSignal> ReadBFormatSignal(const InputImage& input, SignalChannels channels,
+                                        const Cancellation& cancellation = Cancellation::Never());
 
 }  // namespace halvane

@@ -337,6 +337,43 @@ TEST_F(BatchOutputs, NoPictureProgramOutlivesTheCommand)
     }
 }
 
+TEST_F(BatchOutputs, EachAnalysisOfALongResponseNeedsAtMostTheFilesSizeAndAHundredMegabytes)
+{
+    WriteLongResponse(Path("room.wav"), 120);  // 92 MB
+    const auto fileKb = static_cast<long>(fs::file_size(Path("room.wav")) / 1024);
+    constexpr long kMarginKb = 100 * 1024;
+    // The address sanitizer keeps freed blocks aside unless told not to.
+    const std::string asan = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+    setenv("ASAN_OPTIONS", (asan + ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0").c_str(), 1);
+    const std::vector<std::pair<const char*, std::vector<std::string>>> rows = {
+        {"the tables", {}},
+        {"one octave band", {"--band", "500"}},
+        {"the room parameters", {"--room-parameters", Path("r.csv")}},
+    };
+    for (const auto& [name, options] : rows) {
+        SCOPED_TRACE(name);
+        const pid_t child = fork();
+        if (child == 0) {
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            std::vector<std::string> args = {HALVANE_BATCH};
+            args.insert(args.end(), options.begin(), options.end());
+            args.push_back(Path("room.wav"));
+            std::vector<char*> argv;
+            for (std::string& arg : args) argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            execv(HALVANE_BATCH, argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_LT(usage.ru_maxrss, fileKb + kMarginKb) << "of a file of " << fileKb << " KB";
+    }
+    setenv("ASAN_OPTIONS", asan.c_str(), 1);
+}
+
 TEST_F(BatchOutputs, ASecondInputWithTheSameTablesIsRefusedNamingBoth)
 {
     const std::string hall = WriteWav("hall.wav");

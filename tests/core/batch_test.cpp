@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -156,6 +157,59 @@ TEST_F(BatchCommand, AnotherConventionGetsAWarningLineNamingTheConverter)
                          (m_dir / "fuma-ambix.wav").string() + "\" converts it\n"),
               std::string::npos)
         << r.out;
+}
+
+TEST_F(BatchCommand, DamagedSamplesAndImpossibleValuesAreSaidNotHidden)
+{
+    // 0.5 s of a decaying plane wave from the side, with reflections every 10 ms.
+    auto response = [](double yGain, bool nanAtTheDirectSound) {
+        std::vector<test::Frame4> frames;
+        for (int n = 0; n < 24000; ++n) {
+            const double pulse = (n % 480 < 8 ? 1.0 : 0.02 * std::sin(0.3 * n)) * std::exp(-n / 3000.0);
+            test::Frame4 f = test::PlaneWave(0.5 * pulse, 60, 0);
+            f.Y *= yGain;
+            frames.push_back(f);
+        }
+        if (nanAtTheDirectSound) frames[2].W = std::numeric_limits<double>::quiet_NaN();
+        return test::MakeWav(frames);
+    };
+    struct Row {
+        const char* name;
+        std::vector<std::byte> file;
+        std::vector<std::string> said;     // in the messages
+        std::vector<std::string> notSaid;  // nowhere in them
+    };
+    const std::vector<Row> rows = {
+        {"sound", response(1, false), {"room parameters in "}, {"not finite", "outside what they can be"}},
+        {"one NaN at the direct sound",
+         response(1, true),
+         {"damaged.wav: warning: 1 sample is not finite (NaN or infinite) and counted as 0 in the bands, arrivals "
+          "and room parameters\n"},
+         {"outside what they can be", " 0 arrivals listed"}},
+        {"Y twice as loud as W",
+         response(2, false),
+         {"(outside what they can be: LF ", "; check the channels' order and gains)"},
+         {"not finite"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto input = Write("damaged.wav", row.file);
+        const CommandRun r = Batch("--band 500 --room-parameters " + (m_dir / "p.csv").string() + " --reflections " +
+                                   (m_dir / "l.csv").string() + " " + input.string());
+        EXPECT_EQ(r.status, 0) << r.out;
+        for (const std::string& text : row.said)
+            EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+        for (const std::string& text : row.notSaid)
+            EXPECT_EQ(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+        // Said once, however many analyses read the sample.
+        std::size_t warnings = 0;
+        for (std::size_t at = r.out.find("not finite"); at != std::string::npos; at = r.out.find("not finite", at + 1))
+            ++warnings;
+        EXPECT_LE(warnings, 1u) << r.out;
+        // The lateral fractions have values: the NaN did not empty them.
+        const std::string table = ReadFile(m_dir / "p.csv");
+        EXPECT_EQ(table.find("NaN"), std::string::npos) << table;
+    }
 }
 
 TEST_F(BatchCommand, AFolderWithoutWritePermissionIsReportedNotCrashedOn)

@@ -65,6 +65,15 @@ public:
             outcome.err += what + ": " + advice + "\n";
     }
 
+    // Samples that are not finite are analysed as 0, said once per file.
+    void WarnOfNonFinite(std::int64_t samples)
+    {
+        if (samples <= 0 || m_nonFiniteSaid) return;
+        m_nonFiniteSaid = true;
+        outcome.err += file + ": warning: " + std::to_string(samples) + (samples == 1 ? " sample is" : " samples are") +
+                       " not finite (NaN or infinite) and counted as 0 in the bands, arrivals and room parameters\n";
+    }
+
     // The file, opened once; nullptr after saying why it cannot be.
     const InputImage* Input()
     {
@@ -86,15 +95,37 @@ public:
         if (!m_signalRead) {
             m_signalRead = true;
             if (const InputImage* input = Input()) {
-                auto signal = ReadBFormatSignal(input->Bytes());
+                auto signal = ReadBFormatSignal(*input, SignalChannels::All, stop);
                 if (signal) {
                     m_signal = std::move(*signal);
-                } else {
+                    WarnOfNonFinite(m_signal->NonFiniteSamples);
+                } else if (!stop.Requested()) {
                     Refuse(file, signal.Message());
                 }
             }
         }
         return m_signal ? &*m_signal : nullptr;
+    }
+
+    // What the room parameters read: the whole signal when another analysis
+    // reads it anyway, else W and Y alone (half the memory); nullptr after
+    // saying why.
+    const BFormatSignal* RoomSignal()
+    {
+        if (m_signalRead || !options.reflectionsPath.empty() || !options.pngPath.empty()) return Signal();
+        if (!m_roomSignalRead) {
+            m_roomSignalRead = true;
+            if (const InputImage* input = Input()) {
+                auto signal = ReadBFormatSignal(*input, SignalChannels::OmniAndLateral, stop);
+                if (signal) {
+                    m_roomSignal = std::move(*signal);
+                    WarnOfNonFinite(m_roomSignal->NonFiniteSamples);
+                } else if (!stop.Requested()) {
+                    Refuse(file, signal.Message());
+                }
+            }
+        }
+        return m_roomSignal ? &*m_roomSignal : nullptr;
     }
 
     // The arrivals of the whole response; nullptr without a signal.
@@ -107,7 +138,7 @@ public:
     // The room parameters of the whole response; nullptr without a signal.
     const std::vector<BandParameters>* RoomParameters()
     {
-        if (!m_roomParameters && Signal()) m_roomParameters = ComputeRoomParameters(*Signal(), stop);
+        if (!m_roomParameters && RoomSignal()) m_roomParameters = ComputeRoomParameters(*RoomSignal(), stop);
         return m_roomParameters ? &*m_roomParameters : nullptr;
     }
 
@@ -116,6 +147,9 @@ private:
     std::unique_ptr<InputImage> m_input;
     bool m_signalRead = false;
     std::optional<BFormatSignal> m_signal;
+    bool m_roomSignalRead = false;
+    bool m_nonFiniteSaid = false;
+    std::optional<BFormatSignal> m_roomSignal;
     std::optional<std::vector<Arrival>> m_arrivals;
     std::optional<std::vector<BandParameters>> m_roomParameters;
 };
@@ -185,7 +219,9 @@ bool WriteBandTables(JobContext& job)
     if (!input) return false;
     for (const int bandHz : job.options.bandsHz) {
         if (job.stop.Requested()) return false;
-        auto image = BandFilteredImage(*input, bandHz, job.stop);
+        std::int64_t nonFinite = 0;
+        auto image = BandFilteredImage(*input, bandHz, job.stop, &nonFinite);
+        job.WarnOfNonFinite(nonFinite);
         if (job.stop.Requested()) return false;
         if (!image) {
             job.Refuse(job.file + " (" + std::to_string(bandHz) + " Hz band)", image.Message());
@@ -227,7 +263,13 @@ bool WriteRoomParameters(JobContext& job)
     std::ostringstream table;
     WriteRoomParameterTable(table, *parameters);
     const std::string& path = job.options.roomParametersPath;
-    WriteResult(job, "room-parameter table", path, table.str(), "room parameters in " + path);
+    std::string done = "room parameters in " + path;
+    if (const std::vector<std::string> impossible = ImpossibleValues(*parameters); !impossible.empty()) {
+        done += " (outside what they can be: ";
+        for (std::size_t i = 0; i < impossible.size(); ++i) done += (i == 0 ? "" : ", ") + impossible[i];
+        done += "; check the channels' order and gains)";
+    }
+    WriteResult(job, "room-parameter table", path, table.str(), done);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "analysis/room/RoomParameters.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cmath>
 
@@ -253,6 +255,36 @@ std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal, c
     if (cancellation.Requested()) return rows;
     rows.push_back(BandOf(signal, kBroadband, facts, cancellation));
     return rows;
+}
+
+std::vector<std::string> ImpossibleValues(const std::vector<BandParameters>& rows)
+{
+    struct Check {
+        const char* name;
+        std::optional<double> BandParameters::*value;
+        bool fraction;  // else a time, which must be above 0
+    };
+    static constexpr Check kChecks[] = {
+        {"EDT", &BandParameters::edtS, false}, {"T20", &BandParameters::t20S, false},
+        {"T30", &BandParameters::t30S, false}, {"D50", &BandParameters::d50, true},
+        {"Ts", &BandParameters::tsMs, false},  {"LF", &BandParameters::lf, true},
+        {"LFC", &BandParameters::lfc, true},
+    };
+    std::vector<std::string> found;
+    for (const BandParameters& row : rows) {
+        for (const Check& check : kChecks) {
+            const std::optional<double>& value = row.*check.value;
+            if (!value) continue;
+            const bool possible = check.fraction ? (*value >= 0 && *value <= 1) : *value > 0;
+            if (possible) continue;
+            char text[32];
+            std::snprintf(text, sizeof text, "%.3g", *value);
+            found.push_back(
+                std::string(check.name) + " " + text +
+                (row.nominalHz == kBroadband ? " in the whole response" : " in the " + row.band + " Hz band"));
+        }
+    }
+    return found;
 }
 
 }  // namespace halvane

@@ -76,4 +76,12 @@ BandParameters ComputeBandParameters(const BFormatSignal& signal, int nominalHz)
 std::vector<BandParameters> ComputeRoomParameters(const BFormatSignal& signal,
                                                   const Cancellation& cancellation = Cancellation::Never());
 
+// The values of rows that lie outside what the parameter can be, each as
+// "LF 1.23 in the 500 Hz band" (or "in the whole response"), in the rows'
+// order: a fraction (D50, LF, LFC) below 0 or above 1, a reverberation time
+// (EDT, T20, T30) or centre time not above 0. Such a value comes of channels
+// whose gains or order do not match what is assumed (Y louder than W), not of
+// the room; the caller flags it in its report. Empty when all are possible.
+std::vector<std::string> ImpossibleValues(const std::vector<BandParameters>& rows);
+
 }  // namespace halvane
