@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <vector>
 
 namespace halvane {
 
@@ -44,6 +45,35 @@ void BFormatFrames::Read(std::size_t first, std::size_t n, std::span<float> wyzx
                 std::bit_cast<float>(byte(p, 0) | (byte(p, 1) << 8) | (byte(p, 2) << 16) | (byte(p, 3) << 24));
         }
     }
+}
+
+BFormatSignal BFormatFrames::Signal(std::size_t first, std::size_t count, bool omniOnly) const
+{
+    BFormatSignal signal;
+    signal.SampleRateHz = m_header.SampleRate;
+    first = std::min(first, m_count);
+    count = std::min(count, m_count - first);
+    signal.W.resize(count);
+    if (!omniOnly) {
+        signal.Y.resize(count);
+        signal.Z.resize(count);
+        signal.X.resize(count);
+    }
+    // A block of frames at a time, a few pages of the image.
+    constexpr std::size_t kBlock = 4096;
+    std::vector<float> wyzx(4 * kBlock);
+    for (std::size_t from = 0; from < count; from += kBlock) {
+        const std::size_t n = std::min(kBlock, count - from);
+        Read(first + from, n, wyzx);
+        for (std::size_t i = 0; i < n; ++i) {
+            signal.W[from + i] = wyzx[4 * i];
+            if (omniOnly) continue;
+            signal.Y[from + i] = wyzx[4 * i + 1];
+            signal.Z[from + i] = wyzx[4 * i + 2];
+            signal.X[from + i] = wyzx[4 * i + 3];
+        }
+    }
+    return signal;
 }
 
 }  // namespace halvane

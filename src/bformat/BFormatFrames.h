@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "bformat/BFormatSource.h"
 #include "bformat/WavHeader.h"
 #include "values/Result.h"
 
@@ -17,7 +18,7 @@ namespace halvane {
 // precision: 16-bit samples divided by 32768 (exact), float samples as
 // stored (a NaN or an infinity stays what it is). The image must outlive the
 // object.
-class BFormatFrames {
+class BFormatFrames final : public BFormatSource {
 public:
     // Fails, with the window's own message, for a file the window refuses:
     // its header's tests, a sample rate of 0 or below, a frame size too small
@@ -25,7 +26,9 @@ public:
     static Result<BFormatFrames> Open(std::span<const std::byte> image);
 
     std::size_t Count() const { return m_count; }
-    double SampleRateHz() const { return m_header.SampleRate; }
+    double SampleRateHz() const override { return m_header.SampleRate; }
+    std::size_t Frames() const override { return m_count; }
+    BFormatSignal Signal(std::size_t first, std::size_t count, bool omniOnly) const override;
     // W, Y, Z, X of frames first to first + n - 1 (all below Count()) into
     // wyzx (4 n values), decoded a block at a time: the frames lie inside the
     // image by construction.
