@@ -31,21 +31,23 @@ std::vector<std::size_t> Match(const std::vector<TrueArrival>& truth, const std:
                      [&](std::size_t a, std::size_t b) { return truth[a].levelDb > truth[b].levelDb; });
     std::vector<std::size_t> taken(truth.size(), listed.size());
     std::vector<bool> used(listed.size(), false);
-    for (std::size_t i : order) {
-        const TrueArrival& t = truth[i];
-        auto better = [&](const Arrival& a, const Arrival& b) {
-            const bool da = Describes(a, t, rules), db = Describes(b, t, rules);
-            if (da != db) return da;
-            if (da) return std::fabs(a.levelDb - t.levelDb) < std::fabs(b.levelDb - t.levelDb);
-            return TimeOffMs(t, a.timeMs) < TimeOffMs(t, b.timeMs);
-        };
-        std::size_t best = listed.size();
-        for (std::size_t j = 0; j < listed.size(); ++j) {
-            if (used[j] || TimeOffMs(t, listed[j].timeMs) > kMatchWindowMs) continue;
-            if (best == listed.size() || better(listed[j], listed[best])) best = j;
+    for (const bool describing : {true, false}) {
+        for (std::size_t i : order) {
+            if (taken[i] < listed.size()) continue;
+            const TrueArrival& t = truth[i];
+            auto better = [&](const Arrival& a, const Arrival& b) {
+                if (describing) return std::fabs(a.levelDb - t.levelDb) < std::fabs(b.levelDb - t.levelDb);
+                return TimeOffMs(t, a.timeMs) < TimeOffMs(t, b.timeMs);
+            };
+            std::size_t best = listed.size();
+            for (std::size_t j = 0; j < listed.size(); ++j) {
+                if (used[j] || TimeOffMs(t, listed[j].timeMs) > kMatchWindowMs) continue;
+                if (describing && !Describes(listed[j], t, rules)) continue;
+                if (best == listed.size() || better(listed[j], listed[best])) best = j;
+            }
+            if (best < listed.size()) used[best] = true;
+            taken[i] = best;
         }
-        if (best < listed.size()) used[best] = true;
-        taken[i] = best;
     }
     return taken;
 }

@@ -6,11 +6,13 @@
 // A true arrival's time is anywhere from where its pulse sits to the peak of
 // its own energy envelope (TrueArrival::timeMs and envelopePeakMs, which a
 // wall filter sets apart); a listed time is off by its distance to that span.
-// Matching is one to one: the true arrivals, strongest first, each take a
-// listed arrival not yet taken within kMatchWindowMs: one that describes it
-// (within the rules' time and direction tolerances, the closest in level
-// first) when there is one, else the nearest in time. A true arrival is found
-// when its match describes it.
+// Matching is one to one, in two rounds: first the true arrivals, strongest
+// first, each take a listed arrival not yet taken that describes it (within
+// the rules' time and direction tolerances, the closest in level first);
+// then those left, strongest first, take the nearest in time not yet taken
+// within kMatchWindowMs. A true arrival is found when its match describes
+// it. (In one round a stronger neighbour that a row does not describe could
+// take it as its nearest and leave the arrival it describes unmatched.)
 // It is resolvable when it is no more than 20 dB below the direct sound, no
 // other true arrival within 0.5 ms of it is stronger than its own level minus
 // 6 dB, and its background over the 0.5 ms around it is at least 10 dB below
