@@ -37,7 +37,10 @@ constexpr double kTimeToleranceSamples = 0.01;
 // its gains. Levels go through the template's fine grid (32 points a sample,
 // linearly interpolated), good to a few parts in 1e5 of the amplitude.
 constexpr double kExactDirectionDeg = 1e-4;
-constexpr double kExactLevelDb = 1e-3;
+// A level is the energy of the samples within 0.25 ms of an arrival: where
+// the two pulses' edges fall between samples moves it by a few thousandths
+// of a dB.
+constexpr double kExactLevelDb = 5e-3;
 // Pulses that overlap are fitted one after the other and refitted twice:
 // what is left of each first estimate is below these.
 constexpr double kOverlapTimeSamples = 0.05;
@@ -302,10 +305,11 @@ TEST(Arrivals, TheDiffuseTailIsNotAnArrival)
     ExpectFound(found, waves, kOverlapTimeSamples / kRateHz * 1000.0, kTailDirectionDeg, kTailLevelDb);
     for (const Arrival& a : found) EXPECT_LE(a.diffuseness, ArrivalOptions{}.maxDiffuseness);
 
-    // With every window allowed, the tail's own peaks are listed: the limit is what keeps them out.
+    // The tail's own peaks do not stand out of the tail around them: they are
+    // not arrivals even with every window allowed.
     ArrivalOptions everything;
     everything.maxDiffuseness = 1.0;
-    EXPECT_GT(FindArrivals(signal, everything).size(), found.size() + 5);
+    EXPECT_EQ(FindArrivals(signal, everything).size(), found.size());
 }
 
 // ---- Input formats and hostile input --------------------------------------------
@@ -482,6 +486,201 @@ TEST(Arrivals, TheFloorIsCountedFromTheDirectSound)
     EXPECT_EQ(FindArrivals(signal, options).size(), 1u);  // -20 dB is below
 }
 
+// ---- What measured responses hold ------------------------------------------------
+
+// The energy of W over the 0.5 ms centred on timeMs, as the levels are taken.
+double LevelWindowEnergy(const BFormatSignal& signal, double timeMs)
+{
+    const double centre = timeMs * signal.SampleRateHz / 1000.0, half = 0.25e-3 * signal.SampleRateHz;
+    double energy = 0;
+    for (auto n = static_cast<std::ptrdiff_t>(std::ceil(centre - half)); n <= std::floor(centre + half); ++n) {
+        if (n >= 0 && n < static_cast<std::ptrdiff_t>(signal.W.size())) {
+            energy += double(signal.W[static_cast<std::size_t>(n)]) * signal.W[static_cast<std::size_t>(n)];
+        }
+    }
+    return energy;
+}
+
+// Each channel passed through a one-pole low-pass: what an absorbing surface
+// does to a reflection's highs, a slower rise and a longer tail.
+BFormatSignal LowPassed(BFormatSignal signal, double pole)
+{
+    for (std::vector<float>* channel : {&signal.W, &signal.Y, &signal.Z, &signal.X}) {
+        double state = 0;
+        for (float& v : *channel) {
+            state = (1.0 - pole) * v + pole * state;
+            v = static_cast<float>(state);
+        }
+    }
+    return signal;
+}
+
+BFormatSignal Sum(const BFormatSignal& a, const BFormatSignal& b)
+{
+    BFormatSignal sum = a;
+    for (std::size_t n = 0; n < sum.Frames(); ++n) {
+        sum.W[n] += b.W[n];
+        sum.Y[n] += b.Y[n];
+        sum.Z[n] += b.Z[n];
+        sum.X[n] += b.X[n];
+    }
+    return sum;
+}
+
+TEST(ArrivalsMeasured, AClippedDirectSoundStaysFirstAndIsTheReference)
+{
+    // The recording's direct sound went 6 dB over full scale in every channel.
+    const std::vector<PlaneWave> waves{{6.0, 20, 0, 2.0}, {11.0, -120, 10, 0.5}, {17.0, 70, -20, 0.3}};
+    BFormatSignal signal = Render(waves, 0.04);
+    for (std::vector<float>* channel : {&signal.W, &signal.Y, &signal.Z, &signal.X}) {
+        for (float& v : *channel) v = std::clamp(v, -1.0f, 1.0f);
+    }
+    const ArrivalFindings findings = AnalyseArrivals(signal, {});
+    EXPECT_TRUE(findings.directClipped);
+    ASSERT_EQ(findings.arrivals.size(), 3u);
+    EXPECT_NEAR(findings.arrivals[0].timeMs, 6.0, 0.05);
+    // Clipping flattens the channels unequally (X more than Y here), which
+    // turns the direct sound's direction a little.
+    EXPECT_LE(AngleBetweenDeg(findings.arrivals[0].azDeg, findings.arrivals[0].elDeg, 20, 0), 10.0);
+    for (const Arrival& a : findings.arrivals) EXPECT_LE(a.levelDb, 0.0) << "at " << a.timeMs << " ms";
+    EXPECT_EQ(findings.strongerThanDirect, 0u);
+
+    // Recorded 8 dB lower, nothing clipped and there is no note.
+    std::vector<PlaneWave> lower = waves;
+    for (PlaneWave& wave : lower) wave.amplitude *= 0.4;
+    const ArrivalFindings clean = AnalyseArrivals(Render(lower, 0.04), {});
+    EXPECT_FALSE(clean.directClipped);
+    EXPECT_EQ(clean.arrivals.size(), 3u);
+}
+
+TEST(ArrivalsMeasured, AReflectionStrongerThanTheDirectSoundIsCountedNotListed)
+{
+    // The direct path blocked: the direct sound 10 dB below a reflection.
+    const std::vector<PlaneWave> waves{{5.0, 0, 0, 0.15}, {9.0, 90, 0, 0.5}, {14.0, -90, 0, 0.1}};
+    const ArrivalFindings findings = AnalyseArrivals(Render(waves, 0.03), {});
+    ASSERT_FALSE(findings.arrivals.empty());
+    EXPECT_NEAR(findings.arrivals[0].timeMs, 5.0, 0.01);
+    EXPECT_EQ(findings.strongerThanDirect, 1u);
+    EXPECT_NEAR(findings.strongestAboveDirectDb, 20 * std::log10(0.5 / 0.15), 0.1);
+    EXPECT_NEAR(findings.strongestAboveDirectMs, 9.0, 0.01);
+    for (const Arrival& a : findings.arrivals) EXPECT_LE(a.levelDb, 0.0);
+}
+
+TEST(ArrivalsMeasured, AColouredReflectionIsOneRowAtItsOwnEnergy)
+{
+    // Two reflections filtered by the surfaces they met, less and more: each
+    // is one row, at the energy it carries, not at its fit to the direct pulse.
+    struct Row {
+        const char* name;
+        double pole;
+    };
+    const Row rows[] = {{"the highs softened", 0.5}, {"the highs taken out", 0.8}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const BFormatSignal direct = Render({{5.0, 10, 0, 0.5}}, 0.04);
+        const BFormatSignal reflection = LowPassed(Render({{14.0, -100, 20, 0.4}}, 0.04), row.pole);
+        const double truthDb = 10 * std::log10(LevelWindowEnergy(reflection, 14.1) / LevelWindowEnergy(direct, 5.0));
+        ArrivalOptions broadband;
+        broadband.lowCutHz = 0;  // the truth above is broadband
+        const std::vector<Arrival> found = FindArrivals(Sum(direct, reflection), broadband);
+        std::vector<Arrival> near;
+        for (const Arrival& a : found) {
+            if (std::fabs(a.timeMs - 14.1) <= 1.0) near.push_back(a);
+        }
+        ASSERT_EQ(near.size(), 1u);
+        EXPECT_NEAR(near[0].levelDb, truthDb, 1.0);
+        EXPECT_LE(AngleBetweenDeg(near[0].azDeg, near[0].elDeg, -100, 20), 5.0);
+    }
+}
+
+TEST(ArrivalsMeasured, AFloorReflectionHalfAMillisecondBehindTheDirectSoundIsFound)
+{
+    // A ringing system pulse, and the floor's reflection from below the
+    // source, 0.5 and 0.8 ms behind it: the pulse must not swallow it.
+    for (const double gapMs : {0.5, 0.8}) {
+        SCOPED_TRACE(gapMs);
+        const std::vector<PlaneWave> waves{{8.0, 15, -5, 0.5}, {8.0 + gapMs, 15, -45, 0.5 * 0.5}};
+        const std::vector<Arrival> found = FindArrivals(Render(waves, 0.03, RingingSinc, 200), {});
+        ASSERT_GE(found.size(), 2u);
+        ExpectFound(found, waves, 0.1, 5.0, 1.0);
+    }
+}
+
+TEST(ArrivalsMeasured, AHigherDiffusenessLimitOnlyAddsRows)
+{
+    // The diffuse tail of the test above, and reflections that stand out of
+    // it less and less.
+    const std::vector<PlaneWave> waves{{5.0, 10, 0, 0.5},      {19.0, -70, 15, 0.2},  {31.0, 100, 5, 0.08},
+                                       {47.0, 160, -10, 0.05}, {63.0, -30, 40, 0.03}, {90.0, 60, -30, 0.02}};
+    BFormatSignal signal = Render(waves, 0.3);
+    simulation::SplitMix64 normal(11);
+    for (std::size_t n = 0; n < signal.Frames(); ++n) {
+        const double timeMs = static_cast<double>(n) / kRateHz * 1000.0;
+        if (timeMs < 7.0) continue;
+        const double deviation = 0.5 * std::pow(10.0, -30.0 / 20.0) * std::exp(-(timeMs - 7.0) / 60.0);
+        signal.W[n] += static_cast<float>(deviation * normal.Gaussian());
+        for (std::vector<float>* c : {&signal.Y, &signal.Z, &signal.X}) {
+            (*c)[n] += static_cast<float>(deviation / std::sqrt(3.0) * normal.Gaussian());
+        }
+    }
+    std::vector<Arrival> previous;
+    for (const double limit : {0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.8, 1.0}) {
+        SCOPED_TRACE(limit);
+        ArrivalOptions options;
+        options.maxDiffuseness = limit;
+        const std::vector<Arrival> found = FindArrivals(signal, options);
+        ASSERT_GE(found.size(), previous.size());
+        std::size_t matched = 0;
+        for (const Arrival& a : found) {
+            if (matched < previous.size() && a.timeMs == previous[matched].timeMs) {
+                EXPECT_EQ(a.levelDb, previous[matched].levelDb);
+                EXPECT_EQ(a.azDeg, previous[matched].azDeg);
+                ++matched;
+            }
+        }
+        EXPECT_EQ(matched, previous.size()) << "a row of the lower limit is gone";
+        previous = found;
+    }
+}
+
+TEST(ArrivalsMeasured, NoiseAndTonesAreNoImpulseResponses)
+{
+    struct Row {
+        const char* name;
+        double rateHz, seconds, toneHz;  // toneHz 0: noise
+        double decayS;                   // 0: steady
+    };
+    const Row rows[] = {{"white noise, 2 s", 48000, 2.0, 0, 0},
+                        {"a steady 1 kHz tone, 1 s", 48000, 1.0, 1000, 0},
+                        {"a 20 ms tone", 48000, 0.02, 1000, 0},
+                        {"a noisy 1 kHz tone decaying over 0.5 s at 192 kHz", 192000, 0.5, 1000, 0.15}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        simulation::SplitMix64 normal(3);
+        BFormatSignal signal;
+        signal.SampleRateHz = row.rateHz;
+        const auto frames = static_cast<std::size_t>(row.seconds * row.rateHz);
+        for (std::size_t n = 0; n < frames; ++n) {
+            const double t = static_cast<double>(n) / row.rateHz;
+            const double envelope = row.decayS > 0 ? std::exp(-t / row.decayS) : 1.0;
+            const double tone = std::sin(2 * std::numbers::pi * row.toneHz * t);
+            const double w = row.toneHz > 0 ? 0.5 * tone + (row.decayS > 0 ? 0.05 * normal.Gaussian() : 0.0)
+                                             : 0.2 * normal.Gaussian();
+            signal.W.push_back(static_cast<float>(envelope * w));
+            signal.Y.push_back(static_cast<float>(envelope * (row.toneHz > 0 ? 0.3 * w : 0.1 * normal.Gaussian())));
+            signal.Z.push_back(static_cast<float>(envelope * (row.toneHz > 0 ? 0.0 : 0.1 * normal.Gaussian())));
+            signal.X.push_back(static_cast<float>(envelope * (row.toneHz > 0 ? 0.6 * w : 0.1 * normal.Gaussian())));
+        }
+        const ArrivalFindings findings = AnalyseArrivals(signal, {});
+        EXPECT_TRUE(findings.notAnImpulseResponse);
+        EXPECT_LE(findings.arrivals.size(), 1u);
+        for (const Arrival& a : findings.arrivals) {
+            EXPECT_GE(a.timeMs, 0.0);
+            EXPECT_LE(a.timeMs, row.seconds * 1000.0);
+        }
+    }
+}
+
 // ---- The table ---------------------------------------------------------------------
 
 const char* const kHeader =
@@ -612,34 +811,6 @@ TEST(Arrivals, TheDemoRoomGivesEveryArrivalItsTableLists)
     EXPECT_EQ(found[0].levelDb, 0.0);
 }
 
-#ifdef HALVANE_REAL_DATA_DIR
-// A measured response (a forest in snow, through a real microphone): the
-// direct sound first, nothing listed before it or above it, every arrival
-// finite and within the limits.
-TEST(ArrivalsRealData, AMeasuredResponseGivesTheDirectSoundFirst)
-{
-    BFormatSignal signal;
-    ASSERT_TRUE(ReadSignal(HALVANE_REAL_DATA_DIR "/derived/koli_snow_site1_ambix_float32.wav", signal));
-    const std::vector<Arrival> found = FindArrivals(signal, {});
-    ASSERT_FALSE(found.empty());
-    // The loudest W sample lies at frame 1328 (27.667 ms).
-    constexpr double kDirectMs = 27.667;
-    constexpr double kPeakToleranceMs = 0.05;  // the envelope's peak lies within a couple of samples of it
-    EXPECT_NEAR(found[0].timeMs, kDirectMs, kPeakToleranceMs);
-    EXPECT_EQ(found[0].levelDb, 0.0);
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        SCOPED_TRACE(i);
-        const Arrival& a = found[i];
-        if (i > 0) {
-            EXPECT_GT(a.timeMs, found[i - 1].timeMs);
-        }
-        EXPECT_LE(a.levelDb, 0.0);
-        EXPECT_GE(a.levelDb, -ArrivalOptions{}.floorDb);
-        EXPECT_LE(a.diffuseness, ArrivalOptions{}.maxDiffuseness);
-        EXPECT_TRUE(std::isfinite(a.azDeg) && std::isfinite(a.elDeg) && std::isfinite(a.idDb));
-    }
-}
-#endif
 
 }  // namespace
 }  // namespace halvane

@@ -4,17 +4,21 @@
 #include <cstdint>
 #include <limits>
 
-#include "values/SoundField.h"
-
 namespace halvane {
 namespace {
 
 enum ChannelIndex : std::size_t { kW = 0, kY = 1, kZ = 2, kX = 3 };
 
 // A copy of the pulse that carries less energy in its window than what
-// remains there once it is taken out, and whose window is diffuse, is a
-// fluctuation of the tail.
+// remains there once it is taken out is a fluctuation of the tail.
 constexpr double kMinProminence = 1.0;
+// A candidate that does not match the pulse that well still counts when its
+// window stands this far out of the response around it (energy per sample,
+// all four channels, over kContextMs either side beyond its own window): a
+// reflection that a surface has filtered is found in several such steps,
+// a fluctuation of the tail does not stand out.
+constexpr double kStandOutRatio = 4.0;  // 6 dB
+constexpr double kContextWindows = 10.0;
 // Two refitting passes: the second changes times by well under 0.01 sample.
 constexpr int kRefitPasses = 2;
 // A copy whose removal, with its neighbours refitted, leaves the residual
@@ -133,13 +137,16 @@ double ParabolicPeak(const MatchedFilter& filter, std::ptrdiff_t centre)
 }  // namespace
 
 PulsePursuit::PulsePursuit(std::array<std::vector<double>, 4> channels, const PulseTemplate& pulse,
-                           double halfWindowSamples, double maxDiffuseness)
-    : m_residual(std::move(channels)), m_pulse(pulse), m_halfWindow(halfWindowSamples), m_maxDiffuseness(maxDiffuseness)
+                           const PulseTemplate& dipolePulse, double halfWindowSamples)
+    : m_residual(std::move(channels)), m_pulse(pulse), m_dipole(dipolePulse), m_halfWindow(halfWindowSamples)
 {
 }
 
-void PulsePursuit::Run(double stopAmplitude)
+void PulsePursuit::Run(double stopAmplitude, std::size_t maxCopies, const Cancellation& stop)
 {
+    // A candidate costs a few pulse lengths of multiply-adds; this many lie
+    // well inside the time between two polls.
+    constexpr std::ptrdiff_t kStepsPerPoll = 64;
     MatchedFilter filter(m_residual[kW], m_pulse);
     const double energy = m_pulse.Energy();
     const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
@@ -151,17 +158,14 @@ void PulsePursuit::Run(double stopAmplitude)
     // the bound only guards against a pathological input.
     const std::ptrdiff_t maxSteps = 4 * frames + 64;
     std::ptrdiff_t centre = 0;
-    for (std::ptrdiff_t step = 0; step < maxSteps && filter.Strongest(centre); ++step) {
+    for (std::ptrdiff_t step = 0; step < maxSteps && m_copies.size() < maxCopies && filter.Strongest(centre); ++step) {
+        if (step % kStepsPerPoll == 0 && stop.Requested()) break;
         const double correlation = filter.At(centre);
         if (!(std::fabs(correlation) / energy >= stopAmplitude)) break;
 
         const double origin = RefineOrigin(ParabolicPeak(filter, centre), correlation >= 0 ? 1.0 : -1.0);
         const PulseCopy copy = Fit(origin);
-        WindowIntensity here;
-        const bool directional = Intensity(origin + m_pulse.PeakOffsetSamples(), {}, here) && here.de > 0 &&
-                                 Diffuseness(here.Magnitude(), here.de) <= m_maxDiffuseness;
-        const double prominence = Prominence(copy);
-        if (prominence < kMinProminence && !directional) {
+        if (Prominence(copy) < kMinProminence && StandOut(origin + m_pulse.PeakOffsetSamples()) < kStandOutRatio) {
             filter.Mask(centre - mask, centre + mask);
             continue;
         }
@@ -247,9 +251,15 @@ void PulsePursuit::Prune()
 bool PulsePursuit::Intensity(double timeSamples, const std::vector<const PulseCopy*>& added,
                              WindowIntensity& intensity) const
 {
+    return Intensity(timeSamples, m_halfWindow, added, intensity);
+}
+
+bool PulsePursuit::Intensity(double timeSamples, double halfWindowSamples, const std::vector<const PulseCopy*>& added,
+                             WindowIntensity& intensity, Sums sums) const
+{
     const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-    auto lo = static_cast<std::ptrdiff_t>(std::ceil(timeSamples - m_halfWindow));
-    auto hi = static_cast<std::ptrdiff_t>(std::floor(timeSamples + m_halfWindow));
+    auto lo = static_cast<std::ptrdiff_t>(std::ceil(timeSamples - halfWindowSamples));
+    auto hi = static_cast<std::ptrdiff_t>(std::floor(timeSamples + halfWindowSamples));
     if (lo > hi) lo = hi = static_cast<std::ptrdiff_t>(std::nearbyint(timeSamples));
     lo = std::max<std::ptrdiff_t>(lo, 0);
     hi = std::min(hi, frames - 1);
@@ -257,15 +267,19 @@ bool PulsePursuit::Intensity(double timeSamples, const std::vector<const PulseCo
     intensity = {};
     for (std::ptrdiff_t n = lo; n <= hi; ++n) {
         std::array<double, 4> v{};
-        for (std::size_t c = 0; c < 4; ++c) v[c] = m_residual[c][static_cast<std::size_t>(n)];
+        for (std::size_t c = sums == Sums::OwnOmni ? 1 : 0; c < 4; ++c)
+            v[c] = m_residual[c][static_cast<std::size_t>(n)];
         for (const PulseCopy* copy : added) {
-            const double shape = m_pulse.ValueAt(static_cast<double>(n) - copy->originSamples);
-            for (std::size_t c = 0; c < 4; ++c) v[c] += copy->amplitude[c] * shape;
+            const double offset = static_cast<double>(n) - copy->originSamples;
+            const double omni = m_pulse.ValueAt(offset), dipole = m_dipole.ValueAt(offset);
+            v[kW] += copy->amplitude[kW] * omni;
+            for (std::size_t c = 1; c < 4; ++c) v[c] += copy->amplitude[c] * dipole;
         }
         intensity.ix += v[kW] * v[kX];
         intensity.iy += v[kW] * v[kY];
         intensity.iz += v[kW] * v[kZ];
         intensity.de += v[kW] * v[kW] + v[kX] * v[kX] + v[kY] * v[kY] + v[kZ] * v[kZ];
+        intensity.ww += v[kW] * v[kW];
     }
     return true;
 }
@@ -312,24 +326,30 @@ double PulsePursuit::RefineOrigin(double start, double sign) const
     return 0.5 * (a + b);
 }
 
-// The least-squares amplitude of the pulse at origin in each channel.
+// The least-squares amplitude of the pulse at origin in each channel: the
+// omni pulse's in W, the figure-of-eight pulse's in Y, Z and X.
 PulseCopy PulsePursuit::Fit(double origin) const
 {
     PulseCopy copy;
     copy.originSamples = origin;
-    std::ptrdiff_t first = 0;
-    m_pulse.Place(origin, first, m_placed);
-    std::array<double, 4> dot{};
-    double energy = 0;
-    for (std::size_t i = 0; i < m_placed.size(); ++i) {
-        const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-        const double p = m_placed[i];
-        energy += p * p;
-        if (n < 0 || n >= static_cast<std::ptrdiff_t>(m_residual[kW].size())) continue;
-        for (std::size_t c = 0; c < 4; ++c) dot[c] += m_residual[c][static_cast<std::size_t>(n)] * p;
-    }
-    if (energy > 0) {
-        for (std::size_t c = 0; c < 4; ++c) copy.amplitude[c] = dot[c] / energy;
+    for (const std::size_t channel : {std::size_t{0}, std::size_t{1}}) {
+        std::ptrdiff_t first = 0;
+        PulseOf(channel).Place(origin, first, m_placed);
+        std::array<double, 4> dot{};
+        double energy = 0;
+        for (std::size_t i = 0; i < m_placed.size(); ++i) {
+            const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
+            const double p = m_placed[i];
+            energy += p * p;
+            if (n < 0 || n >= static_cast<std::ptrdiff_t>(m_residual[kW].size())) continue;
+            for (std::size_t c = 0; c < 4; ++c) dot[c] += m_residual[c][static_cast<std::size_t>(n)] * p;
+        }
+        if (!(energy > 0)) continue;
+        if (channel == kW) {
+            copy.amplitude[kW] = dot[kW] / energy;
+        } else {
+            for (std::size_t c = 1; c < 4; ++c) copy.amplitude[c] = dot[c] / energy;
+        }
     }
     return copy;
 }
@@ -344,9 +364,10 @@ double PulsePursuit::Prominence(const PulseCopy& copy) const
     const auto hi = std::min(frames - 1, static_cast<std::ptrdiff_t>(std::floor(centre + m_halfWindow)));
     double model = 0, remainder = 0;
     for (std::ptrdiff_t n = lo; n <= hi; ++n) {
-        const double shape = m_pulse.ValueAt(static_cast<double>(n) - copy.originSamples);
+        const double offset = static_cast<double>(n) - copy.originSamples;
+        const double omni = m_pulse.ValueAt(offset), dipole = m_dipole.ValueAt(offset);
         for (std::size_t c = 0; c < 4; ++c) {
-            const double fitted = copy.amplitude[c] * shape;
+            const double fitted = copy.amplitude[c] * (c == kW ? omni : dipole);
             const double left = m_residual[c][static_cast<std::size_t>(n)] - fitted;
             model += fitted * fitted;
             remainder += left * left;
@@ -354,6 +375,33 @@ double PulsePursuit::Prominence(const PulseCopy& copy) const
     }
     if (!(model > 0)) return 0.0;
     return remainder > 0 ? model / remainder : std::numeric_limits<double>::infinity();
+}
+
+// The residual's energy per sample over the window centred on timeSamples,
+// over its energy per sample in the context around the window.
+double PulsePursuit::StandOut(double timeSamples) const
+{
+    const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
+    const double reach = kContextWindows * std::max(1.0, m_halfWindow);
+    const auto from = std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::ceil(timeSamples - reach)));
+    const auto to = std::min(frames - 1, static_cast<std::ptrdiff_t>(std::floor(timeSamples + reach)));
+    double inside = 0, outside = 0;
+    std::size_t insideCount = 0, outsideCount = 0;
+    for (std::ptrdiff_t n = from; n <= to; ++n) {
+        double e = 0;
+        for (const auto& channel : m_residual)
+            e += channel[static_cast<std::size_t>(n)] * channel[static_cast<std::size_t>(n)];
+        if (std::fabs(static_cast<double>(n) - timeSamples) <= std::max(0.5, m_halfWindow)) {
+            inside += e;
+            ++insideCount;
+        } else {
+            outside += e;
+            ++outsideCount;
+        }
+    }
+    if (insideCount == 0 || !(inside > 0)) return 0.0;
+    if (outsideCount == 0 || !(outside > 0)) return std::numeric_limits<double>::infinity();
+    return (inside / static_cast<double>(insideCount)) / (outside / static_cast<double>(outsideCount));
 }
 
 double PulsePursuit::ResidualEnergy(std::ptrdiff_t from, std::ptrdiff_t to) const
@@ -372,26 +420,31 @@ double PulsePursuit::ResidualEnergy(std::ptrdiff_t from, std::ptrdiff_t to) cons
 
 double PulsePursuit::CopyEnergy(const PulseCopy& copy) const
 {
-    std::ptrdiff_t first = 0;
-    m_pulse.Place(copy.originSamples, first, m_placed);
-    double shape = 0;
-    for (double p : m_placed) shape += p * p;
-    double gain = 0;
-    for (double a : copy.amplitude) gain += a * a;
-    return shape * gain;
+    double energy = 0;
+    for (std::size_t c = 0; c < 4; ++c) {
+        std::ptrdiff_t first = 0;
+        PulseOf(c).Place(copy.originSamples, first, m_placed);
+        double shape = 0;
+        for (double p : m_placed) shape += p * p;
+        energy += shape * copy.amplitude[c] * copy.amplitude[c];
+    }
+    return energy;
 }
 
 // Takes the copy out of the residual (scale 1) or puts it back (-1).
 void PulsePursuit::Subtract(const PulseCopy& copy, double scale)
 {
-    std::ptrdiff_t first = 0;
-    m_pulse.Place(copy.originSamples, first, m_placed);
     const auto frames = static_cast<std::ptrdiff_t>(m_residual[kW].size());
-    for (std::size_t i = 0; i < m_placed.size(); ++i) {
-        const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-        if (n < 0 || n >= frames) continue;
-        for (std::size_t c = 0; c < 4; ++c) {
-            m_residual[c][static_cast<std::size_t>(n)] -= scale * copy.amplitude[c] * m_placed[i];
+    for (const std::size_t channel : {std::size_t{0}, std::size_t{1}}) {
+        std::ptrdiff_t first = 0;
+        PulseOf(channel).Place(copy.originSamples, first, m_placed);
+        const std::size_t from = channel == kW ? 0 : 1, to = channel == kW ? 1 : 4;
+        for (std::size_t i = 0; i < m_placed.size(); ++i) {
+            const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
+            if (n < 0 || n >= frames) continue;
+            for (std::size_t c = from; c < to; ++c) {
+                m_residual[c][static_cast<std::size_t>(n)] -= scale * copy.amplitude[c] * m_placed[i];
+            }
         }
     }
 }

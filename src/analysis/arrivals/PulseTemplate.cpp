@@ -1,5 +1,7 @@
 #include "analysis/arrivals/PulseTemplate.h"
 
+#include "analysis/arrivals/Fourier.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -12,39 +14,10 @@ namespace {
 // leaves an error of about (pi f / (32 fs))^2 / 2 of the value, below -60 dB
 // for everything under 0.45 times the sample rate.
 constexpr std::ptrdiff_t kOversampling = 32;
-
-using Spectrum = std::vector<std::complex<double>>;
-
-// In-place radix-2 transform; values.size() is a power of two. The inverse
-// divides by the size.
-void Transform(Spectrum& values, bool inverse)
-{
-    const std::size_t n = values.size();
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-        std::size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1) j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(values[i], values[j]);
-    }
-    const double sign = inverse ? 1.0 : -1.0;
-    for (std::size_t length = 2; length <= n; length <<= 1) {
-        const std::size_t half = length / 2;
-        for (std::size_t k = 0; k < half; ++k) {
-            // Each twiddle from its own angle: no error builds up along the stage.
-            const double angle = sign * 2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(length);
-            const std::complex<double> twiddle(std::cos(angle), std::sin(angle));
-            for (std::size_t start = 0; start < n; start += length) {
-                const std::complex<double> even = values[start + k];
-                const std::complex<double> odd = values[start + k + half] * twiddle;
-                values[start + k] = even + odd;
-                values[start + k + half] = even - odd;
-            }
-        }
-    }
-    if (inverse) {
-        for (auto& v : values) v /= static_cast<double>(n);
-    }
-}
+// A lobe of the envelope this much higher than the one before it (in
+// energy) is the next arrival: a measured pulse's own lobes do not fall
+// evenly, one may rise a little over the last.
+constexpr double kLobeRise = 10.0;  // 10 dB
 
 // The analytic signal of values (zero-padded to a power of two at least twice
 // their count), and, when fine is given, the values interpolated on a grid
@@ -86,7 +59,8 @@ Spectrum Analytic(const std::vector<double>& values, std::vector<double>* fine)
 // How far the pulse reaches from its peak at index peak of the energy
 // envelope, walking in direction step (+1 or -1), at most limit samples. A
 // pulse's ringing and side lobes fall lobe by lobe; a lobe higher than the one
-// before it is the next arrival, and the pulse ends in the valley before it.
+// before it (by more than kLobeRise) is the next arrival, and the pulse ends
+// in the valley before it.
 // Lobes more than 60 dB down are noise and never end the pulse.
 std::ptrdiff_t Reach(const std::vector<double>& envelope, std::ptrdiff_t peak, std::ptrdiff_t step,
                      std::ptrdiff_t limit)
@@ -107,7 +81,7 @@ std::ptrdiff_t Reach(const std::vector<double>& envelope, std::ptrdiff_t peak, s
             if (e > before) falling = false;
         }
         if (!falling) {
-            if (e > lobe && e > relevant) return valleyAt;
+            if (e > kLobeRise * lobe && e > relevant) return valleyAt;
             if (e < before) {
                 // Past the top of this lobe: it is the one the next must exceed.
                 lobe = before;
@@ -123,7 +97,7 @@ std::ptrdiff_t Reach(const std::vector<double>& envelope, std::ptrdiff_t peak, s
 }  // namespace
 
 PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples,
-                             bool endAtNextArrival)
+                             bool endAtNextArrival, std::ptrdiff_t reachBefore, std::ptrdiff_t reachAfter)
     : m_halfLength(std::max<std::ptrdiff_t>(1, halfLengthSamples))
 {
     const std::ptrdiff_t k = m_halfLength;
@@ -146,9 +120,12 @@ PulseTemplate::PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, s
     for (std::ptrdiff_t i = 2 * k - k / 4; i <= 2 * k + k / 4; ++i) {
         if (envelope[static_cast<std::size_t>(i)] > envelope[static_cast<std::size_t>(peak)]) peak = i;
     }
-    const std::ptrdiff_t before = endAtNextArrival ? std::min(k, Reach(envelope, peak, -1, k) + (2 * k - peak)) : k;
-    const std::ptrdiff_t after = endAtNextArrival ? std::min(k, Reach(envelope, peak, 1, k) + (peak - 2 * k)) : k;
-    m_truncated = before < k || after < k;
+    const std::ptrdiff_t lobeBefore = endAtNextArrival ? std::min(k, Reach(envelope, peak, -1, k) + (2 * k - peak)) : k;
+    const std::ptrdiff_t lobeAfter = endAtNextArrival ? std::min(k, Reach(envelope, peak, 1, k) + (peak - 2 * k)) : k;
+    const std::ptrdiff_t before = std::min(lobeBefore, std::max<std::ptrdiff_t>(1, reachBefore));
+    const std::ptrdiff_t after = std::min(lobeAfter, std::max<std::ptrdiff_t>(1, reachAfter));
+    m_reachBefore = before;
+    m_reachAfter = after;
 
     // A Tukey taper on each side: the inner half of the reach as measured, the
     // outer half faded with a raised cosine to zero at the reach, so the
@@ -179,11 +156,13 @@ void PulseTemplate::Prepare()
     const auto fineCount = static_cast<std::size_t>(2 * k * kOversampling + 1);
     const auto scale = static_cast<double>(kOversampling);
     m_fine.resize(fineCount);
+    m_fineQuadrature.resize(fineCount);
     std::size_t finePeak = 0;
     double peakEnergy = -1.0;
     std::vector<double> fineEnvelope(fineCount);
     for (std::size_t j = 0; j < fineCount; ++j) {
         m_fine[j] = fine[j];
+        m_fineQuadrature[j] = analytic[j].imag();
         fineEnvelope[j] = std::norm(analytic[j]);
         if (fineEnvelope[j] > peakEnergy) {
             peakEnergy = fineEnvelope[j];
@@ -204,7 +183,11 @@ void PulseTemplate::Prepare()
     m_largestOffset = static_cast<double>(largest) / scale - static_cast<double>(k);
 }
 
-double PulseTemplate::ValueAt(double offsetSamples) const
+double PulseTemplate::ValueAt(double offsetSamples) const { return Interpolated(m_fine, offsetSamples); }
+
+double PulseTemplate::QuadratureAt(double offsetSamples) const { return Interpolated(m_fineQuadrature, offsetSamples); }
+
+double PulseTemplate::Interpolated(const std::vector<double>& fine, double offsetSamples) const
 {
     const auto k = static_cast<double>(m_halfLength);
     if (!(std::fabs(offsetSamples) < k)) return 0.0;
@@ -212,8 +195,8 @@ double PulseTemplate::ValueAt(double offsetSamples) const
     const double below = std::floor(position);
     const auto j = static_cast<std::size_t>(below);
     const double fraction = position - below;
-    if (j + 1 >= m_fine.size()) return m_fine.back();
-    return m_fine[j] + fraction * (m_fine[j + 1] - m_fine[j]);
+    if (j + 1 >= fine.size()) return fine.back();
+    return fine[j] + fraction * (fine[j + 1] - fine[j]);
 }
 
 void PulseTemplate::Place(double originSamples, std::ptrdiff_t& first, std::vector<double>& values) const

@@ -23,17 +23,18 @@ public:
     // outside w count as zero), when endAtNextArrival shortened on either side
     // where the envelope shows the next arrival beginning: walking out from
     // the peak, a pulse's ringing falls lobe by lobe, and a lobe higher than
-    // the one before it belongs to another arrival. The outer half of each
+    // the one before it (by more than 3 dB) belongs to another arrival. The outer half of each
     // side is tapered with a raised cosine. halfLengthSamples below 1 is taken
-    // as 1. Non-finite values must have been replaced before.
+    // as 1. The cut never reaches further than reachBefore samples before the
+    // centre or reachAfter after it (at least 1 each). Non-finite values must
+    // have been replaced before.
     PulseTemplate(std::span<const double> w, std::ptrdiff_t centre, std::ptrdiff_t halfLengthSamples,
-                  bool endAtNextArrival);
+                  bool endAtNextArrival, std::ptrdiff_t reachBefore, std::ptrdiff_t reachAfter);
 
     std::ptrdiff_t HalfLengthSamples() const { return m_halfLength; }
-
-    // True when the next arrival began within the span on either side and
-    // ended the cut there.
-    bool Truncated() const { return m_truncated; }
+    // How far the cut reaches before and after the centre, in samples.
+    std::ptrdiff_t ReachBefore() const { return m_reachBefore; }
+    std::ptrdiff_t ReachAfter() const { return m_reachAfter; }
 
     // The energy envelope's peak, in samples from the centre, within the span.
     double PeakOffsetSamples() const { return m_peakOffset; }
@@ -45,6 +46,10 @@ public:
     // The template at a fractional offset from the centre, interpolated with
     // the template's own band limit; 0 at and beyond +-HalfLengthSamples().
     double ValueAt(double offsetSamples) const;
+    // The template's Hilbert transform at a fractional offset, on the same
+    // grid: with ValueAt, the analytic signal, whose squared magnitude is the
+    // energy envelope of any sum of copies of the template.
+    double QuadratureAt(double offsetSamples) const;
 
     // The tapered samples at the integer offsets -HalfLengthSamples() ..
     // HalfLengthSamples() (index 0 is the first).
@@ -60,14 +65,16 @@ public:
 
 private:
     void Prepare();
+    double Interpolated(const std::vector<double>& fine, double offsetSamples) const;
 
     std::ptrdiff_t m_halfLength = 1;
+    std::ptrdiff_t m_reachBefore = 1, m_reachAfter = 1;
     std::vector<double> m_samples;
-    std::vector<double> m_fine;  // band-limited interpolation on a grid kOversampling times finer
+    std::vector<double> m_fine;            // band-limited interpolation on a grid kOversampling times finer
+    std::vector<double> m_fineQuadrature;  // its Hilbert transform on the same grid
     double m_peakOffset = 0;
     double m_largestOffset = 0;
     double m_energy = 0;
-    bool m_truncated = false;
 };
 
 }  // namespace halvane
