@@ -7,6 +7,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <tuple>
 #include <sys/wait.h>
 
 #include "BatchRun.h"
@@ -418,6 +419,61 @@ TEST(BatchOptions, TheArrivalOptionsAreTheAnalysisOwn)
     // What the user cannot set keeps the analysis' own default.
     EXPECT_EQ(given->arrivals.lowCutHz, analysis.lowCutHz);
     EXPECT_EQ(given->arrivals.pulseHalfLengthMs, analysis.pulseHalfLengthMs);
+}
+
+TEST_F(BatchCommand, TheArrivalListSaysWhatItCannotShow)
+{
+    // A short pulse from the front at 5 ms, a reflection from the left at
+    // 12 ms and a decay of small reflections, scaled as each row asks.
+    auto response = [](double direct, double reflection, bool noise) {
+        std::vector<test::Frame4> frames(24000);
+        std::uint64_t state = 7;
+        for (std::size_t n = 0; n < frames.size(); ++n) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            const double random = static_cast<double>(state >> 11) * 0x1.0p-53 - 0.5;
+            if (noise) {
+                frames[n] = {0.4 * random, 0.2 * random, 0.1 * random, 0.3 * random};
+            } else if (n % 97 == 0) {
+                frames[n] = test::PlaneWave(0.01 * std::exp(-static_cast<double>(n) / 4000.0), 150, 20);
+            }
+        }
+        if (!noise) {
+            for (const auto& [at, gain, azDeg] : {std::tuple{240, direct, 0.0}, std::tuple{576, reflection, 90.0}}) {
+                frames[at] = test::PlaneWave(gain, azDeg, 0);
+                frames[at + 1] = test::PlaneWave(-0.5 * gain, azDeg, 0);
+            }
+        }
+        for (test::Frame4& f : frames) {
+            for (double* v : {&f.W, &f.Y, &f.Z, &f.X}) *v = std::clamp(*v, -1.0, 32767.0 / 32768.0);
+        }
+        return test::MakeWav(frames);
+    };
+    struct Row {
+        const char* name;
+        std::vector<std::byte> file;
+        const char* said;  // in the list's line, "" for nothing more than the count
+    };
+    const Row rows[] = {
+        {"a clean response", response(0.5, 0.2, false), ""},
+        {"its direct sound clipped", response(1.6, 0.2, false), "; the direct sound clipped"},
+        {"its direct path blocked", response(0.1, 0.5, false), "1 later arrival is stronger than the direct sound"},
+        {"noise", response(0, 0, true), "this does not look like an impulse response"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto input = Write("response.wav", row.file);
+        const std::string list = (m_dir / "l.csv").string();
+        const CommandRun r = Batch("--reflections " + list + " " + input.string());
+        ASSERT_EQ(r.status, 0) << r.out;
+        const auto at = r.out.find(" listed in " + list);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const std::string rest = r.out.substr(at, r.out.find('\n', at) - at);
+        if (*row.said == '\0') {
+            EXPECT_EQ(rest, " listed in " + list);
+        } else {
+            EXPECT_NE(r.out.find(row.said), std::string::npos) << r.out;
+        }
+    }
 }
 
 TEST_F(BatchCommand, SaysWhatItWroteInTheOrderOfThePlan)

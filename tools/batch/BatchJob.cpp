@@ -1,6 +1,7 @@
 #include "batch/BatchJob.h"
 
 #include <algorithm>
+#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "analysis/room/BandFiltered.h"
 #include "analysis/room/RoomParameters.h"
 #include "batch/PictureProgram.h"
+#include "bformat/BFormatFrames.h"
 #include "bformat/BFormatSignal.h"
 #include "bformat/ConverterAdvice.h"
 #include "exchange/ResultsExchange.h"
@@ -112,7 +114,7 @@ public:
     // saying why.
     const BFormatSignal* RoomSignal()
     {
-        if (m_signalRead || !options.reflectionsPath.empty() || !options.pngPath.empty()) return Signal();
+        if (m_signalRead) return Signal();
         if (!m_roomSignalRead) {
             m_roomSignalRead = true;
             if (const InputImage* input = Input()) {
@@ -128,11 +130,24 @@ public:
         return m_roomSignal ? &*m_roomSignal : nullptr;
     }
 
-    // The arrivals of the whole response; nullptr without a signal.
-    const std::vector<Arrival>* Arrivals()
+    // The arrivals of the whole response, read from the file a stretch at a
+    // time (the search holds only the part it looks at); nullptr after saying
+    // why, or when stopped.
+    const ArrivalFindings* Arrivals()
     {
-        if (!m_arrivals && Signal()) m_arrivals = FindArrivals(*Signal(), options.arrivals);
-        return m_arrivals ? &*m_arrivals : nullptr;
+        if (!m_arrivalsDone) {
+            m_arrivalsDone = true;
+            if (const InputImage* input = Input()) {
+                auto frames = BFormatFrames::Open(input->Bytes());
+                if (!frames) {
+                    Refuse(file, frames.Message());
+                } else {
+                    m_arrivals = AnalyseArrivals(*frames, options.arrivals, stop);
+                    WarnOfNonFinite(static_cast<std::int64_t>(m_arrivals->nonFiniteSamples));
+                }
+            }
+        }
+        return m_arrivals && !m_arrivals->stopped ? &*m_arrivals : nullptr;
     }
 
     // The room parameters of the whole response; nullptr without a signal.
@@ -150,7 +165,8 @@ private:
     bool m_roomSignalRead = false;
     bool m_nonFiniteSaid = false;
     std::optional<BFormatSignal> m_roomSignal;
-    std::optional<std::vector<Arrival>> m_arrivals;
+    bool m_arrivalsDone = false;
+    std::optional<ArrivalFindings> m_arrivals;
     std::optional<std::vector<BandParameters>> m_roomParameters;
 };
 
@@ -234,6 +250,31 @@ bool WriteBandTables(JobContext& job)
     return true;
 }
 
+// What the list says, and what a reader of it should know.
+std::string ArrivalReport(const ArrivalFindings& findings, const std::string& path)
+{
+    std::ostringstream line;
+    line << findings.arrivals.size() << (findings.arrivals.size() == 1 ? " arrival" : " arrivals") << " listed in "
+         << path;
+    if (findings.notAnImpulseResponse) {
+        line << "; this does not look like an impulse response (no clear onset or no decay), so only its first loud "
+                "sound is listed";
+    }
+    if (findings.directClipped) {
+        line << "; the direct sound clipped: its flattened peak was restored from the rest of the recording before "
+                "the levels were taken re it";
+    }
+    if (findings.strongerThanDirect > 0) {
+        line.precision(1);
+        line << std::fixed << "; " << findings.strongerThanDirect
+             << (findings.strongerThanDirect == 1 ? " later arrival is" : " later arrivals are")
+             << " stronger than the direct sound (up to " << findings.strongestAboveDirectDb << " dB, at "
+             << std::setprecision(3) << findings.strongestAboveDirectMs
+             << " ms) and not listed: the direct path may be blocked";
+    }
+    return line.str();
+}
+
 std::vector<PlannedOutput> ReflectionList(const BatchOptions& options, const std::string&)
 {
     if (options.reflectionsPath.empty()) return {};
@@ -241,13 +282,13 @@ std::vector<PlannedOutput> ReflectionList(const BatchOptions& options, const std
 }
 bool WriteReflectionList(JobContext& job)
 {
-    const auto* arrivals = job.Arrivals();
-    if (!arrivals || job.stop.Requested()) return false;
+    const ArrivalFindings* findings = job.Arrivals();
+    if (!findings || job.stop.Requested()) return false;
     std::ostringstream list;
-    WriteArrivalTable(list, *arrivals, SpeedOfSoundMPerS(job.options.temperatureC), job.options.directDistanceM);
+    WriteArrivalTable(list, findings->arrivals, SpeedOfSoundMPerS(job.options.temperatureC),
+                      job.options.directDistanceM);
     const std::string& path = job.options.reflectionsPath;
-    WriteResult(job, "reflection list", path, list.str(),
-                std::to_string(arrivals->size()) + " arrivals listed in " + path);
+    WriteResult(job, "reflection list", path, list.str(), ArrivalReport(*findings, path));
     return true;
 }
 
@@ -287,9 +328,9 @@ std::optional<AnalysisResults> PictureResults(JobContext& job)
     AnalysisResults results = *job.pictureRun;
     results.irFileName = job.file;
     results.bandHz = job.options.bandsHz.empty() ? 0 : job.options.bandsHz.front();
-    const auto* arrivals = job.Arrivals();
-    if (!arrivals) return std::nullopt;
-    results.arrivals = *arrivals;
+    const ArrivalFindings* findings = job.Arrivals();
+    if (!findings) return std::nullopt;
+    results.arrivals = findings->arrivals;
     results.arrivalFloorDb = job.options.arrivals.floorDb;
     results.arrivalDirectionWindowMs = job.options.arrivals.directionWindowMs;
     results.arrivalMaxDiffuseness = job.options.arrivals.maxDiffuseness;
