@@ -36,12 +36,9 @@ struct Response {
 // Where each direct sound lies, read off W's envelope: Rymer's clips, and
 // Tyndall's has a weak forerunner 0.35 ms before it.
 const Response kResponses[] = {
-    {"koli_snow_site1_1way_bformat.wav", kFuma, 27.67},
-    {"St_Andrews_church_000_bformat_48k.wav", kFuma, 37.90},
-    {"tyndall_bruce_b_format.wav", kFuma, 3.88},
-    {"Rymer_s1r2_bformat.wav", kFuma, 22.72},
-    {"IR_Gewandhaus_SH1.wav", kAmbixN3d, 33.15},
-    {"room_1_bf.wav", kFuma, 18.69},
+    {"koli_snow_site1_1way_bformat.wav", kFuma, 27.67}, {"St_Andrews_church_000_bformat_48k.wav", kFuma, 37.90},
+    {"tyndall_bruce_b_format.wav", kFuma, 3.88},        {"Rymer_s1r2_bformat.wav", kFuma, 22.72},
+    {"IR_Gewandhaus_SH1.wav", kAmbixN3d, 33.15},        {"room_1_bf.wav", kFuma, 18.69},
 };
 // The direct sound's time to a few samples: a measured pulse's envelope is
 // broad, and a clipped one's is restored first.
@@ -73,8 +70,8 @@ TEST(ArrivalsRealData, TheDirectSoundComesFirstAndNothingIsListedAboveIt)
             }
             // A higher limit keeps every row of a lower one.
             for (const Arrival& a : lower) {
-                EXPECT_TRUE(std::any_of(found.begin(), found.end(),
-                                        [&](const Arrival& b) { return b.timeMs == a.timeMs; }))
+                EXPECT_TRUE(
+                    std::any_of(found.begin(), found.end(), [&](const Arrival& b) { return b.timeMs == a.timeMs; }))
                     << "the row at " << a.timeMs << " ms is gone";
             }
             lower = found;

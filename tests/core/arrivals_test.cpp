@@ -665,7 +665,7 @@ TEST(ArrivalsMeasured, NoiseAndTonesAreNoImpulseResponses)
             const double envelope = row.decayS > 0 ? std::exp(-t / row.decayS) : 1.0;
             const double tone = std::sin(2 * std::numbers::pi * row.toneHz * t);
             const double w = row.toneHz > 0 ? 0.5 * tone + (row.decayS > 0 ? 0.05 * normal.Gaussian() : 0.0)
-                                             : 0.2 * normal.Gaussian();
+                                            : 0.2 * normal.Gaussian();
             signal.W.push_back(static_cast<float>(envelope * w));
             signal.Y.push_back(static_cast<float>(envelope * (row.toneHz > 0 ? 0.3 * w : 0.1 * normal.Gaussian())));
             signal.Z.push_back(static_cast<float>(envelope * (row.toneHz > 0 ? 0.0 : 0.1 * normal.Gaussian())));
@@ -810,7 +810,6 @@ TEST(Arrivals, TheDemoRoomGivesEveryArrivalItsTableLists)
     ASSERT_FALSE(found.empty());
     EXPECT_EQ(found[0].levelDb, 0.0);
 }
-
 
 }  // namespace
 }  // namespace halvane

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
-#include <tuple>
 #include <sys/wait.h>
+#include <tuple>
 
 #include "BatchRun.h"
 #include "batch/BatchJob.h"
