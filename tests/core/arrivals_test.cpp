@@ -643,6 +643,20 @@ TEST(ArrivalsMeasured, AHigherDiffusenessLimitOnlyAddsRows)
     }
 }
 
+TEST(ArrivalsMeasured, AStopRequestedEndsTheSearchWithNothingPassedOffAsComplete)
+{
+    const BFormatSignal signal = Render({{5.0, 10, 0, 0.5}, {19.0, -70, 15, 0.2}}, 0.1);
+    Cancellation stop;
+    stop.Request();
+    const ArrivalFindings findings = AnalyseArrivals(signal, {}, stop);
+    EXPECT_TRUE(findings.stopped);
+    EXPECT_TRUE(findings.arrivals.empty());
+    // Not asked to stop, the same response is listed whole.
+    const ArrivalFindings whole = AnalyseArrivals(signal, {});
+    EXPECT_FALSE(whole.stopped);
+    EXPECT_EQ(whole.arrivals.size(), 2u);
+}
+
 TEST(ArrivalsMeasured, NoiseAndTonesAreNoImpulseResponses)
 {
     struct Row {
