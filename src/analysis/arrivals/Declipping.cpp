@@ -10,7 +10,7 @@ namespace {
 
 // Rounds of the two projections: enough for the envelope's peak to settle
 // to a small fraction of a sample on the measured pulses tried.
-constexpr int kRounds = 200;
+constexpr int kRounds = 100;
 // The stretch is zero-padded to this many times its length, so that the band
 // limit does not wrap its ends onto each other.
 constexpr std::size_t kPadding = 4;
