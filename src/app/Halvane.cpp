@@ -9,11 +9,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 
 #include "analysis/convention/InputConvention.h"
@@ -24,6 +26,7 @@
 #include "app/QtDialogService.h"
 #include "app/QtRunHost.h"
 #include "app/RunControls.h"
+#include "app/RunTitle.h"
 #include "app/SymbolImage.h"
 #include "display/BackgroundPicture.h"
 #include "display/DrawingSurface.h"
@@ -152,6 +155,8 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
                                               RegionalDecimalSeparator());
     m_runDialogs = std::make_unique<ConverterHintDialogs>(*m_dialogs);
     m_host = std::make_unique<QtRunHost>(*m_runDialogs, *this);
+    m_runTitle = std::make_unique<RunTitle>(*this);
+    BuildKeyboard();
 
     connect(m_chooseButton, &QPushButton::clicked, this, &Halvane::ChooseImpulseResponse);
     connect(m_processButton, &QPushButton::clicked, this, &Halvane::Process);
@@ -262,6 +267,49 @@ void Halvane::SetFocusOrder()
     m_textBox->setFocus();
 }
 
+void Halvane::BuildKeyboard()
+{
+    m_pauseImage->setToolTip(QStringLiteral("Pause the run (Space)"));
+    m_playImage->setToolTip(QStringLiteral("Go on with the paused run (Space)"));
+    m_stopImage->setToolTip(QStringLiteral("Stop the run (Esc)"));
+    m_chooseButton->setToolTip(QStringLiteral("Choose the impulse response, a B-format WAV file (Ctrl+O)"));
+
+    m_spaceKey = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    m_spaceKey->setObjectName(QStringLiteral("PauseKey"));
+    m_spaceKey->setEnabled(false);
+    connect(m_spaceKey, &QShortcut::activated, this, &Halvane::PauseOrResume);
+    auto* escapeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escapeKey->setObjectName(QStringLiteral("StopKey"));
+    connect(escapeKey, &QShortcut::activated, this, [this] { StopRun(m_state); });
+    auto* openKey = new QShortcut(QKeySequence::Open, this);
+    openKey->setObjectName(QStringLiteral("OpenKey"));
+    connect(openKey, &QShortcut::activated, m_chooseButton, &QPushButton::click);
+    // The text box would type Space as a blank before any shortcut saw it.
+    m_textBox->installEventFilter(this);
+}
+
+void Halvane::PauseOrResume()
+{
+    if (m_state.Paused) {
+        ResumeRun(m_state);
+    } else {
+        PauseRun(m_state);
+    }
+}
+
+bool Halvane::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_textBox && event->type() == QEvent::ShortcutOverride && m_runUnderWay) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            // Not taken by the text box: the shortcut gets it.
+            event->ignore();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 bool Halvane::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate && m_display) {
@@ -314,7 +362,7 @@ void Halvane::ChooseImpulseResponse()
 void Halvane::ChooseFile(const QString& path)
 {
     m_state.IrFileName = QFile::encodeName(path).toStdString();
-    setWindowTitle(QStringLiteral("Halvane-Ambix - ") + path);
+    m_runTitle->SetFileTitle(QStringLiteral("Halvane-Ambix - ") + path);
     m_textBox->setText(path);
     m_notice->ShowNotice(QString());
 }
@@ -327,6 +375,7 @@ void Halvane::Process()
         return;
     }
     m_runUnderWay = true;
+    m_spaceKey->setEnabled(true);
     const QString inputPath = QFile::decodeName(m_state.IrFileName.c_str());
     m_runDialogs->SetRunInput(inputPath);
     DiskInput input;
@@ -340,7 +389,9 @@ void Halvane::Process()
                                       QString::fromStdString(*notice) + QLatin1Char('.')
                                 : QString());
     DiskTables tables;
-    m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display);
+    m_lastReport = RunAnalysis(m_state, *m_host, input, tables, *m_display, *m_runTitle);
+    m_runTitle->RunEnded();
+    m_spaceKey->setEnabled(false);
     m_runUnderWay = false;
     if (m_host->ShouldQuit()) {
         QCoreApplication::quit();

@@ -10,6 +10,7 @@
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 class QSlider;
 
 namespace halvane {
@@ -20,6 +21,7 @@ class DrawingSurface;
 class LiveDisplay;
 class NoticeBar;
 class QtRunHost;
+class RunTitle;
 class SymbolImage;
 
 // The program's only window: every control at its fixed place, the shared
@@ -28,6 +30,13 @@ class SymbolImage;
 // the polar diagram at activation, a file dropped on it). Closing it ends the
 // program, also in the middle of a run. Controls carry their layout names as
 // object names.
+//
+// The keyboard: Space pauses a run and lets it go on (during a run only, so
+// that outside one Space still presses the focused button or types a blank),
+// Escape stops it (the pause and stop symbols' operations), Ctrl+O is the
+// "..." button. During the direction pass the title also names the time of
+// the window shown, as the reference table writes it; the title is the
+// file's again once the run ends.
 class Halvane : public QWidget {
     Q_OBJECT
 
@@ -79,6 +88,8 @@ public slots:
 
 protected:
     bool event(QEvent* event) override;
+    // Space during a run is the pause key, also in the text box.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // A file dragged over the window: taken or refused as ReadDrop says.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -90,6 +101,9 @@ private:
     void BuildLabelsAndLegend();
     void BuildControls();
     void SetFocusOrder();
+    void BuildKeyboard();
+    // Space: the pause symbol while the run goes on, the play symbol while it is paused.
+    void PauseOrResume();
     QSlider* MakeMeter(const char* name, int x, int minimum, int maximum, int tick, int value);
     // Whether a drag at pos (window coordinates) is over the map.
     bool OnMap(const QPointF& pos) const;
@@ -118,6 +132,8 @@ private:
 
     std::unique_ptr<LiveDisplay> m_display;
     std::unique_ptr<QtRunHost> m_host;
+    std::unique_ptr<RunTitle> m_runTitle;
+    QShortcut* m_spaceKey = nullptr;
     RunReport m_lastReport;
     bool m_runUnderWay = false;
     bool m_shownOnce = false;
