@@ -1,7 +1,6 @@
 #include "batch/BatchJob.h"
 
 #include <algorithm>
-#include <iomanip>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -12,6 +11,7 @@
 #include "analysis/RunAnalysis.h"
 #include "analysis/RunSummary.h"
 #include "analysis/ScriptedDialogue.h"
+#include "analysis/arrivals/ArrivalRemarks.h"
 #include "analysis/arrivals/Arrivals.h"
 #include "analysis/convention/InputConvention.h"
 #include "analysis/room/BandFiltered.h"
@@ -253,26 +253,10 @@ bool WriteBandTables(JobContext& job)
 // What the list says, and what a reader of it should know.
 std::string ArrivalReport(const ArrivalFindings& findings, const std::string& path)
 {
-    std::ostringstream line;
-    line << findings.arrivals.size() << (findings.arrivals.size() == 1 ? " arrival" : " arrivals") << " listed in "
-         << path;
-    if (findings.notAnImpulseResponse) {
-        line << "; this does not look like an impulse response (no clear onset or no decay), so only its first loud "
-                "sound is listed";
-    }
-    if (findings.directClipped) {
-        line << "; the direct sound clipped: its flattened peak was restored from the rest of the recording before "
-                "the levels were taken re it";
-    }
-    if (findings.strongerThanDirect > 0) {
-        line.precision(1);
-        line << std::fixed << "; " << findings.strongerThanDirect
-             << (findings.strongerThanDirect == 1 ? " later arrival is" : " later arrivals are")
-             << " stronger than the direct sound (up to " << findings.strongestAboveDirectDb << " dB, at "
-             << std::setprecision(3) << findings.strongestAboveDirectMs
-             << " ms) and not listed: the direct path may be blocked";
-    }
-    return line.str();
+    std::string line = std::to_string(findings.arrivals.size()) +
+                       (findings.arrivals.size() == 1 ? " arrival" : " arrivals") + " listed in " + path;
+    for (const std::string& remark : ArrivalRemarks(findings)) line += "; " + remark;
+    return line;
 }
 
 std::vector<PlannedOutput> ReflectionList(const BatchOptions& options, const std::string&)
