@@ -48,7 +48,7 @@ CommandLine UsageError(const QString& why)
 
 QString HalvaneUsage()
 {
-    return QStringLiteral("Usage: halvane [FILE] [--background PICTURE]\n"
+    return QStringLiteral("Usage: halvane [FILE] [--background PICTURE] [--results]\n"
                           "\n"
                           "Opens the Halvane window, which shows where the sound energy of a first-order\n"
                           "Ambisonic room impulse response comes from, window by window, and writes its\n"
@@ -61,6 +61,9 @@ QString HalvaneUsage()
                           "                        chosen: the window opens with a warning.\n"
                           "  --background PICTURE  a 960 x 480 equirectangular JPEG panorama of the room,\n"
                           "                        shown behind the map as if chosen with a click on it\n"
+                          "  --results             also opens the results window over FILE's whole-response\n"
+                          "                        analyses (arrivals, room parameters, exports), as Ctrl+R\n"
+                          "                        does in the window\n"
                           "  -h, --help            this text\n"
                           "  -v, --version         the program's version\n"
                           "\n"
@@ -89,6 +92,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption background(QStringLiteral("background"), QString(), QStringLiteral("PICTURE"));
+    const QCommandLineOption results(QStringLiteral("results"));
+    parser.addOption(results);
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(background);
@@ -124,6 +129,10 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     // Given twice, the last one counts, as for most programs' options.
     const QStringList pictures = parser.values(background);
     result.backgroundPicture = AbsoluteCleanPath(pictures.isEmpty() ? QString() : pictures.back());
+    result.openResults = parser.isSet(results);
+    if (result.openResults && result.irFile.isEmpty()) {
+        return UsageError(QStringLiteral("--results needs the FILE whose results it shows"));
+    }
     return result;
 }
 

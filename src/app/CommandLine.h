@@ -19,6 +19,7 @@ struct CommandLine {
     QString backgroundPicture;  // the map's background, absolute and cleaned; empty: none given
     QString text;               // what the print actions print, ending in a line break
     int exitStatus = 0;         // the print actions' exit status
+    bool openResults = false;   // --results: the results window opens over FILE's results
 };
 
 // The help text of `halvane --help`, also the usage printed after an error.
@@ -28,10 +29,10 @@ QString HalvaneUsage();
 // names are.
 QStringList ArgumentList(int argc, char** argv);
 
-// Parses `halvane [FILE] [--background PICTURE]` (arguments[0] is the program
-// and is skipped). --help (-h) and --version (-v) win over everything else
-// given. An unknown option, a missing option value or more than one FILE is a
-// usage error. The toolkit's own options (-platform NAME, -style NAME,
+// Parses `halvane [FILE] [--background PICTURE] [--results]` (arguments[0]
+// is the program and is skipped). --help (-h) and --version (-v) win over
+// everything else given. An unknown option, a missing option value, more than
+// one FILE or --results without a FILE is a usage error. The toolkit's own options (-platform NAME, -style NAME,
 // -reverse, ...) are accepted and left for the application object. Relative
 // paths are made absolute against the current folder, as the file dialog
 // gives them; whether the files exist is not tested here. An empty FILE or

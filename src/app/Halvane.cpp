@@ -13,18 +13,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSlider>
 
 #include "analysis/convention/InputConvention.h"
+#include "analysis/results/ResponseAnalysis.h"
 #include "app/ConverterHintDialogs.h"
 #include "app/DroppedFile.h"
 #include "app/NoticeBar.h"
 #include "app/PickFileOrCancel.h"
 #include "app/QtDialogService.h"
 #include "app/QtRunHost.h"
+#include "app/ResultsWindow.h"
 #include "app/RunControls.h"
 #include "app/RunTitle.h"
 #include "app/SymbolImage.h"
@@ -165,6 +168,8 @@ Halvane::Halvane(DialogService* dialogs, QWidget* parent)
     connect(m_stopImage, &SymbolImage::Clicked, this, [this] { StopRun(m_state); });
     connect(m_strip, &DrawingSurface::Pressed, this, [this](float x, float) { PressOnStrip(m_state, x); });
     connect(m_map, &DrawingSurface::Clicked, this, &Halvane::LoadBackground);
+    m_map->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_map, &QWidget::customContextMenuRequested, this, &Halvane::ShowMapMenu);
 
     // The text box would take a dropped file's name as typed text; the window
     // takes the file itself, wherever it is dropped.
@@ -284,6 +289,9 @@ void Halvane::BuildKeyboard()
     auto* openKey = new QShortcut(QKeySequence::Open, this);
     openKey->setObjectName(QStringLiteral("OpenKey"));
     connect(openKey, &QShortcut::activated, m_chooseButton, &QPushButton::click);
+    auto* resultsKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_R), this);
+    resultsKey->setObjectName(QStringLiteral("ResultsKey"));
+    connect(resultsKey, &QShortcut::activated, this, &Halvane::OpenResults);
     // The text box would type Space as a blank before any shortcut saw it.
     m_textBox->installEventFilter(this);
 }
@@ -418,6 +426,28 @@ void Halvane::LoadBackgroundFrom(const QString& path)
     }
     m_map->SetBackgroundPicture(loaded.picture);
     m_map->Clear();
+    m_backgroundPath = path;
+}
+
+void Halvane::OpenResults()
+{
+    if (!m_results) {
+        m_results = std::make_unique<ResultsWindow>();
+    }
+    m_results->ShowResultsOf(QFile::decodeName(m_state.IrFileName.c_str()), SettingsOfRun(m_state), m_backgroundPath);
+    m_results->show();
+    m_results->raise();
+    m_results->activateWindow();
+}
+
+void Halvane::ShowMapMenu(const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("MapMenu"));
+    QAction* results = menu.addAction(QStringLiteral("Results of this file..."), this, &Halvane::OpenResults);
+    results->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menu.addAction(QStringLiteral("Background picture..."), this, &Halvane::LoadBackground);
+    menu.exec(m_map->mapToGlobal(pos));
 }
 
 void Halvane::OpenAtStart(const QString& irFile, const QString& picturePath)

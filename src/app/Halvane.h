@@ -21,6 +21,7 @@ class DrawingSurface;
 class LiveDisplay;
 class NoticeBar;
 class QtRunHost;
+class ResultsWindow;
 class RunTitle;
 class SymbolImage;
 
@@ -34,7 +35,9 @@ class SymbolImage;
 // The keyboard: Space pauses a run and lets it go on (during a run only, so
 // that outside one Space still presses the focused button or types a blank),
 // Escape stops it (the pause and stop symbols' operations), Ctrl+O is the
-// "..." button. During the direction pass the title also names the time of
+// "..." button, Ctrl+R opens the results window (also from the map's
+// context menu, on the right button; the left click still loads a
+// background). During the direction pass the title also names the time of
 // the window shown, as the reference table writes it; the title is the
 // file's again once the run ends.
 class Halvane : public QWidget {
@@ -74,6 +77,13 @@ public:
     // through LoadBackgroundFrom. Both are expected absolute.
     void OpenAtStart(const QString& irFile, const QString& picturePath);
 
+    // The results window, opened (created at the first call) over the
+    // results of the file chosen now, analysed with the parameters of the
+    // last run, over the map's background picture. Ctrl+R.
+    void OpenResults();
+    // The results window; nullptr until it is first opened.
+    ResultsWindow* Results() const { return m_results.get(); }
+
 public slots:
     // Command1: choose the impulse response.
     void ChooseImpulseResponse();
@@ -85,6 +95,9 @@ public slots:
     void Process();
     // A click on the map: a new background picture.
     void LoadBackground();
+    // The map's context menu at pos (the map's coordinates): the results
+    // window, a new background picture.
+    void ShowMapMenu(const QPoint& pos);
 
 protected:
     bool event(QEvent* event) override;
@@ -134,6 +147,8 @@ private:
     std::unique_ptr<QtRunHost> m_host;
     std::unique_ptr<RunTitle> m_runTitle;
     QShortcut* m_spaceKey = nullptr;
+    std::unique_ptr<ResultsWindow> m_results;
+    QString m_backgroundPath;  // the picture file behind the map; empty: the placeholder
     RunReport m_lastReport;
     bool m_runUnderWay = false;
     bool m_shownOnce = false;

@@ -21,7 +21,9 @@ int main(int argc, char** argv)
     window.show();
     // From the event loop, so that a warning about the file or the picture
     // opens over the window already shown.
-    QTimer::singleShot(
-        0, &window, [&window, &commandLine] { window.OpenAtStart(commandLine.irFile, commandLine.backgroundPicture); });
+    QTimer::singleShot(0, &window, [&window, &commandLine] {
+        window.OpenAtStart(commandLine.irFile, commandLine.backgroundPicture);
+        if (commandLine.openResults) window.OpenResults();
+    });
     return QApplication::exec();
 }
