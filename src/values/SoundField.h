@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -37,6 +38,24 @@ inline Direction DirectionOfIntensity(double ix, double iy, double iz)
     if (d.azDeg == -180.0) d.azDeg = 180.0;
     d.elDeg = DegreesFromRadians(std::asin(std::clamp(iz / magnitude, -1.0, 1.0)));
     return d;
+}
+
+// The unit vector (x, y, z) = (cos el cos az, cos el sin az, sin el) pointing
+// towards a direction: x straight ahead, y to the left, z upwards.
+inline std::array<double, 3> UnitVectorOf(const Direction& d)
+{
+    const double az = RadiansFromDegrees(d.azDeg), el = RadiansFromDegrees(d.elDeg);
+    return {std::cos(el) * std::cos(az), std::cos(el) * std::sin(az), std::sin(el)};
+}
+
+// The angle between two directions in degrees, 0..180, as exact for small
+// angles as for large ones (atan2 of the cross and dot products).
+inline double AngleBetweenDeg(const Direction& a, const Direction& b)
+{
+    const std::array<double, 3> u = UnitVectorOf(a), v = UnitVectorOf(b);
+    const double cx = u[1] * v[2] - u[2] * v[1], cy = u[2] * v[0] - u[0] * v[2], cz = u[0] * v[1] - u[1] * v[0];
+    return DegreesFromRadians(
+        std::atan2(std::sqrt(cx * cx + cy * cy + cz * cz), u[0] * v[0] + u[1] * v[1] + u[2] * v[2]));
 }
 
 // DirAC's diffuseness from the intensity's magnitude |I| and the energy De,

@@ -48,6 +48,31 @@ TEST(SoundField, TheIntensityVectorPointsWhereTheSoundComesFrom)
     }
 }
 
+TEST(SoundField, UnitVectorsAndTheAngleBetweenDirections)
+{
+    struct Row {
+        const char* name;
+        Direction a, b;
+        double angleDeg;
+    };
+    const std::vector<Row> rows = {
+        {"the same", {30, 20}, {30, 20}, 0},         {"a microdegree apart", {30, 20}, {30, 20.000001}, 1e-6},
+        {"across the seam", {179, 0}, {-179, 0}, 2}, {"left and right", {90, 0}, {-90, 0}, 180},
+        {"up and ahead", {0, 90}, {123, 0}, 90},     {"any azimuth at the pole", {10, 90}, {-170, 90}, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_NEAR(AngleBetweenDeg(row.a, row.b), row.angleDeg, 1e-9);
+        // The unit vector points where the direction does.
+        const auto u = UnitVectorOf(row.a);
+        EXPECT_NEAR(std::hypot(u[0], u[1], u[2]), 1, 1e-15);
+        const Direction back = DirectionOfIntensity(u[0], u[1], u[2]);
+        EXPECT_NEAR(AngleBetweenDeg(back, row.a), 0, 1e-9);
+    }
+    const auto left = UnitVectorOf({90, 0});
+    EXPECT_NEAR(left[1], 1, 1e-15) << "azimuth 90 is +Y, to the left";
+}
+
 TEST(SoundField, AzimuthLiesAboveMinus180)
 {
     // Behind, with Iy a negative zero: atan2 gives -pi, the program's convention 180.

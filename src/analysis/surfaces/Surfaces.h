@@ -1,0 +1,55 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "analysis/surfaces/ShoeboxModel.h"
+#include "values/Arrival.h"
+#include "values/SurfaceQuantities.h"
+
+namespace halvane {
+
+// The surfaces that sent a response's arrivals back to the microphone.
+//
+// Each arrival after the direct sound has a reflector (Reflectors.h): the
+// plane that would reflect the source's sound to the microphone along the
+// arrival's direction with the arrival's delay, from the source-microphone
+// distance, the direct sound's direction and the speed of sound. A
+// first-order reflection's reflector is its surface; a higher order's is a
+// plane where no surface is.
+//
+// Surfaces are made in time order, nearest first. An arrival whose reflector
+// agrees with a surface's plane (normals within kSamePlaneDeg, distances
+// within kSamePlaneM; the surface's plane is the energy-weighted mean of its
+// arrivals') joins that surface. One whose reflector lies beyond a surface
+// already found (the ray from the microphone along the arrival meets that
+// surface's plane more than kSamePlaneM nearer than its own reflector) has
+// come by way of that surface: it belongs to no surface, as a higher order.
+// Any other begins a surface of its own. Planes are taken as unbounded and
+// the room as convex (a room whose walls hide one another, an L-shaped one
+// say, can lose a surface behind another's plane).
+//
+// With a room model, the model gives the distance, each arrival's order and
+// path (the least-order image source matching it, ShoeboxModel.h), and each
+// surface the name of the wall it lies on (normals within kWallAngleDeg,
+// distances within kWallDistanceM); an arrival the model gives as a higher
+// order belongs to no surface.
+//
+// Edges: an empty list gives no surfaces; a distance or a speed that is not
+// above 0 and finite gives no reflectors and no surfaces (each arrival still
+// has its row).
+
+inline constexpr double kSamePlaneDeg = 5;
+inline constexpr double kSamePlaneM = 0.1;
+inline constexpr double kWallAngleDeg = 15;
+inline constexpr double kWallDistanceM = 0.5;
+
+struct SurfaceGeometry {
+    double directDistanceM = 0;  // ignored with a room model: the model's source-receiver distance is used
+    double speedOfSoundMPerS = 343;
+    std::optional<ShoeboxModel> room;  // one CheckShoebox accepts
+};
+
+SurfaceFindings FindSurfaces(const std::vector<Arrival>& arrivals, const SurfaceGeometry& geometry);
+
+}  // namespace halvane
