@@ -14,7 +14,9 @@
 
 #include "app/ArrivalsPane.h"
 #include "app/ExportPane.h"
+#include "app/MapPane.h"
 #include "app/RoomPane.h"
+#include "display/BackgroundPicture.h"
 #include "files/InputSource.h"
 
 namespace halvane {
@@ -52,7 +54,7 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Results"));
     setWindowTitle(QStringLiteral("Halvane results"));
-    resize(1000, 760);
+    resize(1060, 900);
 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("ResultsStatus"));
@@ -70,11 +72,13 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_message->setMargin(24);
 
+    m_map = new MapPane(this);
     m_arrivals = new ArrivalsPane(this);
     m_room = new RoomPane(this);
     m_export = new ExportPane(this);
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("ResultsTabs"));
+    m_tabs->addTab(m_map, QStringLiteral("Map"));
     m_tabs->addTab(m_arrivals, QStringLiteral("Arrivals"));
     m_tabs->addTab(m_room, QStringLiteral("Room"));
     m_tabs->addTab(m_export, QStringLiteral("Export"));
@@ -83,6 +87,10 @@ ResultsWindow::ResultsWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_pages->setObjectName(QStringLiteral("ResultsPages"));
     m_pages->addWidget(m_message);
     m_pages->addWidget(m_tabs);
+
+    // A row selected is its ring on the map; a ring pressed is its row.
+    connect(m_arrivals, &ArrivalsPane::ArrivalSelected, m_map, &MapPane::SelectArrival);
+    connect(m_map, &MapPane::ArrivalPressed, m_arrivals, &ArrivalsPane::SelectArrival);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_status);
@@ -127,6 +135,7 @@ void ResultsWindow::StartAnalysis()
 {
     StopAnalysis();
     m_results.reset();
+    m_map->SetResults(nullptr, QImage());
     m_arrivals->SetResults(nullptr);
     m_room->SetResults(nullptr);
     m_export->SetResults(nullptr, m_path, m_settings, m_backgroundPath);
@@ -196,6 +205,9 @@ void ResultsWindow::ShowResults()
     QStringList lines{m_path};
     for (const std::string& note : m_results->notes) lines << QString::fromStdString(note);
     m_status->setText(lines.join(QLatin1Char('\n')));
+    // The main window showed the picture already: one it could not read is its placeholder here too.
+    const QImage background = m_backgroundPath.isEmpty() ? QImage() : LoadBackgroundPicture(m_backgroundPath).picture;
+    m_map->SetResults(m_results.get(), background);
     m_arrivals->SetResults(m_results.get());
     m_room->SetResults(m_results.get());
     m_export->SetResults(m_results.get(), m_path, m_settings, m_backgroundPath);

@@ -20,11 +20,13 @@ namespace halvane {
 
 class ArrivalsPane;
 class ExportPane;
+class MapPane;
 class RoomPane;
 
 // The results window: a second top-level window beside the main one, showing
-// what the analyses of the whole response know (the arrival list, the room
-// parameters and their decay curves) and exporting the files halvane-batch
+// what the analyses of the whole response know (the energy maps of any time
+// range, the arrival list, the room parameters and their decay curves) and
+// exporting the files halvane-batch
 // would write from them.
 //
 // The analysis (analysis/results/ResponseAnalysis.h) runs on a thread of its
@@ -79,6 +81,7 @@ private:
     QStackedWidget* m_pages = nullptr;
     QLabel* m_message = nullptr;
     QTabWidget* m_tabs = nullptr;
+    MapPane* m_map = nullptr;
     ArrivalsPane* m_arrivals = nullptr;
     RoomPane* m_room = nullptr;
     ExportPane* m_export = nullptr;

@@ -9,13 +9,9 @@
 
 namespace halvane {
 
-namespace {
-
-// The printed numbers and letters: a plain sans-serif at its natural width.
 // Pictures print without anti-aliasing (so the XOR pen and repeated
 // printing act on whole pixels), and narrowed hinted digits lose their
-// shape there (a 0 reads as a D). Set on the box itself, so that a window's
-// own font does not reach it.
+// shape there (a 0 reads as a D).
 QFont PictureTextFont()
 {
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -24,6 +20,8 @@ QFont PictureTextFont()
     font.setStretch(QFont::Unstretched);
     return font;
 }
+
+namespace {
 
 DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent)
 {
@@ -36,7 +34,7 @@ DrawingSurface* MakeBox(QSize size, QColor backColour, QWidget* parent)
 
 DrawingSurface* CreateDirectionMap(QWidget* parent)
 {
-    auto* map = MakeBox(QSize(961, 481), QGuiApplication::palette().color(QPalette::Button), parent);
+    auto* map = MakeBox(kDirectionMapBoxPx, QGuiApplication::palette().color(QPalette::Button), parent);
     map->SetScale(180, 90, -360, -180);
     map->SetBackgroundPicture(MakePlaceholderPicture());
     map->Clear();

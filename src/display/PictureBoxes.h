@@ -1,10 +1,21 @@
 #pragma once
 
+#include <QFont>
+#include <QSize>
+
 class QWidget;
 
 namespace halvane {
 
 class DrawingSurface;
+
+// The direction map's box (its border included) and scale, for every map
+// drawn as the window draws it.
+inline constexpr QSize kDirectionMapBoxPx{961, 481};
+
+// The font the boxes print in: a plain sans-serif at its natural width,
+// 11 px, set on each box so that a window's own font does not reach it.
+QFont PictureTextFont();
 
 // The three picture boxes with the sizes, backgrounds and user scales the
 // window's layout gives them (box sizes include the 2 px border). The caller

@@ -1,7 +1,8 @@
 // The directional energy maps: plane waves placed at known directions are
 // found again by both estimators, arrivals keep their levels in the range
 // that holds them, a diffuse field is flat in the beam map, energy is kept,
-// the grid's edges and the ranges' edges, and the refusals.
+// the grid's edges and the ranges' edges, and the refusals; the results
+// window's maps, one range at a time, and its energy-time curve.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "analysis/maps/EnergyMaps.h"
+#include "analysis/results/ResponseMaps.h"
 #include "analysis/room/OctaveBands.h"
 #include "analysis/room/RoomParameters.h"
 #include "simulation/RoomSimulator.h"
@@ -441,6 +443,116 @@ TEST(EnergyMaps, RangesPastTheFileAreEmptyAndOnTheFloor)
     EXPECT_EQ(set.maps[0].firstFrame, set.maps[0].endFrame);
     EXPECT_EQ(set.maps[0].energy, 0);
     EXPECT_EQ(set.maps[0].peakDb, kEnergyMapFloorDb);
+}
+
+// ---------------------------------------------------------------------------
+// The results window's maps: one range at a time, each band filtered once.
+
+std::shared_ptr<const BFormatSignal> Shared(BFormatSignal signal)
+{
+    return std::make_shared<const BFormatSignal>(std::move(signal));
+}
+
+TEST(ResponseMaps, EachMapIsTheOneComputedAlone)
+{
+    const auto signal = Shared(Waves({{10, 30, 10, 0}, {40, -100, -20, -6}, {120, 150, 40, -10}}, 0.4));
+    ResponseMaps maps(signal, {});
+    struct Row {
+        const char* name;
+        MapRequest request;
+    };
+    const Row rows[] = {
+        {"direct, beam", {DirectTimeRange(), MapEstimator::Beam, kBroadband}},
+        {"early, histogram", {DefaultTimeRanges()[1], MapEstimator::Histogram, kBroadband}},
+        {"late, beam, 1 kHz", {DefaultTimeRanges()[2], MapEstimator::Beam, 1000}},
+        {"custom, histogram, 1 kHz", {{"", 25, 60}, MapEstimator::Histogram, 1000}},
+        {"direct, histogram, 1 kHz", {DirectTimeRange(), MapEstimator::Histogram, 1000}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EnergyMapOptions options;
+        options.ranges = {r.request.range};
+        options.estimator = r.request.estimator;
+        options.bandHz = r.request.bandHz;
+        const Result<EnergyMapSet> alone = ComputeEnergyMaps(*signal, options);
+        ASSERT_TRUE(alone.Ok()) << alone.Message();
+        const auto shown = maps.Compute(r.request);
+        ASSERT_TRUE(shown.Ok()) << shown.Message();
+        const ShownMap& map = **shown;
+        EXPECT_TRUE(map.request == r.request);
+        EXPECT_EQ(map.set.bandHz, r.request.bandHz);
+        EXPECT_EQ(map.set.onsetFrame, alone->onsetFrame);
+        EXPECT_EQ(map.set.referenceEnergy, alone->referenceEnergy);
+        EXPECT_EQ(map.Map().levelDb, alone->maps[0].levelDb);
+        EXPECT_EQ(map.Map().toMs, alone->maps[0].toMs);
+    }
+}
+
+TEST(ResponseMaps, AMapAskedForAgainIsTheOneKnown)
+{
+    ResponseMaps maps(Shared(Waves({{10, 0, 0, 0}, {50, 90, 0, -6}}, 0.3)), {});
+    const MapRequest early{DefaultTimeRanges()[1], MapEstimator::Beam, kBroadband};
+    EXPECT_EQ(maps.Known(early), nullptr);
+    const auto first = maps.Compute(early);
+    ASSERT_TRUE(first.Ok());
+    EXPECT_EQ(maps.Known(early), *first);
+    const auto again = maps.Compute(early);
+    ASSERT_TRUE(again.Ok());
+    EXPECT_EQ(*again, *first);
+    // Another estimator, band or range is another map.
+    for (const MapRequest& other :
+         {MapRequest{early.range, MapEstimator::Histogram, kBroadband},
+          MapRequest{early.range, MapEstimator::Beam, 500}, MapRequest{{"", 5, 80}, MapEstimator::Beam, kBroadband}}) {
+        EXPECT_EQ(maps.Known(other), nullptr);
+    }
+}
+
+TEST(ResponseMaps, RefusalsAreSaidAndNotKept)
+{
+    BFormatSignal lowRate = Waves({{10, 0, 0, 0}}, 0.2);
+    lowRate.SampleRateHz = 8000;
+    ResponseMaps maps(Shared(lowRate), {});
+    const MapRequest backwards{{"", 50, 20}, MapEstimator::Beam, kBroadband};
+    const MapRequest tooHigh{DirectTimeRange(), MapEstimator::Beam, 4000};
+    for (const auto& [request, words] : {std::pair{backwards, "does not end"}, std::pair{tooHigh, "4000 Hz band"}}) {
+        const auto shown = maps.Compute(request);
+        ASSERT_FALSE(shown.Ok());
+        EXPECT_NE(shown.Message().find(words), std::string::npos) << shown.Message();
+        EXPECT_EQ(maps.Known(request), nullptr);
+    }
+}
+
+TEST(ResponseMaps, TheEnergyTimeCurvePeaksAtTheOnsetAndHoldsEachArrivalsLevel)
+{
+    // The second wave 30 ms (60 bins) after the first: its pulse falls on the
+    // bins as the first one's does, so its bins are 6 dB down.
+    ResponseMaps maps(Shared(Waves({{20, 0, 0, 0}, {50, 90, 0, -6}}, 0.3)), {});
+    const auto shown = maps.Compute(MapRequest{});
+    ASSERT_TRUE(shown.Ok());
+    const EnergyTimeCurve& curve = (*shown)->curve;
+    EXPECT_DOUBLE_EQ(curve.binMs, 0.5);
+    EXPECT_DOUBLE_EQ(curve.fromMs, -kCurveLeadMs);
+    EXPECT_GE(curve.ToMs(), kCurveLeastMs);
+    const auto loudest = std::max_element(curve.levelDb.begin(), curve.levelDb.end());
+    EXPECT_EQ(*loudest, 0);
+    const auto peakBin = static_cast<std::size_t>(loudest - curve.levelDb.begin());
+    const double peakMs = curve.fromMs + curve.binMs * static_cast<double>(peakBin);
+    EXPECT_GE(peakMs, -1);  // the pulse's peak lies just after the onset
+    EXPECT_LE(peakMs, 2);
+    EXPECT_NEAR(curve.levelDb[peakBin + 60], -6, 0.01);
+    // Before the pulse, nothing.
+    EXPECT_EQ(curve.levelDb.front(), kEnergyMapFloorDb);
+}
+
+TEST(ResponseMaps, AResponseTooShortForTheLeadBeginsItsCurveAtTheFile)
+{
+    ResponseMaps maps(Shared(Waves({{1, 0, 0, 0}}, 0.05)), {});
+    const auto shown = maps.Compute(MapRequest{});
+    ASSERT_TRUE(shown.Ok());
+    const EnergyTimeCurve& curve = (*shown)->curve;
+    EXPECT_DOUBLE_EQ(curve.fromMs, -(*shown)->set.onsetMs);
+    // The file ends at 50 ms: so does the curve, within a bin.
+    EXPECT_NEAR(curve.ToMs() + (*shown)->set.onsetMs, 50, 0.5);
 }
 
 }  // namespace

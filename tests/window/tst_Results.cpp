@@ -2,15 +2,21 @@
 // from the command line; the demo room's arrivals and room parameters in its
 // tables; refusals shown in the window; the analysis on its own thread
 // (the main window responsive, a progress bar when it takes a while, a stop
-// when the window closes); the exported files against the batch command's.
+// when the window closes); the exported files against the batch command's;
+// the energy map: its readout, the ring of the arrival selected and the row
+// of the ring pressed, the range chosen from the list, the fields or the curve.
 #include <QtTest>
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableView>
@@ -23,10 +29,15 @@
 #include "app/CommandLine.h"
 #include "app/ExportPane.h"
 #include "app/Halvane.h"
+#include "app/MapPane.h"
 #include "app/ResultsWindow.h"
 #include "app/RoomPane.h"
 #include "display/DrawingSurface.h"
 #include "display/results/CsvTableModel.h"
+#include "display/results/EnergyMapView.h"
+#include "display/results/EnergyTimeView.h"
+#include "display/results/MapPointer.h"
+#include "display/summary/ArrivalMap.h"
 
 using namespace halvane;
 using namespace halvane::test;
@@ -91,6 +102,59 @@ QByteArray LongFile()
     return MakeBFormatWav(48000, 32, frames);
 }
 
+// The map shows the map asked for last: waits for it when it is being computed.
+bool MapSettled(MapPane& pane)
+{
+    return QTest::qWaitFor([&pane] { return !pane.ComputingMap(); }, kAnalysisTimeoutMs);
+}
+
+// The pixels of one colour in an image, as points.
+std::vector<QPoint> PixelsOf(const QImage& image, QColor colour)
+{
+    std::vector<QPoint> found;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if ((image.pixel(x, y) & 0xffffffu) == (colour.rgb() & 0xffffffu)) found.emplace_back(x, y);
+        }
+    }
+    return found;
+}
+
+int DifferentPixels(const QImage& a, const QImage& b)
+{
+    int different = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) different += a.pixel(x, y) != b.pixel(x, y) ? 1 : 0;
+    }
+    return different;
+}
+
+// The widget position of the middle of a drawing area's pixel.
+QPointF WidgetPos(QPoint areaPx)
+{
+    return QPointF(areaPx) + QPointF(DrawingSurface::BorderPx + 0.5, DrawingSurface::BorderPx + 0.5);
+}
+
+// The demo room's results in a window of their own, the map shown.
+struct DemoResults {
+    ExampleCopy demo{"demo-room.wav"};
+    FakeDialogs dialogs;
+    Halvane window{&dialogs};
+    ResultsWindow* results = nullptr;
+    MapPane* map = nullptr;
+
+    bool Open()
+    {
+        window.show();
+        window.ChooseFile(demo.Path());
+        results = OpenResultsAndWait(window);
+        if (results == nullptr || results->Results() == nullptr) return false;
+        map = results->findChild<MapPane*>();
+        return map != nullptr && MapSettled(*map) && map->Shown() != nullptr;
+    }
+    const std::vector<Arrival>& Arrivals() const { return results->Results()->findings.arrivals; }
+};
+
 }  // namespace
 
 class ResultsTest : public QObject {
@@ -110,6 +174,16 @@ private slots:
     void resultsOnTheCommandLine_data();
     void resultsOnTheCommandLine();
     void csvRowsAsTheWritersWriteThem();
+    void theReadoutUnderTheDirectSoundIsZeroDb();
+    void selectingARowHighlightsItsRing();
+    void pressingARingSelectsItsRow();
+    void changingTheRangeChangesTheMap();
+    void draggingOnTheCurveChoosesARange();
+    void theDynamicRangeRedrawsWithoutComputing();
+    void mapReadouts_data();
+    void mapReadouts();
+    void ringsUnderThePointer_data();
+    void ringsUnderThePointer();
 };
 
 void ResultsTest::theDemoRoomShowsItsSevenArrivals()
@@ -432,6 +506,231 @@ void ResultsTest::csvRowsAsTheWritersWriteThem()
     QCOMPARE(rows[2], (QStringList{"all", "0.574"}));
     QCOMPARE(rows[3], (QStringList{"last", "1"}));
     QVERIFY(ReadCsvRows("").empty());
+}
+
+// The level of a readout, "... -3.2 dB".
+std::optional<double> ReadoutDb(const QString& readout)
+{
+    static const QRegularExpression level(QStringLiteral("  (-?[0-9]+\\.[0-9]) dB$"));
+    const QRegularExpressionMatch match = level.match(readout);
+    return match.hasMatch() ? std::optional<double>(match.captured(1).toDouble()) : std::nullopt;
+}
+
+void ResultsTest::theReadoutUnderTheDirectSoundIsZeroDb()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    QCOMPARE(demo.map->Shown()->Map().range.label, std::string("direct"));
+    const Arrival& direct = demo.Arrivals().front();
+    EnergyMapView& map = demo.map->Map();
+    const QPointF pos = WidgetPos(map.PixelOf(direct.azDeg, direct.elDeg));
+    QMouseEvent move(QEvent::MouseMove, pos, map.mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&map, &move);
+    const QString readout = demo.map->Readout();
+    // The direct sound's own map peaks at 0 dB; its direction lies within a
+    // cell of the peak of a beam some 55 degrees wide.
+    const std::optional<double> levelDb = ReadoutDb(readout);
+    QVERIFY2(levelDb && std::abs(*levelDb) <= 1, qPrintable(readout));
+    QVERIFY2(readout.startsWith(QStringLiteral("Az 18.")), qPrintable(readout));
+    // Straight behind it, the map is well down.
+    const QPointF behind = WidgetPos(map.PixelOf(direct.azDeg - 180, -direct.elDeg));
+    QMouseEvent away(QEvent::MouseMove, behind, map.mapToGlobal(behind), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&map, &away);
+    const std::optional<double> behindDb = ReadoutDb(demo.map->Readout());
+    QVERIFY2(!behindDb || *behindDb < -10, qPrintable(demo.map->Readout()));
+}
+
+void ResultsTest::selectingARowHighlightsItsRing()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    EnergyMapView& map = demo.map->Map();
+    QVERIFY(PixelsOf(map.Image(), kSelectedArrivalColour).empty());
+    const double floorDb = demo.results->Results()->results.arrivalFloorDb;
+    for (const int arrival : {0, 3, 4}) {
+        // The table sorted by level: the row is not the list's place.
+        QTableView* table = demo.results->findChild<ArrivalsPane*>()->Table();
+        table->sortByColumn(3, Qt::AscendingOrder);
+        table->selectRow(demo.results->findChild<ArrivalsPane*>()->Model().ViewRow(arrival));
+        QCOMPARE(map.SelectedArrival(), arrival);
+        const Arrival& a = demo.Arrivals()[static_cast<std::size_t>(arrival)];
+        const QPoint centre = map.PixelOf(a.azDeg, a.elDeg);
+        const std::vector<QPoint> ring = PixelsOf(map.Image(), kSelectedArrivalColour);
+        QVERIFY2(ring.size() > 100, qPrintable(QString::number(ring.size())));
+        // One ring about the arrival's direction: every pixel of it at about
+        // its radius, and its middle at the arrival's pixel.
+        const double radiusPx = (ArrivalMarkRadiusDeg(a.levelDb, floorDb) + 2.5) * map.Scale().PixelsPerUnitX();
+        QPointF sum;
+        for (const QPoint& p : ring) {
+            const double distancePx = std::hypot(p.x() - centre.x(), p.y() - centre.y());
+            QVERIFY2(distancePx <= radiusPx + 1.5 && distancePx >= radiusPx - 4.5,
+                     qPrintable(QStringLiteral("arrival %1: (%2, %3) %4 px out")
+                                    .arg(arrival)
+                                    .arg(p.x())
+                                    .arg(p.y())
+                                    .arg(distancePx)));
+            sum += QPointF(p);
+        }
+        const QPointF middle = sum / static_cast<double>(ring.size());
+        QVERIFY(std::abs(middle.x() - centre.x()) < 1.5 && std::abs(middle.y() - centre.y()) < 1.5);
+        // Its time on the curve: a line in the same colour at that column.
+        EnergyTimeView& curve = demo.map->Curve();
+        const int column = curve.ColumnOfMs(a.timeMs - demo.map->Shown()->set.onsetMs);
+        const std::vector<QPoint> line = PixelsOf(curve.Image(), kSelectedArrivalColour);
+        QVERIFY(line.size() > 50);
+        for (const QPoint& p : line) QVERIFY(std::abs(p.x() - column) <= 1);
+    }
+    demo.results->findChild<ArrivalsPane*>()->SelectArrival(-1);
+    QVERIFY(PixelsOf(map.Image(), kSelectedArrivalColour).empty());
+    QVERIFY(PixelsOf(demo.map->Curve().Image(), kSelectedArrivalColour).empty());
+}
+
+void ResultsTest::pressingARingSelectsItsRow()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    ArrivalsPane* arrivals = demo.results->findChild<ArrivalsPane*>();
+    EnergyMapView& map = demo.map->Map();
+    for (const int arrival : {4, 0, 5}) {
+        const Arrival& a = demo.Arrivals()[static_cast<std::size_t>(arrival)];
+        // Beside the centre, inside the ring.
+        QTest::mouseClick(&map, Qt::LeftButton, {}, WidgetPos(map.PixelOf(a.azDeg - 2, a.elDeg + 1)).toPoint());
+        QCOMPARE(arrivals->SelectedArrival(), arrival);
+        QCOMPARE(map.SelectedArrival(), arrival);
+    }
+    // Far from every ring: the selection stays.
+    QTest::mouseClick(&map, Qt::LeftButton, {}, WidgetPos(map.PixelOf(-150, -45)).toPoint());
+    QCOMPARE(arrivals->SelectedArrival(), 5);
+}
+
+void ResultsTest::changingTheRangeChangesTheMap()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    const QImage direct = demo.map->Map().Image().copy();
+    const ShownMap* first = demo.map->Shown();
+    const double directPeakDb = demo.map->Shown()->Map().peakDb;
+    auto* range = Find<QComboBox>(*demo.results, "MapRange");
+    range->setCurrentIndex(2);
+    QVERIFY(MapSettled(*demo.map));
+    const ShownMap& late = *demo.map->Shown();
+    QCOMPARE(late.Map().range.label, std::string("late"));
+    QCOMPARE(late.request.bandHz, kBroadband);
+    QCOMPARE(Find<QDoubleSpinBox>(*demo.results, "MapFromMs")->value(), 80.0);
+    QCOMPARE(Find<QDoubleSpinBox>(*demo.results, "MapToMs")->value(), std::round(late.set.decayEndMs * 10) / 10);
+    // The late reflections are far softer than the direct sound, from elsewhere.
+    QVERIFY(late.Map().peakDb < directPeakDb - 10);
+    QVERIFY2(DifferentPixels(direct, demo.map->Map().Image()) > 10000,
+             qPrintable(QString::number(DifferentPixels(direct, demo.map->Map().Image()))));
+    // A band and the other estimator: each its own map.
+    Find<QComboBox>(*demo.results, "MapBand")->setCurrentIndex(4);  // 1000 Hz
+    QVERIFY(MapSettled(*demo.map));
+    QCOMPARE(demo.map->Shown()->request.bandHz, 1000);
+    Find<QComboBox>(*demo.results, "MapEstimator")->setCurrentIndex(1);
+    QVERIFY(MapSettled(*demo.map));
+    QCOMPARE(demo.map->Shown()->request.estimator, MapEstimator::Histogram);
+    QCOMPARE(demo.map->Shown()->Map().range.label, std::string("late"));
+    // Typed into the fields: a custom range.
+    Find<QDoubleSpinBox>(*demo.results, "MapFromMs")->setValue(10);
+    Find<QDoubleSpinBox>(*demo.results, "MapToMs")->setValue(30);
+    QVERIFY(MapSettled(*demo.map));
+    QCOMPARE(range->currentIndex(), 3);
+    QCOMPARE(demo.map->Shown()->Map().range.fromMs, 10.0);
+    QCOMPARE(demo.map->Shown()->Map().toMs, 30.0);
+    // Back to the direct sound: the map first shown, without computing it again.
+    Find<QComboBox>(*demo.results, "MapBand")->setCurrentIndex(0);
+    Find<QComboBox>(*demo.results, "MapEstimator")->setCurrentIndex(0);
+    range->setCurrentIndex(0);
+    QCOMPARE(demo.map->Shown(), first);
+    // A map asked for on the way there and computed since does not replace it.
+    QVERIFY(MapSettled(*demo.map));
+    QCOMPARE(demo.map->Shown(), first);
+}
+
+void ResultsTest::draggingOnTheCurveChoosesARange()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    EnergyTimeView& curve = demo.map->Curve();
+    const int y = curve.height() / 2;
+    const int from = curve.ColumnOfMs(20), to = curve.ColumnOfMs(60);
+    QTest::mousePress(&curve, Qt::LeftButton, {}, WidgetPos({from, y}).toPoint());
+    QTest::mouseMove(&curve, WidgetPos({(from + to) / 2, y}).toPoint());
+    QTest::mouseRelease(&curve, Qt::LeftButton, {}, WidgetPos({to, y}).toPoint());
+    QVERIFY(MapSettled(*demo.map));
+    const TimeRange& range = demo.map->Shown()->request.range;
+    QCOMPARE(range.label, std::string());
+    QVERIFY2(std::abs(range.fromMs - 20) < 1.5 && std::abs(*range.toMs - 60) < 1.5,
+             qPrintable(QStringLiteral("%1 to %2").arg(range.fromMs).arg(*range.toMs)));
+    QCOMPARE(Find<QComboBox>(*demo.results, "MapRange")->currentIndex(), 3);
+    // A click without a drag chooses nothing.
+    QTest::mouseClick(&curve, Qt::LeftButton, {}, WidgetPos({curve.ColumnOfMs(200), y}).toPoint());
+    QVERIFY(!demo.map->ComputingMap());
+    QCOMPARE(demo.map->Shown()->request.range.fromMs, range.fromMs);
+}
+
+void ResultsTest::theDynamicRangeRedrawsWithoutComputing()
+{
+    DemoResults demo;
+    QVERIFY(demo.Open());
+    const ShownMap* shown = demo.map->Shown();
+    const QImage before = demo.map->Map().Image().copy();
+    auto* rangeDb = Find<QSpinBox>(*demo.results, "MapDynamicRange");
+    QCOMPARE(rangeDb->minimum(), 20);
+    QCOMPARE(rangeDb->maximum(), 60);
+    rangeDb->setValue(20);
+    QVERIFY(!demo.map->ComputingMap());
+    QCOMPARE(demo.map->Shown(), shown);
+    // Fewer cells are drawn: more of the picture shows.
+    QVERIFY(DifferentPixels(before, demo.map->Map().Image()) > 1000);
+}
+
+void ResultsTest::mapReadouts_data()
+{
+    QTest::addColumn<double>("azDeg");
+    QTest::addColumn<double>("elDeg");
+    QTest::addColumn<double>("levelDb");  // NaN: no level
+    QTest::addColumn<QString>("readout");
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    QTest::newRow("a level") << 12.34 << -4.56 << -6.15 << "Az 12.3°  El -4.6°  -6.2 dB";
+    QTest::newRow("no map") << 179.0 << 89.0 << none << "Az 179.0°  El 89.0°";
+    QTest::newRow("a negative zero") << -0.01 << 0.0 << -0.04 << "Az 0.0°  El 0.0°  0.0 dB";
+    QTest::newRow("below the range") << 0.0 << 0.0 << -40.5 << "Az 0.0°  El 0.0°  below -40.0 dB";
+    QTest::newRow("at the range") << 0.0 << 0.0 << -40.0 << "Az 0.0°  El 0.0°  -40.0 dB";
+}
+
+void ResultsTest::mapReadouts()
+{
+    QFETCH(double, azDeg);
+    QFETCH(double, elDeg);
+    QFETCH(double, levelDb);
+    QFETCH(QString, readout);
+    const std::optional<double> level = std::isnan(levelDb) ? std::nullopt : std::optional<double>(levelDb);
+    QCOMPARE(MapReadout(azDeg, elDeg, level, 40), readout);
+}
+
+void ResultsTest::ringsUnderThePointer_data()
+{
+    QTest::addColumn<double>("azDeg");
+    QTest::addColumn<double>("elDeg");
+    QTest::addColumn<int>("arrival");
+    // The direct sound (a 9 degree ring) at 0, 0; a soft one (3 degrees) at
+    // 178, 0 across the seam; a louder one (6 degrees) overlapping the direct's.
+    QTest::newRow("the direct sound's centre") << 0.0 << 0.0 << 0;
+    QTest::newRow("just inside its ring") << -10.0 << 0.0 << 0;
+    QTest::newRow("just outside it") << 0.0 << -11.0 << -1;
+    QTest::newRow("across the seam") << -179.0 << 1.0 << 1;
+    QTest::newRow("in both, nearer the second's centre") << 8.0 << 3.0 << 2;
+    QTest::newRow("nowhere near") << -90.0 << 45.0 << -1;
+}
+
+void ResultsTest::ringsUnderThePointer()
+{
+    QFETCH(double, azDeg);
+    QFETCH(double, elDeg);
+    QFETCH(int, arrival);
+    const std::vector<Arrival> arrivals{{10, 0, 0, 0, -3, 0}, {20, -40, 178, 0, -3, 0}, {30, -20, 14, 6, -3, 0}};
+    QCOMPARE(ArrivalRingAt(arrivals, 40, azDeg, elDeg), arrival);
 }
 
 QTEST_MAIN(ResultsTest)

@@ -136,39 +136,60 @@ Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const Energy
 Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const EnergyMapOptions& options,
                                        const BandParameters& bandParameters)
 {
-    const double rate = signal.SampleRateHz;
+    // The caller keeps signal alive for the call: shared without an owner.
+    const std::shared_ptr<const BFormatSignal> response(std::shared_ptr<const BFormatSignal>(), &signal);
+    if (auto problem = OptionsProblem(options)) return Failure{*problem};
+    Result<EnergyMapBand> band = PrepareEnergyMapBand(response, options.bandHz, bandParameters);
+    if (!band) return Failure{band.Message()};
+    return ComputeEnergyMaps(*band, options);
+}
+
+Result<EnergyMapBand> PrepareEnergyMapBand(std::shared_ptr<const BFormatSignal> response, int bandHz,
+                                           const BandParameters& bandParameters)
+{
+    const double rate = response->SampleRateHz;
     if (!(rate > 0 && rate <= kMaxSampleRateHz)) {
         return Failure{"the sample rate does not allow energy maps"};
     }
-    if (auto problem = OptionsProblem(options)) return Failure{*problem};
-    const std::optional<std::size_t> onset = FindResponseStart(signal.W);
+    const std::optional<std::size_t> onset = FindResponseStart(response->W);
     if (!onset) return Failure{"the response has no direct sound to measure the energy maps from (W is silent)"};
 
-    Timeline timeline;
-    timeline.rateHz = rate;
-    timeline.onset = *onset;
-    timeline.decayEndMs = bandParameters.decay.crossingS * 1000;
-    BFormatSignal bandSignal;
-    if (options.bandHz != kBroadband) {
-        if (!ExactMidBandHz(options.bandHz)) {
-            return Failure{"there is no octave band at " + std::to_string(options.bandHz) +
+    EnergyMapBand band;
+    band.bandHz = bandHz;
+    band.onsetFrame = *onset;
+    band.decayEndMs = bandParameters.decay.crossingS * 1000;
+    band.signal = std::move(response);
+    if (bandHz != kBroadband) {
+        if (!ExactMidBandHz(bandHz)) {
+            return Failure{"there is no octave band at " + std::to_string(bandHz) +
                            " Hz (the bands are 125, 250, 500, 1000, 2000 and 4000 Hz)"};
         }
-        const std::optional<OctaveBandFilter> filter = OctaveBandFilter::Design(options.bandHz, rate);
+        const std::optional<OctaveBandFilter> filter = OctaveBandFilter::Design(bandHz, rate);
         if (!filter) {
-            return Failure{"the " + std::to_string(options.bandHz) + " Hz band cannot be analysed at this sample rate"};
+            return Failure{"the " + std::to_string(bandHz) + " Hz band cannot be analysed at this sample rate"};
         }
-        bandSignal = FilterToOctaveBand(signal, options.bandHz);
-        timeline.leadFrames = filter->RingFrames();
+        band.signal = std::make_shared<const BFormatSignal>(FilterToOctaveBand(*band.signal, bandHz));
+        band.leadFrames = filter->RingFrames();
     }
-    const BFormatSignal& analysed = options.bandHz != kBroadband ? bandSignal : signal;
+    return band;
+}
+
+Result<EnergyMapSet> ComputeEnergyMaps(const EnergyMapBand& band, const EnergyMapOptions& options)
+{
+    if (auto problem = OptionsProblem(options)) return Failure{*problem};
+    const BFormatSignal& analysed = *band.signal;
+    Timeline timeline;
+    timeline.rateHz = analysed.SampleRateHz;
+    timeline.onset = band.onsetFrame;
+    timeline.leadFrames = band.leadFrames;
+    timeline.decayEndMs = band.decayEndMs;
     timeline.frames = std::min({analysed.W.size(), analysed.Y.size(), analysed.Z.size(), analysed.X.size()});
 
     EnergyMapSet set;
     set.estimator = options.estimator;
-    set.bandHz = options.bandHz;
+    set.bandHz = band.bandHz;
     set.onsetFrame = timeline.onset;
-    set.onsetMs = static_cast<double>(timeline.onset) * 1000 / rate;
+    set.onsetMs = static_cast<double>(timeline.onset) * 1000 / timeline.rateHz;
     set.decayEndMs = timeline.decayEndMs;
 
     // The ranges asked for, and the direct range last: the levels' reference.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "bformat/BFormatSignal.h"
@@ -87,5 +89,32 @@ Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const Energy
 // signal (ComputeBandParameters), whose decay curve gives the end of the decay.
 Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const EnergyMapOptions& options,
                                        const BandParameters& bandParameters);
+
+// One band of a response made ready for its maps: the band's signal,
+// filtered once, and the times its ranges are measured against. Maps of any
+// ranges and either estimator are then made from it without filtering again
+// (a viewer that changes the range or the estimator recomputes only those).
+struct EnergyMapBand {
+    int bandHz = kBroadband;
+    // The band's signal (the response itself for kBroadband), channels cut
+    // to the shortest.
+    std::shared_ptr<const BFormatSignal> signal;
+    std::size_t onsetFrame = 0;  // t = 0, found in the unfiltered W
+    std::size_t leadFrames = 0;  // how far before the onset a range from 0 ms begins (the band's pre-ringing)
+    double decayEndMs = 0;       // after the onset
+};
+
+// Prepares bandHz (kBroadband or one of kOctaveBandsHz) of response, with
+// that band's room parameters (ComputeBandParameters) for the end of the
+// decay. Fails, as ComputeEnergyMaps does, for a rate out of range, a
+// response with no onset, or a band that does not exist or lies too high for
+// the rate.
+Result<EnergyMapBand> PrepareEnergyMapBand(std::shared_ptr<const BFormatSignal> response, int bandHz,
+                                           const BandParameters& bandParameters);
+
+// The maps of options' ranges and estimator in band (options.bandHz is not
+// read: the band is band's). Fails as ComputeEnergyMaps does for the ranges,
+// the options and a direct range with no energy.
+Result<EnergyMapSet> ComputeEnergyMaps(const EnergyMapBand& band, const EnergyMapOptions& options);
 
 }  // namespace halvane

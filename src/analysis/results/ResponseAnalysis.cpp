@@ -186,6 +186,9 @@ Result<ResponseResults> AnalyseResponse(const std::string& path, InputSource& in
         response.notes.push_back("The arrival list: " + remark + ".");
     }
     response.signal = std::make_shared<const BFormatSignal>(std::move(*signal));
+    response.maps = std::make_shared<ResponseMaps>(response.signal, response.results.roomParameters);
+    // Its failure (a direct sound with no energy) is the map's to say when it is shown.
+    static_cast<void>(response.maps->Compute(MapRequest{}));
     progress.Begin(ResultsStep::Finished);
     return response;
 }

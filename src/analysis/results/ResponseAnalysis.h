@@ -7,6 +7,7 @@
 
 #include "analysis/SharedState.h"
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/results/ResponseMaps.h"
 #include "bformat/BFormatSignal.h"
 #include "files/InputSource.h"
 #include "values/AnalysisResults.h"
@@ -79,6 +80,10 @@ struct ResponseResults {
     ArrivalFindings findings;
     // Every channel of the response, for the energy maps.
     std::shared_ptr<const BFormatSignal> signal;
+    // The energy maps of the response, any range, estimator and band; the
+    // direct sound's broadband map by the beam (MapRequest{}) is computed
+    // with the rest of the analysis.
+    std::shared_ptr<ResponseMaps> maps;
     // What the person should know about the file, one sentence each: the
     // convention it seems to be in, samples that are not finite, the
     // arrival list's remarks (ArrivalRemarks).
