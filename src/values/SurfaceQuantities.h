@@ -49,6 +49,10 @@ struct ArrivalSurface {
 struct SurfaceFindings {
     std::vector<ArrivalSurface> arrivals;  // one per row of the arrival list, in its order
     std::vector<ReflectingSurface> surfaces;
+    // The arrivals with a reflector that fit no surface (higher orders), in
+    // time order, and their summed energy re the direct sound's in dB.
+    std::vector<std::size_t> unplaced;
+    double unplacedEnergyDb = 0;
     bool roomModel = false;  // the surfaces were named and the orders given by a shoebox model
 };
 

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
+#include <set>
 #include <sstream>
 #include <sys/wait.h>
 #include <tuple>
@@ -238,11 +240,12 @@ TEST_F(BatchCommand, ArrivalsRoomParametersAndBandsFromOneCommand)
     CommandRun r = Batch("--reflections " + (m_dir / "arrivals.csv").string() + " --direct-distance 10 " +
                          "--room-parameters " + (m_dir / "rooms.csv").string() + " " + room.string());
     ASSERT_EQ(r.status, 0) << r.out;
-    // The demo's seven arrivals, in time order, each with its image-source distance.
+    // The demo's seven arrivals, in time order, each with its image-source distance and its reflector.
     const std::string arrivals = ReadFile(m_dir / "arrivals.csv");
     EXPECT_EQ(std::count(arrivals.begin(), arrivals.end(), '\n'), 1 + 7) << arrivals;
     EXPECT_TRUE(arrivals.starts_with("\"time (ms)\",\"delay (ms)\",\"extra path (m)\",\"level (dB)\",\"Az\",\"El\","
-                                     "\"I/D (dB)\",\"diffuseness\",\"distance (m)\"\r\n9.334,0.000,0.000,0.00,"))
+                                     "\"I/D (dB)\",\"diffuseness\",\"distance (m)\",\"reflector (m)\",\"normal Az\","
+                                     "\"normal El\",\"surface\"\r\n9.334,0.000,0.000,0.00,"))
         << arrivals;
     const std::string rooms = ReadFile(m_dir / "rooms.csv");
     EXPECT_TRUE(rooms.starts_with("\"band (Hz)\",\"EDT (s)\",\"T20 (s)\",\"T30 (s)\",\"C50 (dB)\",\"C80 (dB)\","
@@ -263,6 +266,66 @@ TEST_F(BatchCommand, ArrivalsRoomParametersAndBandsFromOneCommand)
     for (const char* band : {"125", "250", "500", "2000", "4000"}) {
         EXPECT_TRUE(fs::exists(m_dir / (std::string("room_") + band + "Hz_ref.csv"))) << band;
     }
+}
+
+// The fields of one CSV line without quotes (none of them holds a comma).
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+        if (c == ',') {
+            fields.emplace_back();
+        } else if (c != '"' && c != '\r') {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+TEST_F(BatchCommand, TheSurfacesOfTheDemoHallFromItsDistanceOrItsModel)
+{
+    const fs::path room = m_dir / "room.wav";
+    fs::copy_file(fs::path(HALVANE_EXAMPLES_DIR) / "demo-room.wav", room);
+    const std::string list = (m_dir / "a.csv").string(), surfaces = (m_dir / "s.csv").string();
+    // The demo hall: 28 x 18 x 9 m, the source at (14, 8.5, 3.5), the microphone at (11, 7.5, 3).
+    CommandRun r = Batch("--reflections " + list + " --surfaces " + surfaces +
+                         " --room 28x18x9 --source 14,8.5,3.5 --receiver 11,7.5,3 " + room.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("6 surfaces in " + surfaces + " (0 arrivals fit none)"), std::string::npos) << r.out;
+    // Each wall as far from the microphone as the model puts it, named.
+    const std::map<std::string, double> walls = {{"floor", 3}, {"ceiling", 6}, {"front", 17},
+                                                 {"back", 11}, {"left", 10.5}, {"right", 7.5}};
+    std::istringstream lines(ReadFile(surfaces));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "\"surface\",\"normal Az\",\"normal El\",\"distance (m)\",\"arrivals\",\"times (ms)\","
+                    "\"energy (dB)\",\"name\"\r");
+    std::set<std::string> named;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> f = Fields(line);
+        ASSERT_EQ(f.size(), 8u) << line;
+        ASSERT_TRUE(walls.contains(f[7])) << line;
+        named.insert(f[7]);
+        EXPECT_NEAR(std::stod(f[3]), walls.at(f[7]), 0.05) << line;
+        EXPECT_EQ(f[4], "1") << line;
+    }
+    EXPECT_EQ(named.size(), 6u);
+    const std::string arrivals = ReadFile(list);
+    EXPECT_NE(
+        arrivals.find("\"diffuseness\",\"distance (m)\",\"reflector (m)\",\"normal Az\",\"normal El\",\"surface\","
+                      "\"order\",\"path\"\r\n9.334,"),
+        std::string::npos)
+        << arrivals;
+    EXPECT_NE(arrivals.find(",3.202,,,,,0,\"direct\"\r\n"), std::string::npos) << arrivals;
+    EXPECT_NE(arrivals.find(",1,\"floor\"\r\n"), std::string::npos) << arrivals;
+
+    // From the distance alone: the same six planes, unnamed, and no orders.
+    r = Batch("--reflections " + list + " --surfaces " + surfaces + " --direct-distance 3.2016 " + room.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string unnamed = ReadFile(surfaces);
+    EXPECT_EQ(std::count(unnamed.begin(), unnamed.end(), '\n'), 1 + 6) << unnamed;
+    EXPECT_EQ(unnamed.find("name"), std::string::npos) << unnamed;
+    EXPECT_EQ(ReadFile(list).find("order"), std::string::npos);
 }
 
 TEST(BatchOptions, ParsesValuesAsNumbers)
@@ -289,14 +352,28 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{"--bogus", "a.wav"}, "unknown option --bogus"},
         {{"--png"}, "--png needs a file name"},
         {{"--temperature", "-300", "a.wav"}, "--temperature must lie from -60 to 60 C, not -300"},
-        {{"--png", "p.png", "a.wav", "b.wav"}, "--reflections, --room-parameters and --png take exactly one FILE"},
+        {{"--png", "p.png", "a.wav", "b.wav"},
+         "--reflections, --surfaces, --room-parameters and --png take exactly one FILE"},
         {{"--background", "b.jpg", "a.wav"}, "--background goes with --png"},
         {{}, "no FILE given"},
         {{"--band", "300", "a.wav"}, "--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"300\""},
         {{"--band", "all-octaves", "--png", "p.png", "a.wav"}, "--png draws one band: give --band HZ, not all-octaves"},
         {{"--room-parameters", "r.csv", "a.wav", "b.wav"},
-         "--reflections, --room-parameters and --png take exactly one FILE"},
+         "--reflections, --surfaces, --room-parameters and --png take exactly one FILE"},
         {{"--direct-distance", "0", "a.wav"}, "--direct-distance must lie above 0 and at most 1000 m, not 0"},
+        {{"--surfaces", "s.csv", "a.wav"}, "--surfaces needs --direct-distance or --room, --source and --receiver"},
+        {{"--room", "5x4x3", "--surfaces", "s.csv", "a.wav"}, "--room, --source and --receiver go together"},
+        {{"--room", "5x4", "--source", "1,1,1", "--receiver", "2,2,2", "--surfaces", "s.csv", "a.wav"},
+         "--room needs the length, width and height in m as LxWxH, not \"5x4\""},
+        {{"--room", "5x4x3", "--source", "1,1", "--receiver", "2,2,2", "--surfaces", "s.csv", "a.wav"},
+         "--source needs a position in m as X,Y,Z, not \"1,1\""},
+        {{"--room", "5x4x3", "--source", "1,1,1", "--receiver", "2,2,3.5", "--surfaces", "s.csv", "a.wav"},
+         "--room: the receiver must lie inside the room (x from 0 to its length, y to its width, z to its height)"},
+        {{"--room", "5x4x3", "--source", "1,1,1", "--receiver", "2,2,2", "--direct-distance", "2", "--surfaces",
+          "s.csv", "a.wav"},
+         "--room gives the source-receiver distance: leave out --direct-distance"},
+        {{"--room", "5x4x3", "--source", "1,1,1", "--receiver", "2,2,2", "a.wav"},
+         "--room goes with --reflections or --surfaces"},
     };
     for (const auto& row : bad) {
         const auto parsed = ParseBatchOptions(row.args);
@@ -366,10 +443,12 @@ TEST(BatchJob, PlansEveryOutputInTheOrderItIsWritten)
          {"--band", "500", "hall.wav"},
          {{"table", "hall_500Hz.csv"}, {"table", "hall_500Hz_ref.csv"}}},
         {"every output",
-         {"--png", "p.png", "--room-parameters", "r.csv", "--reflections", "l.csv", "hall.wav"},
+         {"--png", "p.png", "--room-parameters", "r.csv", "--surfaces", "s.csv", "--direct-distance", "3",
+          "--reflections", "l.csv", "hall.wav"},
          {{"table", "hall.csv"},
           {"table", "hall_ref.csv"},
           {"reflection list", "l.csv"},
+          {"surface table", "s.csv"},
           {"room-parameter table", "r.csv"},
           {"picture", "p.png"}}},
         {"all bands and the list",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@
 #include "analysis/surfaces/Reflectors.h"
 #include "analysis/surfaces/ShoeboxModel.h"
 #include "analysis/surfaces/Surfaces.h"
+#include "report/ArrivalTable.h"
+#include "report/SurfaceTable.h"
 #include "simulation/RoomSimulator.h"
 #include "values/SoundField.h"
 
@@ -141,6 +144,57 @@ TEST(ShoeboxModel, RefusesRoomsAndPositionsThatCannotBe)
         SCOPED_TRACE(row.name);
         EXPECT_EQ(CheckShoebox(row.model).Ok(), row.accepted) << CheckShoebox(row.model).Message();
     }
+}
+
+// ---- The tables -----------------------------------------------------------------
+
+TEST(SurfaceTables, TheArrivalListsColumnsAndTheSurfaceTableByteForByte)
+{
+    const std::vector<Arrival> arrivals = {{5, 0, 10, 0, -3.01, 0},
+                                           {8.25, -6, 30, -40, -3.01, 0.1},
+                                           {9.6, -12, 80, 0, -3.2, 0.2},
+                                           {14, -9, -100, 10, -3, 0.1}};
+    SurfaceFindings found;
+    found.arrivals = {{std::nullopt, std::nullopt, 0, "direct"},
+                      {Reflector{1.2, 12.5, -89.99}, 0, 1, "floor"},
+                      {Reflector{1.25, 13, -89.5}, 0, std::nullopt, ""},
+                      {Reflector{4.5, -90, 0.004}, std::nullopt, 2, "floor, right"}};
+    found.surfaces = {{1.24, 12.7, -89.8, {1, 2}, -5.0264, "floor"}};
+    found.unplaced = {3};
+    found.unplacedEnergyDb = -9;
+    found.roomModel = true;
+
+    std::ostringstream list;
+    WriteArrivalTable(list, arrivals, 343, 3.0, &found);
+    EXPECT_EQ(list.str(),
+              "\"time (ms)\",\"delay (ms)\",\"extra path (m)\",\"level (dB)\",\"Az\",\"El\",\"I/D (dB)\","
+              "\"diffuseness\",\"distance (m)\",\"reflector (m)\",\"normal Az\",\"normal El\",\"surface\",\"order\","
+              "\"path\"\r\n"
+              "5.000,0.000,0.000,0.00,10.00,0.00,-3.01,0.000,3.000,,,,,0,\"direct\"\r\n"
+              "8.250,3.250,1.115,-6.00,30.00,-40.00,-3.01,0.100,4.115,1.200,12.50,-89.99,1,1,\"floor\"\r\n"
+              "9.600,4.600,1.578,-12.00,80.00,0.00,-3.20,0.200,4.578,1.250,13.00,-89.50,1,,\r\n"
+              "14.000,9.000,3.087,-9.00,-100.00,10.00,-3.00,0.100,6.087,4.500,-90.00,0.00,none,2,\"floor, right\"\r\n");
+
+    std::ostringstream table;
+    WriteSurfaceTable(table, arrivals, found);
+    EXPECT_EQ(table.str(),
+              "\"surface\",\"normal Az\",\"normal El\",\"distance (m)\",\"arrivals\",\"times (ms)\",\"energy (dB)\","
+              "\"name\"\r\n"
+              "1,12.70,-89.80,1.240,2,8.250 9.600,-5.03,floor\r\n"
+              "none,,,,1,14.000,-9.00,\r\n");
+
+    // Without a room model: neither order nor path nor name; without higher orders no "none" line.
+    found.roomModel = false;
+    found.unplaced.clear();
+    std::ostringstream plain;
+    WriteSurfaceTable(plain, arrivals, found);
+    EXPECT_EQ(plain.str(),
+              "\"surface\",\"normal Az\",\"normal El\",\"distance (m)\",\"arrivals\",\"times (ms)\",\"energy (dB)\""
+              "\r\n1,12.70,-89.80,1.240,2,8.250 9.600,-5.03\r\n");
+    std::ostringstream plainList;
+    WriteArrivalTable(plainList, {arrivals[0]}, 343, 3.0, &found);
+    EXPECT_TRUE(plainList.str().ends_with("\"surface\"\r\n5.000,0.000,0.000,0.00,10.00,0.00,-3.01,0.000,3.000,,,,\r\n"))
+        << plainList.str();
 }
 
 // ---- An image-source shoebox ---------------------------------------------------

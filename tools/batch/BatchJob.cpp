@@ -16,6 +16,7 @@
 #include "analysis/convention/InputConvention.h"
 #include "analysis/room/BandFiltered.h"
 #include "analysis/room/RoomParameters.h"
+#include "analysis/surfaces/Surfaces.h"
 #include "batch/PictureProgram.h"
 #include "bformat/BFormatFrames.h"
 #include "bformat/BFormatSignal.h"
@@ -24,6 +25,7 @@
 #include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
 #include "report/RoomParameterTable.h"
+#include "report/SurfaceTable.h"
 #include "report/TablePaths.h"
 
 namespace halvane {
@@ -150,6 +152,26 @@ public:
         return m_arrivals && !m_arrivals->stopped ? &*m_arrivals : nullptr;
     }
 
+    // The reflecting surfaces of the arrivals, with --direct-distance or
+    // --room; nullptr without them or without arrivals.
+    const SurfaceFindings* Surfaces()
+    {
+        if (!m_surfaces && (options.directDistanceM || options.room)) {
+            if (const ArrivalFindings* findings = Arrivals()) {
+                m_surfaces = FindSurfaces(findings->arrivals, {options.directDistanceM.value_or(0),
+                                                               SpeedOfSoundMPerS(options.temperatureC), options.room});
+            }
+        }
+        return m_surfaces ? &*m_surfaces : nullptr;
+    }
+
+    // The source-receiver distance: --direct-distance, or the room model's.
+    std::optional<double> DirectDistanceM() const
+    {
+        if (options.room) return ModelDirectDistanceM(*options.room);
+        return options.directDistanceM;
+    }
+
     // The room parameters of the whole response; nullptr without a signal.
     const std::vector<BandParameters>* RoomParameters()
     {
@@ -168,6 +190,7 @@ private:
     bool m_arrivalsDone = false;
     std::optional<ArrivalFindings> m_arrivals;
     std::optional<std::vector<BandParameters>> m_roomParameters;
+    std::optional<SurfaceFindings> m_surfaces;
 };
 
 // One run of the tables' analysis: of the file itself (bandHz 0) or of one
@@ -269,10 +292,31 @@ bool WriteReflectionList(JobContext& job)
     const ArrivalFindings* findings = job.Arrivals();
     if (!findings || job.stop.Requested()) return false;
     std::ostringstream list;
-    WriteArrivalTable(list, findings->arrivals, SpeedOfSoundMPerS(job.options.temperatureC),
-                      job.options.directDistanceM);
+    WriteArrivalTable(list, findings->arrivals, SpeedOfSoundMPerS(job.options.temperatureC), job.DirectDistanceM(),
+                      job.Surfaces());
     const std::string& path = job.options.reflectionsPath;
     WriteResult(job, "reflection list", path, list.str(), ArrivalReport(*findings, path));
+    return true;
+}
+
+std::vector<PlannedOutput> SurfaceList(const BatchOptions& options, const std::string&)
+{
+    if (options.surfacesPath.empty()) return {};
+    return {{"surface table", options.surfacesPath}};
+}
+bool WriteSurfaceList(JobContext& job)
+{
+    const ArrivalFindings* findings = job.Arrivals();
+    const SurfaceFindings* surfaces = job.Surfaces();
+    if (!findings || !surfaces || job.stop.Requested()) return false;
+    std::ostringstream table;
+    WriteSurfaceTable(table, findings->arrivals, *surfaces);
+    const std::string& path = job.options.surfacesPath;
+    const std::size_t unplaced = surfaces->unplaced.size();
+    const std::size_t count = surfaces->surfaces.size();
+    WriteResult(job, "surface table", path, table.str(),
+                std::to_string(count) + (count == 1 ? " surface" : " surfaces") + " in " + path + " (" +
+                    std::to_string(unplaced) + (unplaced == 1 ? " arrival fits" : " arrivals fit") + " none)");
     return true;
 }
 
@@ -362,7 +406,8 @@ struct OutputStep {
     bool (*write)(JobContext&);
 };
 constexpr OutputStep kSteps[] = {
-    {BroadbandTables, WriteBroadbandTables},   {BandTables, WriteBandTables}, {ReflectionList, WriteReflectionList},
+    {BroadbandTables, WriteBroadbandTables},   {BandTables, WriteBandTables},
+    {ReflectionList, WriteReflectionList},     {SurfaceList, WriteSurfaceList},
     {RoomParameterTable, WriteRoomParameters}, {Picture, DrawPicture},
 };
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <thread>
@@ -44,12 +45,27 @@ const char* const kBatchUsage =
     "  --temperature C  air temperature for the path lengths, from -60 to 60 C\n"
     "                 (default: 343 m/s)\n"
     "  --direct-distance M  the source-receiver distance, above 0 and at most\n"
-    "                 1000 m: adds each arrival's image-source distance to the list\n"
+    "                 1000 m: adds each arrival's image-source distance to the list,\n"
+    "                 then its reflector (distance, normal Az and El) and surface\n"
     "  --direction-window MS  the window of each arrival's direction, above 0 and\n"
     "                 at most 50 ms (default 0.5)\n"
     "  --max-diffuseness X  a reflection whose window is more diffuse is listed only\n"
     "                 when it stands 10 dB out of the response around it; a higher\n"
     "                 value only adds rows; above 0 and at most 1 (default 0.5)\n"
+    "  --surfaces OUT.csv  also list the surfaces that reflected the arrivals: each\n"
+    "                 arrival's reflector is the plane bisecting the source and its image\n"
+    "                 source (from --direct-distance, or the room below); arrivals whose\n"
+    "                 planes agree within 5 degrees and 0.1 m are one surface, written\n"
+    "                 with its normal, distance, arrivals and their summed energy re the\n"
+    "                 direct sound; arrivals beyond a surface found (higher orders) are\n"
+    "                 on a last line \"none\". With --direct-distance or --room the\n"
+    "                 reflection list gets each arrival's reflector and surface too\n"
+    "  --room LxWxH --source X,Y,Z --receiver X,Y,Z  a shoebox room model, in metres:\n"
+    "                 length along the microphone's front, width, height; positions\n"
+    "                 from the back-right corner of the floor (x to the front wall, y to\n"
+    "                 the left, z up). It gives the source-receiver distance, names the\n"
+    "                 surfaces (floor, ceiling, front, back, left, right) and gives each\n"
+    "                 arrival its order and path in the reflection list\n"
     "  --room-parameters OUT.csv  also write the room-acoustic parameters of ISO 3382-1\n"
     "                 per octave band and for the whole response: EDT, T20, T30, C50,\n"
     "                 C80, D50, centre time, and the lateral fractions LF and LFC\n"
@@ -138,6 +154,10 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
                                                      "--max-diffuseness",
                                                      "--room-parameters",
                                                      "--band",
+                                                     "--surfaces",
+                                                     "--room",
+                                                     "--source",
+                                                     "--receiver",
                                                      "--"};
                 if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
                     return "unknown option " + arg;
@@ -150,11 +170,12 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
         for (const char* option : {"--skip", "--display", "--window"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value in ms";
         }
-        for (const char* option : {"--png", "--background", "--room-parameters"}) {
+        for (const char* option : {"--png", "--background", "--room-parameters", "--surfaces"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a file name";
         }
-        for (const char* option : {"--reflections", "--floor", "--temperature", "--jobs", "--direct-distance",
-                                   "--direction-window", "--max-diffuseness", "--band"}) {
+        for (const char* option :
+             {"--reflections", "--floor", "--temperature", "--jobs", "--direct-distance", "--direction-window",
+              "--max-diffuseness", "--band", "--room", "--source", "--receiver"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value";
         }
     }
@@ -167,6 +188,7 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
 // The values of the options that are read as numbers once CLI11 is done, as typed.
 struct NumberTexts {
     std::string floor, temperature, distance, directionWindow, diffuseness, band;
+    std::string room, source, receiver;
 };
 
 void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
@@ -185,6 +207,10 @@ void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
     app.add_option("--direct-distance", texts.distance)->check(WholeNumber("--direct-distance", " in m"));
     app.add_option("--direction-window", texts.directionWindow)->check(WholeNumber("--direction-window", " in ms"));
     app.add_option("--max-diffuseness", texts.diffuseness)->check(WholeNumber("--max-diffuseness", ""));
+    app.add_option("--surfaces", options.surfacesPath);
+    app.add_option("--room", texts.room);
+    app.add_option("--source", texts.source);
+    app.add_option("--receiver", texts.receiver);
     app.add_option("--room-parameters", options.roomParametersPath);
     app.add_option("--band", texts.band);
     app.add_option("--png", options.pngPath);
@@ -233,14 +259,55 @@ Result<> ReadBands(const std::string& text, BatchOptions& options)
     return {};
 }
 
+// Three numbers separated by `separator` ("5x4x3", "1.5,2,1.2"), each wholly a finite number.
+bool ReadTriple(const std::string& text, char separator, std::array<double, 3>& values)
+{
+    std::size_t begin = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::size_t end = i < 2 ? text.find(separator, begin) : text.size();
+        if (end == std::string::npos || !ReadWholeNumber(text.substr(begin, end - begin), values[i])) return false;
+        begin = end + 1;
+    }
+    return true;
+}
+
+// --room, --source and --receiver: a shoebox model, all three or none.
+Result<> ReadRoom(const NumberTexts& texts, BatchOptions& options)
+{
+    if (texts.room.empty() && texts.source.empty() && texts.receiver.empty()) return {};
+    if (texts.room.empty() || texts.source.empty() || texts.receiver.empty())
+        return Failure{"--room, --source and --receiver go together"};
+    ShoeboxModel model;
+    std::array<double, 3> size{};
+    if (!ReadTriple(texts.room, 'x', size))
+        return Failure{"--room needs the length, width and height in m as LxWxH, not \"" + texts.room + "\""};
+    model.lengthM = size[0];
+    model.widthM = size[1];
+    model.heightM = size[2];
+    if (!ReadTriple(texts.source, ',', model.sourceM))
+        return Failure{"--source needs a position in m as X,Y,Z, not \"" + texts.source + "\""};
+    if (!ReadTriple(texts.receiver, ',', model.receiverM))
+        return Failure{"--receiver needs a position in m as X,Y,Z, not \"" + texts.receiver + "\""};
+    if (const auto checked = CheckShoebox(model); !checked) return Failure{"--room: " + checked.Message()};
+    options.room = model;
+    return {};
+}
+
 // The options that do not go together.
 Result<> CheckCombinations(const BatchOptions& options)
 {
     if (options.files.empty()) return Failure{"no FILE given"};
-    if ((!options.reflectionsPath.empty() || !options.pngPath.empty() || !options.roomParametersPath.empty()) &&
+    if ((!options.reflectionsPath.empty() || !options.pngPath.empty() || !options.roomParametersPath.empty() ||
+         !options.surfacesPath.empty()) &&
         options.files.size() != 1) {
-        return Failure{"--reflections, --room-parameters and --png take exactly one FILE"};
+        return Failure{"--reflections, --surfaces, --room-parameters and --png take exactly one FILE"};
     }
+    if (options.room && options.directDistanceM)
+        return Failure{"--room gives the source-receiver distance: leave out --direct-distance"};
+    if (!options.surfacesPath.empty() && !options.room && !options.directDistanceM)
+        return Failure{"--surfaces needs --direct-distance or --room, --source and --receiver"};
+    if (options.room && options.reflectionsPath.empty() && options.surfacesPath.empty())
+        return Failure{"--room goes with --reflections or --surfaces"};
     if (!options.pngPath.empty() && options.bandsHz.size() > 1) {
         return Failure{"--png draws one band: give --band HZ, not all-octaves"};
     }
@@ -265,6 +332,7 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
     }
     if (const auto numbers = ReadNumbers(texts, options); !numbers) return Failure{numbers.Message()};
     if (const auto bands = ReadBands(texts.band, options); !bands) return Failure{bands.Message()};
+    if (const auto room = ReadRoom(texts, options); !room) return Failure{room.Message()};
     if (options.help || options.version) return options;
     if (const auto combined = CheckCombinations(options); !combined) return Failure{combined.Message()};
     return options;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/surfaces/ShoeboxModel.h"
 #include "values/Result.h"
 
 namespace halvane {
@@ -14,6 +15,8 @@ namespace halvane {
 //   halvane-batch [...] --band HZ|all-octaves FILE...
 //   halvane-batch [...] --reflections OUT.csv [--floor DB] [--temperature C] [--direct-distance M]
 //                       [--direction-window MS] [--max-diffuseness X] FILE
+//   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --direct-distance M FILE
+//   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --room LxWxH --source X,Y,Z --receiver X,Y,Z FILE
 //   halvane-batch [...] --room-parameters OUT.csv FILE
 //   halvane-batch [...] --png OUT.png [--background PANORAMA.jpg] FILE
 struct BatchOptions {
@@ -32,6 +35,8 @@ struct BatchOptions {
     ArrivalOptions arrivals;
     std::optional<double> temperatureC;     // --temperature: air temperature for the speed of sound
     std::optional<double> directDistanceM;  // --direct-distance: source-receiver distance, for image-source distances
+    std::string surfacesPath;               // --surfaces: the reflecting surfaces of the arrivals of the one FILE
+    std::optional<ShoeboxModel> room;       // --room with --source and --receiver: names surfaces, orders arrivals
     std::string roomParametersPath;         // --room-parameters: the ISO 3382-1 parameters of the one FILE
     std::vector<int> bandsHz;    // --band: octave bands (of kOctaveBandsHz) analysed instead of the broadband response
     std::string pngPath;         // --png: the summary picture of the one FILE

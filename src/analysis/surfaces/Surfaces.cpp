@@ -147,6 +147,13 @@ SurfaceFindings FindSurfaces(const std::vector<Arrival>& arrivals, const Surface
         }
         findings.surfaces.push_back(std::move(surface));
     }
+    double unplacedEnergy = 0;
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        if (!findings.arrivals[i].reflector || findings.arrivals[i].surface) continue;
+        findings.unplaced.push_back(i);
+        unplacedEnergy += EnergyOf(arrivals[i]);
+    }
+    findings.unplacedEnergyDb = 10 * std::log10(unplacedEnergy);
     return findings;
 }
 
