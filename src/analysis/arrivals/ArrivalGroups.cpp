@@ -159,8 +159,11 @@ double StandOutDb(const std::vector<double>& levelEnergy, double timeSamples, do
 {
     const auto size = static_cast<std::ptrdiff_t>(levelEnergy.size());
     const auto at = static_cast<std::ptrdiff_t>(std::nearbyint(timeSamples));
-    const auto from = static_cast<std::ptrdiff_t>(std::nearbyint(kContextFromMs * rateHz / 1000.0));
-    const auto to = static_cast<std::ptrdiff_t>(std::nearbyint(kContextToMs * rateHz / 1000.0));
+    // No further than the stretch reaches, whatever rate a header claims.
+    const auto reach = [&](double ms) {
+        return static_cast<std::ptrdiff_t>(std::min(std::nearbyint(ms * rateHz / 1000.0), static_cast<double>(size)));
+    };
+    const std::ptrdiff_t from = reach(kContextFromMs), to = reach(kContextToMs);
     if (at < 0 || at >= size) return 0.0;
     std::vector<double> context;
     for (std::ptrdiff_t d = std::max<std::ptrdiff_t>(1, from); d <= to; ++d) {
@@ -217,15 +220,17 @@ double EnvelopePeak(const PulseTemplate& pulse, const Group& group)
     return 0.5 * (a + b);
 }
 
+// longestSamples bounds the level window: the stretch pursued, whatever rate
+// a header claims.
 std::optional<Candidate> Describe(const PulsePursuit& pursuit, const PulseTemplate& pulse, const Group& group,
-                                  double rateHz)
+                                  double rateHz, double longestSamples)
 {
     std::vector<const PulseCopy*> copies;
     for (const Placed* p : group.copies) copies.push_back(p->copy);
     for (const Placed* p : group.remainders) copies.push_back(p->copy);
     const double timeSamples = EnvelopePeak(pulse, group);
     WindowIntensity intensity, level;
-    const double levelHalf = kLevelWindowMs * rateHz / 2000.0;
+    const double levelHalf = std::min(kLevelWindowMs * rateHz / 2000.0, longestSamples);
     if (!pursuit.Intensity(timeSamples, copies, intensity) ||
         !pursuit.Intensity(timeSamples, levelHalf, copies, level)) {
         return std::nullopt;
@@ -281,7 +286,8 @@ std::vector<Candidate> Candidates(const Pursued& pursued, const std::vector<doub
     }
     std::vector<Candidate> candidates;
     for (const Group& g : groups) {
-        std::optional<Candidate> c = Describe(*pursued.pursuit, *pursued.pulse, g, rateHz);
+        std::optional<Candidate> c =
+            Describe(*pursued.pursuit, *pursued.pulse, g, rateHz, static_cast<double>(levelEnergy.size()));
         if (!c && &g == directGroup) return {};
         if (!c) continue;
         c->direct = &g == directGroup;
