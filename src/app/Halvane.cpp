@@ -424,7 +424,7 @@ void Halvane::LoadBackgroundFrom(const QString& path)
         m_dialogs->ShowWarning(loaded.whyNot);
         return;
     }
-    m_map->SetBackgroundPicture(loaded.picture);
+    m_map->SetBackgroundPicture(MapBackground(loaded.picture));
     m_map->Clear();
     m_backgroundPath = path;
 }

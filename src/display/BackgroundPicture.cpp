@@ -5,6 +5,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cmath>
 #include <span>
 
 namespace halvane {
@@ -139,6 +140,31 @@ LoadedPicture LoadBackgroundPicture(const QString& path)
                 QStringLiteral("The file %1 could not be read as a picture (%2).").arg(path, reader.errorString())};
     }
     return {picture, QString()};
+}
+
+bool BackgroundFitsMap(QSize pictureSize)
+{
+    // How far a 2:1 picture's sides may be off and still fit the map.
+    constexpr double kPanoramaTolerance = 0.01;
+    if (pictureSize.height() <= 0 || pictureSize.width() <= 0) return false;
+    const double ratio = static_cast<double>(pictureSize.width()) / pictureSize.height();
+    return std::abs(ratio / 2 - 1) <= kPanoramaTolerance;
+}
+
+std::optional<QString> BackgroundWarning(QSize pictureSize)
+{
+    if (pictureSize.isEmpty() || BackgroundFitsMap(pictureSize)) return std::nullopt;
+    return QStringLiteral("Warning: the background picture is %1 x %2 pixels, not a 2:1 panorama; it is drawn "
+                          "scaled to the map, so the marks do not lie on the directions of its picture.")
+        .arg(pictureSize.width())
+        .arg(pictureSize.height());
+}
+
+QImage MapBackground(const QImage& picture)
+{
+    const QSize map(kMapPictureWidthPx, kMapPictureHeightPx);
+    if (picture.isNull() || picture.size() == map || !BackgroundFitsMap(picture.size())) return picture;
+    return picture.scaled(map, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 }  // namespace halvane

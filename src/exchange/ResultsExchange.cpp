@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace halvane {
@@ -131,6 +132,8 @@ public:
     }
 
     bool Ok() const { return m_ok; }
+    // A value that no writer writes: the section is damaged.
+    void Fail() { m_ok = false; }
     std::size_t Left() const { return m_bytes.size() - m_at; }
 
 private:
@@ -293,7 +296,63 @@ void DecodeRoomParameters(Reader& in, AnalysisResults& r)
     }
 }
 
+void EncodeEnergyMaps(Writer& w, const AnalysisResults& r)
+{
+    const EnergyMapSet& set = *r.energyMaps;
+    w.I32(set.estimator == MapEstimator::Histogram ? 1 : 0);
+    w.F64(set.spotWidthDeg);
+    w.I32(set.bandHz);
+    w.U64(set.onsetFrame);
+    for (double v : {set.onsetMs, set.decayEndMs, set.referenceEnergy}) w.F64(v);
+    w.Count(set.maps.size());
+    for (const EnergyMap& m : set.maps) {
+        w.Text(m.range.label);
+        w.F64(m.range.fromMs);
+        w.OptionalF64(m.range.toMs);
+        w.F64(m.toMs);
+        w.U64(m.firstFrame);
+        w.U64(m.endFrame);
+        w.F64(m.energy);
+        w.F64s(m.cellEnergy);
+        w.F64s(m.levelDb);
+        w.U64(m.peakCell);
+        w.F64(m.peakDb);
+    }
+}
+void DecodeEnergyMaps(Reader& in, AnalysisResults& r)
+{
+    EnergyMapSet set;
+    const std::int32_t estimator = in.I32();
+    if (estimator != 0 && estimator != 1) in.Fail();
+    set.estimator = estimator == 1 ? MapEstimator::Histogram : MapEstimator::Beam;
+    set.spotWidthDeg = in.F64();
+    set.bandHz = in.I32();
+    set.onsetFrame = static_cast<std::size_t>(in.U64());
+    for (double* v : {&set.onsetMs, &set.decayEndMs, &set.referenceEnergy}) *v = in.F64();
+    constexpr std::size_t kBytesEach = 8 + 8 + 9 + 8 + 8 + 8 + 8 + 8 + 8 + 8 + 8;
+    set.maps.resize(in.Count(kBytesEach));
+    for (EnergyMap& m : set.maps) {
+        m.range.label = in.Text();
+        m.range.fromMs = in.F64();
+        m.range.toMs = in.OptionalF64();
+        m.toMs = in.F64();
+        m.firstFrame = static_cast<std::size_t>(in.U64());
+        m.endFrame = static_cast<std::size_t>(in.U64());
+        m.energy = in.F64();
+        m.cellEnergy = in.F64s();
+        m.levelDb = in.F64s();
+        m.peakCell = static_cast<std::size_t>(in.U64());
+        m.peakDb = in.F64();
+    }
+    r.energyMaps = std::move(set);
+}
+
+void EncodeConvention(Writer& w, const AnalysisResults& r) { w.Text(r.conventionNotice); }
+void DecodeConvention(Reader& in, AnalysisResults& r) { r.conventionNotice = in.Text(); }
+
 bool Always(const AnalysisResults&) { return true; }
+bool HasEnergyMaps(const AnalysisResults& r) { return r.energyMaps.has_value(); }
+bool HasConventionNotice(const AnalysisResults& r) { return !r.conventionNotice.empty(); }
 bool HasRoomParameters(const AnalysisResults& r) { return !r.roomParameters.empty(); }
 
 // Every section: its name, whether it is written for these results and
@@ -313,6 +372,8 @@ constexpr Section kSections[] = {
     {"direction-windows", Always, true, EncodeDirectionWindows, DecodeDirectionWindows},
     {"arrivals", Always, true, EncodeArrivals, DecodeArrivals},
     {"room-parameters", HasRoomParameters, false, EncodeRoomParameters, DecodeRoomParameters},
+    {"energy-maps", HasEnergyMaps, false, EncodeEnergyMaps, DecodeEnergyMaps},
+    {"convention", HasConventionNotice, false, EncodeConvention, DecodeConvention},
 };
 constexpr std::size_t kSectionCount = std::size(kSections);
 

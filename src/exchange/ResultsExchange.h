@@ -36,10 +36,19 @@ namespace halvane {
 //                        double, the decay curve (start, count and times, count and
 //                        levels, crossing, range), and the EDT, T20 and T30 fits
 //                        each as a flag and slope, intercept, from, to
+//   "energy-maps"        (only when made) the estimator (4 bytes: 0 beam, 1
+//                        histogram), spot width, band (4 bytes), onset frame,
+//                        onset, end of the decay, reference energy, count, then
+//                        per map: its label, from, to (flag and double), the
+//                        measured end, first and end frame, energy, the cell
+//                        energies and the levels (count and doubles each),
+//                        peak cell and peak level
+//   "convention"         (only when the file's likeliest convention is not
+//                        AmbiX/SN3D) the sentence saying so
 //   "end"                empty
 // A reader skips a section whose name it does not know, so that a section
-// added later does not break it. Every section but "room-parameters" is
-// required.
+// added later does not break it. Every section but "room-parameters",
+// "energy-maps" and "convention" is required.
 std::string EncodeResults(const AnalysisResults& results);
 
 // The results back from EncodeResults' bytes. Fails, saying which section and

@@ -27,16 +27,37 @@ std::string Fixed(const std::optional<double>& value, int decimals)
 
 }  // namespace
 
+const std::vector<std::string>& RoomParameterColumns()
+{
+    static const std::vector<std::string> columns = {"band (Hz)", "EDT (s)", "T20 (s)", "T30 (s)", "C50 (dB)",
+                                                     "C80 (dB)",  "D50",     "Ts (ms)", "LF",      "LFC"};
+    return columns;
+}
+
+std::vector<std::string> RoomParameterFields(const BandParameters& row)
+{
+    return {row.band,
+            Fixed(row.edtS, kSecondsDecimals),
+            Fixed(row.t20S, kSecondsDecimals),
+            Fixed(row.t30S, kSecondsDecimals),
+            Fixed(row.c50Db, kDbDecimals),
+            Fixed(row.c80Db, kDbDecimals),
+            Fixed(row.d50, kRatioDecimals),
+            Fixed(row.tsMs, kMillisecondsDecimals),
+            Fixed(row.lf, kRatioDecimals),
+            Fixed(row.lfc, kRatioDecimals)};
+}
+
 void WriteRoomParameterTable(std::ostream& out, const std::vector<BandParameters>& rows)
 {
-    out << "\"band (Hz)\",\"EDT (s)\",\"T20 (s)\",\"T30 (s)\",\"C50 (dB)\",\"C80 (dB)\","
-           "\"D50\",\"Ts (ms)\",\"LF\",\"LFC\"\r\n";
+    std::string text;
+    for (const std::string& column : RoomParameterColumns()) text += (text.empty() ? "\"" : ",\"") + column + "\"";
+    out << text << "\r\n";
     for (const BandParameters& row : rows) {
-        out << row.band << ',' << Fixed(row.edtS, kSecondsDecimals) << ',' << Fixed(row.t20S, kSecondsDecimals) << ','
-            << Fixed(row.t30S, kSecondsDecimals) << ',' << Fixed(row.c50Db, kDbDecimals) << ','
-            << Fixed(row.c80Db, kDbDecimals) << ',' << Fixed(row.d50, kRatioDecimals) << ','
-            << Fixed(row.tsMs, kMillisecondsDecimals) << ',' << Fixed(row.lf, kRatioDecimals) << ','
-            << Fixed(row.lfc, kRatioDecimals) << "\r\n";
+        const std::vector<std::string> fields = RoomParameterFields(row);
+        std::string line;
+        for (std::size_t i = 0; i < fields.size(); ++i) line += (i == 0 ? "" : ",") + fields[i];
+        out << line << "\r\n";
     }
 }
 

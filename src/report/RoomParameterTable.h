@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "values/RoomQuantities.h"
@@ -16,5 +17,11 @@ namespace halvane {
 // with 1, rounded to nearest (ties of the binary value to even); a value that
 // rounds to zero carries no minus sign. An empty value leaves its field empty.
 void WriteRoomParameterTable(std::ostream& out, const std::vector<BandParameters>& rows);
+
+// The header's ten column names, unquoted ("band (Hz)", "EDT (s)", ...), and
+// one row's ten fields exactly as the table writes them (the report prints
+// the table's own numbers).
+const std::vector<std::string>& RoomParameterColumns();
+std::vector<std::string> RoomParameterFields(const BandParameters& row);
 
 }  // namespace halvane

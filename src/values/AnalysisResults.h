@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "values/Arrival.h"
+#include "values/EnergyMapQuantities.h"
 #include "values/RoomQuantities.h"
 #include "values/WindowQuantities.h"
 
@@ -11,7 +13,8 @@ namespace halvane {
 
 // What the analyses found in one impulse response, for a program that only
 // shows them (the summary picture of halvane-batch --png): the window's run
-// with the parameters it used, the arrivals and the room parameters.
+// with the parameters it used, the arrivals, the room parameters and the
+// energy maps.
 // exchange/ResultsExchange.h writes it as bytes another program reads back
 // bit for bit. This header includes nothing but plain values.
 struct AnalysisResults {
@@ -35,6 +38,13 @@ struct AnalysisResults {
     // The room parameters of the whole response, band by band; empty when
     // they were not asked for.
     std::vector<BandParameters> roomParameters;
+    // The directional energy maps of the run's band (analysis/maps/EnergyMaps.h),
+    // when they were made.
+    std::optional<EnergyMapSet> energyMaps;
+    // How the file was read: empty when AmbiX/SN3D (W, Y, Z, X) is its
+    // likeliest convention, else the sentence saying which convention it
+    // reads as (analysis/convention/InputConvention.h, ConventionNotice).
+    std::string conventionNotice;
 };
 
 }  // namespace halvane

@@ -59,7 +59,8 @@ inline constexpr double kEnergyMapFloorDb = -100;
 
 struct EnergyMapSet {
     MapEstimator estimator = MapEstimator::Beam;
-    int bandHz = 0;  // an octave band of analysis/room/OctaveBands.h, or 0 for the unfiltered response
+    double spotWidthDeg = 0;  // the histogram's kernel width as asked (0 for the beam)
+    int bandHz = 0;           // an octave band of analysis/room/OctaveBands.h, or 0 for the unfiltered response
     // The direct sound's onset (t = 0 of every range), in frames and in ms
     // from the file's first frame, and the end of the decay in ms after it.
     std::size_t onsetFrame = 0;

@@ -8,13 +8,17 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <span>
 #include <sstream>
 #include <sys/wait.h>
 #include <tuple>
 
 #include "BatchRun.h"
+#include "analysis/maps/EnergyMaps.h"
 #include "batch/BatchJob.h"
 #include "batch/BatchOptions.h"
+#include "bformat/BFormatSignal.h"
+#include "report/EnergyMapTable.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -353,13 +357,25 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
         {{"--png"}, "--png needs a file name"},
         {{"--temperature", "-300", "a.wav"}, "--temperature must lie from -60 to 60 C, not -300"},
         {{"--png", "p.png", "a.wav", "b.wav"},
-         "--reflections, --surfaces, --room-parameters and --png take exactly one FILE"},
-        {{"--background", "b.jpg", "a.wav"}, "--background goes with --png"},
+         "--reflections, --surfaces, --room-parameters, --energy-map, --png and --report take exactly one FILE"},
+        {{"--energy-map", "m.csv", "a.wav", "b.wav"},
+         "--reflections, --surfaces, --room-parameters, --energy-map, --png and --report take exactly one FILE"},
+        {{"--band", "all-octaves", "--energy-map", "m.csv", "a.wav"},
+         "--energy-map maps one band: give --band HZ, not all-octaves"},
+        {{"--estimator", "spot", "a.wav"}, "--estimator takes beam or histogram, not \"spot\""},
+        {{"--spot-width", "0.4", "a.wav"}, "--spot-width must lie from 0.5 to 30 degrees, not 0.4"},
+        {{"--spot-width", "wide", "a.wav"}, "--spot-width needs a number in degrees, not \"wide\""},
+        {{"--ranges"}, "--ranges needs a value"},
+        {{"--background", "b.jpg", "a.wav"}, "--background goes with --png or --report"},
+        {{"--map-range", "5", "--png", "p.png", "a.wav"}, "--map-range must lie from 10 to 100 dB, not 5"},
+        {{"--report", "r.pdf", "--band", "all-octaves", "a.wav"},
+         "--png and --report draw one band: give --band HZ, not all-octaves"},
         {{}, "no FILE given"},
         {{"--band", "300", "a.wav"}, "--band takes 125, 250, 500, 1000, 2000, 4000 or all-octaves, not \"300\""},
-        {{"--band", "all-octaves", "--png", "p.png", "a.wav"}, "--png draws one band: give --band HZ, not all-octaves"},
+        {{"--band", "all-octaves", "--png", "p.png", "a.wav"},
+         "--png and --report draw one band: give --band HZ, not all-octaves"},
         {{"--room-parameters", "r.csv", "a.wav", "b.wav"},
-         "--reflections, --surfaces, --room-parameters and --png take exactly one FILE"},
+         "--reflections, --surfaces, --room-parameters, --energy-map, --png and --report take exactly one FILE"},
         {{"--direct-distance", "0", "a.wav"}, "--direct-distance must lie above 0 and at most 1000 m, not 0"},
         {{"--surfaces", "s.csv", "a.wav"}, "--surfaces needs --direct-distance or --room, --source and --receiver"},
         {{"--room", "5x4x3", "--surfaces", "s.csv", "a.wav"}, "--room, --source and --receiver go together"},
@@ -443,14 +459,18 @@ TEST(BatchJob, PlansEveryOutputInTheOrderItIsWritten)
          {"--band", "500", "hall.wav"},
          {{"table", "hall_500Hz.csv"}, {"table", "hall_500Hz_ref.csv"}}},
         {"every output",
-         {"--png", "p.png", "--room-parameters", "r.csv", "--surfaces", "s.csv", "--direct-distance", "3",
-          "--reflections", "l.csv", "hall.wav"},
+         {"--png", "p.png", "--energy-map", "m.csv", "--room-parameters", "r.csv", "--surfaces", "s.csv",
+          "--direct-distance", "3", "--reflections", "l.csv", "hall.wav"},
          {{"table", "hall.csv"},
           {"table", "hall_ref.csv"},
           {"reflection list", "l.csv"},
           {"surface table", "s.csv"},
           {"room-parameter table", "r.csv"},
+          {"energy-map table", "m.csv"},
           {"picture", "p.png"}}},
+        {"the report alone",
+         {"--report", "r.pdf", "hall.wav"},
+         {{"table", "hall.csv"}, {"table", "hall_ref.csv"}, {"report", "r.pdf"}}},
         {"all bands and the list",
          {"--band", "all-octaves", "--reflections", "l.csv", "h.wav"},
          {{"table", "h_125Hz.csv"},
@@ -498,6 +518,111 @@ TEST(BatchOptions, TheArrivalOptionsAreTheAnalysisOwn)
     // What the user cannot set keeps the analysis' own default.
     EXPECT_EQ(given->arrivals.lowCutHz, analysis.lowCutHz);
     EXPECT_EQ(given->arrivals.pulseHalfLengthMs, analysis.pulseHalfLengthMs);
+}
+
+TEST(BatchOptions, TimeRangesOfTheEnergyMaps)
+{
+    struct Row {
+        const char* text;
+        std::vector<TimeRange> ranges;  // empty: refused with message
+        const char* message;
+    };
+    const std::vector<Row> rows = {
+        {"0-5,5-80,80-", DefaultTimeRanges(), ""},
+        {"+0-5,10-20.5,20-", {{"direct", 0, 5}, {"", 10, 20.5}, {"", 20, std::nullopt}}, ""},
+        {"5-80", {{"early", 5, 80}}, ""},
+        {"0-5,", {}, "--ranges takes FROM-TO or FROM- in ms, separated by commas, not \"\""},
+        {"0..5", {}, "--ranges takes FROM-TO or FROM- in ms, separated by commas, not \"0..5\""},
+        {"5-x", {}, "--ranges takes FROM-TO or FROM- in ms, separated by commas, not \"5-x\""},
+        {"-5-10", {}, "--ranges: the range \"-5-10\" begins before the direct sound"},
+        {"10-10", {}, "--ranges: the range \"10-10\" does not end after it begins"},
+        {"0-inf", {}, "--ranges takes FROM-TO or FROM- in ms, separated by commas, not \"0-inf\""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const auto parsed = ParseBatchOptions({"--ranges", row.text, "a.wav"});
+        if (row.ranges.empty()) {
+            EXPECT_FALSE(parsed);
+            EXPECT_EQ(parsed.Message(), row.message);
+            continue;
+        }
+        ASSERT_TRUE(parsed) << parsed.Message();
+        const std::vector<TimeRange>& got = parsed->energyMaps.ranges;
+        ASSERT_EQ(got.size(), row.ranges.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].label, row.ranges[i].label) << i;
+            EXPECT_EQ(got[i].fromMs, row.ranges[i].fromMs) << i;
+            EXPECT_EQ(got[i].toMs, row.ranges[i].toMs) << i;
+        }
+    }
+    // The defaults are the maps' own, and the band is the one asked for.
+    const auto defaults = ParseBatchOptions({"a.wav"});
+    ASSERT_TRUE(defaults);
+    const EnergyMapOptions own;
+    EXPECT_TRUE(defaults->energyMaps.ranges.empty());
+    EXPECT_EQ(defaults->energyMaps.estimator, own.estimator);
+    EXPECT_EQ(defaults->energyMaps.spotWidthDeg, own.spotWidthDeg);
+    EXPECT_EQ(defaults->energyMaps.bandHz, kBroadband);
+    const auto band = ParseBatchOptions({"--band", "500", "--estimator", "histogram", "--spot-width", "8", "a.wav"});
+    ASSERT_TRUE(band) << band.Message();
+    EXPECT_EQ(band->energyMaps.bandHz, 500);
+    EXPECT_EQ(band->energyMaps.estimator, MapEstimator::Histogram);
+    EXPECT_EQ(band->energyMaps.spotWidthDeg, 8);
+}
+
+// The maps the core makes of a file, as the table writes them.
+std::string CoreMapTable(const fs::path& file, const EnergyMapOptions& options)
+{
+    const std::string bytes = ReadFile(file);
+    const auto signal = ReadBFormatSignal(std::as_bytes(std::span(bytes.data(), bytes.size())));
+    EXPECT_TRUE(signal) << signal.Message();
+    if (!signal) return {};
+    const auto maps = ComputeEnergyMaps(*signal, options);
+    EXPECT_TRUE(maps) << maps.Message();
+    std::ostringstream table;
+    if (maps) WriteEnergyMapTable(table, *maps);
+    return table.str();
+}
+
+TEST_F(BatchCommand, EnergyMapsAreTheCoreMapsOfTheBandAndEstimatorAskedFor)
+{
+    const fs::path room = m_dir / "room.wav";
+    fs::copy_file(fs::path(HALVANE_EXAMPLES_DIR) / "demo-room.wav", room);
+    const std::string maps = (m_dir / "maps.csv").string();
+    struct Row {
+        const char* name;
+        std::string options;
+        EnergyMapOptions core;
+        const char* said;
+    };
+    const std::vector<Row> rows = {
+        {"the defaults, with the room parameters",
+         "--room-parameters " + (m_dir / "r.csv").string(),
+         {},
+         "(max-rE beam, broadband; peaks re the direct sound: direct 0-5 ms 0.0 dB,"},
+        {"a band's histogram over ranges of its own",
+         "--band 1000 --estimator histogram --spot-width 6 --ranges 0-5,10-40",
+         {{{"direct", 0, 5}, {"", 10, 40}}, MapEstimator::Histogram, 1000, 0.5, 6},
+         "(direction histogram, 1000 Hz band; peaks re the direct sound: direct 0-5 ms 0.0 dB, 10-40 ms "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const CommandRun r = Batch(row.options + " --energy-map " + maps + " " + room.string());
+        ASSERT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find(": energy maps in " + maps + " " + row.said), std::string::npos) << r.out;
+        const std::string table = ReadFile(maps);
+        EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 1 + 180 * 90);
+        EXPECT_TRUE(table == CoreMapTable(room, row.core)) << table.substr(0, 200);
+    }
+    // Refused before any analysis: a folder where the table goes.
+    fs::create_directories(m_dir / "taken");
+    fs::remove(m_dir / "room_ref.csv");
+    const CommandRun refused = Batch("--energy-map " + (m_dir / "taken").string() + " " + room.string());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.out.find("the energy-map table " + (m_dir / "taken").string() + " cannot be created"),
+              std::string::npos)
+        << refused.out;
+    EXPECT_FALSE(fs::exists(m_dir / "room_ref.csv"));
 }
 
 TEST_F(BatchCommand, TheArrivalListSaysWhatItCannotShow)

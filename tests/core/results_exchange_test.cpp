@@ -63,6 +63,29 @@ AnalysisResults EdgeResults()
     BandParameters all;
     all.band = "all";
     r.roomParameters = {band, all};
+    EnergyMapSet maps;
+    maps.estimator = MapEstimator::Histogram;
+    maps.spotWidthDeg = 4.5;
+    maps.bandHz = 500;
+    maps.onsetFrame = std::numeric_limits<std::size_t>::max();
+    maps.onsetMs = 9.334;
+    maps.decayEndMs = kInf;
+    maps.referenceEnergy = kTiny;
+    EnergyMap direct;
+    direct.range = {"direct", 0, 5};
+    direct.toMs = 5;
+    direct.firstFrame = 3;
+    direct.endFrame = 243;
+    direct.energy = 0.25;
+    direct.cellEnergy = {kNaN, -0.0, 1e300};
+    direct.levelDb = {kEnergyMapFloorDb, 0, -kInf};
+    direct.peakCell = 2;
+    direct.peakDb = -0.0;
+    EnergyMap late;
+    late.range = {"", 80, std::nullopt};
+    maps.maps = {direct, late};
+    r.energyMaps = maps;
+    r.conventionNotice = "its direct sound reads as a plane wave \"from the front\" in FuMa";
     return r;
 }
 
@@ -131,6 +154,26 @@ void ExpectSameResults(const AnalysisResults& a, const AnalysisResults& b)
             }
         }
     }
+    EXPECT_EQ(a.conventionNotice, b.conventionNotice);
+    ASSERT_EQ(a.energyMaps.has_value(), b.energyMaps.has_value());
+    if (!a.energyMaps) return;
+    const EnergyMapSet &x = *a.energyMaps, &y = *b.energyMaps;
+    EXPECT_TRUE(x.estimator == y.estimator && Same(x.spotWidthDeg, y.spotWidthDeg) && x.bandHz == y.bandHz &&
+                x.onsetFrame == y.onsetFrame && Same(x.onsetMs, y.onsetMs) && Same(x.decayEndMs, y.decayEndMs) &&
+                Same(x.referenceEnergy, y.referenceEnergy));
+    ASSERT_EQ(x.maps.size(), y.maps.size());
+    for (std::size_t i = 0; i < x.maps.size(); ++i) {
+        SCOPED_TRACE("map " + std::to_string(i));
+        const EnergyMap &m = x.maps[i], &n = y.maps[i];
+        EXPECT_TRUE(m.range.label == n.range.label && Same(m.range.fromMs, n.range.fromMs) &&
+                    Same(m.range.toMs, n.range.toMs) && Same(m.toMs, n.toMs));
+        EXPECT_TRUE(m.firstFrame == n.firstFrame && m.endFrame == n.endFrame && Same(m.energy, n.energy));
+        ASSERT_EQ(m.cellEnergy.size(), n.cellEnergy.size());
+        ASSERT_EQ(m.levelDb.size(), n.levelDb.size());
+        for (std::size_t c = 0; c < m.cellEnergy.size(); ++c) EXPECT_TRUE(Same(m.cellEnergy[c], n.cellEnergy[c]));
+        for (std::size_t c = 0; c < m.levelDb.size(); ++c) EXPECT_TRUE(Same(m.levelDb[c], n.levelDb[c]));
+        EXPECT_TRUE(m.peakCell == n.peakCell && Same(m.peakDb, n.peakDb));
+    }
 }
 
 TEST(ResultsExchange, EveryValueComesBackBitForBit)
@@ -150,7 +193,9 @@ TEST(ResultsExchange, ResultsWithoutRoomParametersOrWindowsComeBackEmpty)
     const auto decoded = DecodeResults(Bytes(EncodeResults(bare)));
     ASSERT_TRUE(decoded) << decoded.Message();
     ExpectSameResults(*decoded, bare);
-    EXPECT_EQ(EncodeResults(bare).find("room-parameters"), std::string::npos) << "written only when computed";
+    for (const char* optional : {"room-parameters", "energy-maps", "convention"}) {
+        EXPECT_EQ(EncodeResults(bare).find(optional), std::string::npos) << optional << ": written only when computed";
+    }
 }
 
 // Section NAME with its payload, as the layout in the header has it.
@@ -166,7 +211,7 @@ TEST(ResultsExchange, ASectionOfALaterVersionIsSkipped)
 {
     const std::string encoded = EncodeResults(EdgeResults());
     const std::string start = "halvane results\n";
-    const std::string later = start + Section("energy-map", std::string(37, '\x7F')) + encoded.substr(start.size());
+    const std::string later = start + Section("echo-density", std::string(37, '\x7F')) + encoded.substr(start.size());
     const auto decoded = DecodeResults(Bytes(later));
     ASSERT_TRUE(decoded) << decoded.Message();
     ExpectSameResults(*decoded, EdgeResults());
@@ -210,6 +255,10 @@ TEST(ResultsExchange, HostileBytesAreRefusedNamingTheSection)
         {"a length past the end", start + response.substr(0, response.size() - 1), "inside the section \"response\""},
         {"a count larger than the bytes", start + response + run + windows + Section("arrivals", hugeCount) + end,
          "section \"arrivals\" of the results is cut short or damaged"},
+        {"an estimator no writer writes",
+         start + response + run + windows + arrivals +
+             Section("energy-maps", "\x02" + std::string(3 + 8 + 4 + 8 + 3 * 8 + 8, '\0')) + end,
+         "section \"energy-maps\" of the results is cut short or damaged"},
         {"a flag that is neither 0 nor 1",
          start + response + run +
              Section("intensity-windows", std::string(1, '\1') + std::string(7, '\0') + std::string(16, '\0') + "\x02" +

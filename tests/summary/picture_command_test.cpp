@@ -13,6 +13,7 @@
 #include "analysis/RunSummary.h"
 #include "analysis/ScriptedDialogue.h"
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/maps/EnergyMaps.h"
 #include "analysis/room/RoomParameters.h"
 #include "bformat/BFormatSignal.h"
 #include "display/BackgroundPicture.h"
@@ -72,6 +73,7 @@ AnalysisResults DemoResults(const std::string& name)
     if (signal) {
         results.arrivals = FindArrivals(*signal, ArrivalOptions{});
         results.roomParameters = ComputeRoomParameters(*signal);
+        results.energyMaps = *ComputeEnergyMaps(*signal, EnergyMapOptions{});
     }
     const ArrivalOptions defaults;
     results.arrivalFloorDb = defaults.floorDb;
@@ -85,6 +87,8 @@ TEST(PictureCommand, TheBatchDrawsExactlyWhatItsAnalysisFound)
     ScratchFolder scratch("picture-exchange");
     const std::string input = DemoCopy(scratch);
     const std::string batchPng = (scratch.Path() / "batch.png").string();
+    // The title block's date is fixed (SOURCE_DATE_EPOCH, 2026-03-01) so that both drawings say the same.
+    setenv("SOURCE_DATE_EPOCH", "1772323200", 1);
     const auto batch = RunCommand(HALVANE_BATCH_COMMAND,
                                   {"--display", "300", "--room-parameters", (scratch.Path() / "rooms.csv").string(),
                                    "--png", batchPng, "--background", kDemoPanorama, input},
@@ -98,6 +102,7 @@ TEST(PictureCommand, TheBatchDrawsExactlyWhatItsAnalysisFound)
     const std::string ownPng = (scratch.Path() / "own.png").string();
     const auto own =
         RunCommand(HALVANE_PICTURE_COMMAND, {"--background", kDemoPanorama, resultsPath, ownPng}, scratch.Path());
+    unsetenv("SOURCE_DATE_EPOCH");
     ASSERT_EQ(own.exitStatus, 0) << own.err;
     EXPECT_EQ(test::ReadFile(batchPng), test::ReadFile(ownPng)) << "the batch's picture is not of its results";
 
@@ -105,9 +110,11 @@ TEST(PictureCommand, TheBatchDrawsExactlyWhatItsAnalysisFound)
     SummaryInput drawn;
     drawn.results = results;
     drawn.background = LoadBackgroundPicture(QString::fromStdString(kDemoPanorama)).picture;
+    drawn.date = QStringLiteral("2026-03-01");
+    drawn.version = QStringLiteral(HALVANE_VERSION);
     const QImage here = RenderSummary(drawn);
     const QImage there(QString::fromStdString(batchPng));
-    ASSERT_EQ(there.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+    ASSERT_EQ(there.size(), LayoutSummary(true, true).picture);
     EXPECT_FALSE(DifferIn(here.convertToFormat(there.format()), there, there.rect()));
 }
 
@@ -129,8 +136,10 @@ TEST(PictureCommand, ABandChangesTheRunButNotTheArrivals)
 
     // The run's level bars come from the band; the arrivals (the reflectogram
     // below its title line) are the whole response's either way.
-    const SummaryLayout layout = LayoutSummary(false);
+    const SummaryLayout layout = LayoutSummary(false, true);
     EXPECT_TRUE(DifferIn(broadPicture, filtered, layout.strip));
+    // The title block says which is which.
+    EXPECT_TRUE(DifferIn(broadPicture, filtered, layout.title));
     const QRect plot = layout.reflectogram.adjusted(0, kReflectogramMarginsPx.top, 0, 0);
     EXPECT_FALSE(DifferIn(broadPicture, filtered, plot));
 }
@@ -146,7 +155,7 @@ TEST(PictureCommand, ReadsTheResultsFromStandardInput)
     const auto run = testing::RunShell(testing::Quoted(HALVANE_PICTURE_COMMAND) + " -- - " + testing::Quoted(png) +
                                        " < " + testing::Quoted(resultsPath));
     ASSERT_EQ(run.exitStatus, 0) << run.out;
-    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
+    EXPECT_EQ(QImage(QString::fromStdString(png)).size(), LayoutSummary(false, false).picture);
 }
 
 struct RefusalRow {
@@ -169,7 +178,12 @@ TEST(PictureCommand, RefusesWhatItCannotReadAndWritesNoPicture)
         {"a background that is no picture", {"--background", "IN", "IN", "OUT"}, results, 1, "/rooms/quiet.wav: "},
         {"an analysis option", {"--floor", "30", "IN", "OUT"}, results, 2, "unknown option --floor"},
         {"an option without its value", {"IN", "OUT", "--background"}, results, 2, "--background needs a value"},
-        {"no picture named", {"IN"}, results, 2, "one RESULTS and one OUT.png"},
+        {"no picture named", {"IN"}, results, 2, "one RESULTS and one OUT"},
+        {"a map range out of its range",
+         {"--map-range", "5", "IN", "OUT"},
+         results,
+         2,
+         "--map-range must lie from 10 to 100 dB, not 5"},
     };
     for (const RefusalRow& row : rows) {
         SCOPED_TRACE(row.name);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "display/summary/DecayPlot.h"
 #include "display/summary/SummaryPicture.h"
 #include "support/RunCommand.h"
 
@@ -35,16 +36,18 @@ TEST(RealPicture, AMeasuredResponseGetsEveryPlot)
         ASSERT_EQ(run.exitStatus, 0) << run.err;
         EXPECT_EQ(run.err.find(koli), std::string::npos) << run.err;
         const QImage picture(QString::fromStdString(png));
-        EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
-        // The unfiltered response's decay curve (black) lies in the decay plot.
-        const QRect decay = LayoutSummary(true).decayPlot;
-        int black = 0;
+        EXPECT_EQ(picture.size(), LayoutSummary(true, true).picture);
+        // The decay plot shows the band asked for: the unfiltered response's
+        // curve (black) for a broadband run, the band's alone for a band's.
+        const QRect decay = LayoutSummary(true, true).decayPlot;
+        int black = 0, band1000 = 0;
         for (int y = decay.top(); y <= decay.bottom(); ++y) {
             for (int x = decay.left(); x < decay.left() + decay.width() - 200; ++x) {
                 black += picture.pixelColor(x, y) == QColor(0, 0, 0);
+                band1000 += picture.pixelColor(x, y) == BandColour(1000);
             }
         }
-        EXPECT_GT(black, 200);
+        EXPECT_GT(band.empty() ? black : band1000, 200);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "display/summary/DecayPlot.h"
 #include "display/summary/Reflectogram.h"
 #include "display/summary/SummaryPicture.h"
+#include "display/summary/TitleBlock.h"
 #include "display/summary/TopView.h"
 #include "support/FakeHost.h"
 #include "support/TestWav.h"
@@ -116,26 +117,62 @@ TEST(SummaryPicture, TheDemoRoomsArrivalsLandWhereTheyComeFrom)
 {
     const SummaryInput input = DemoRunSummary("300").input;
     const QImage picture = RenderSummary(input);
-    ASSERT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
+    const SummaryLayout layout = LayoutSummary(false, false);
+    ASSERT_EQ(picture.size(), layout.picture);
+    const QPoint map = layout.map.topLeft();
 
-    // Every arrival's direction lies inside a circle of the ramp's colours (a
-    // few pixels off its centre, away from the red cross).
+    // Every arrival's direction has a window's red cross within a few pixels,
+    // and the windows' circles are hollow: around the direct sound the map's
+    // plain field still shows (nothing there is hidden under a disc).
     for (const demo::Arrival& arrival : demo::DemoArrivals(demo::DemoRoom{})) {
         SCOPED_TRACE(arrival.name);
         const double xPx = (180.0 - arrival.azDeg) / 360.0 * kSummaryWidthPx;
         const double yPx = (90.0 - arrival.elDeg) / 180.0 * kSummaryMapHeightPx;
-        const int x = std::clamp(static_cast<int>(xPx) + 4, 0, kSummaryWidthPx - 1);
-        const int y = std::clamp(static_cast<int>(yPx) + 4, 0, kSummaryMapHeightPx - 1);
-        const QColor pixel = picture.pixelColor(x, y);
-        EXPECT_LT(DistanceFromRamp(pixel), 12) << "pixel " << x << "," << y << " is " << pixel.name().toStdString();
+        int red = 0;
+        for (int dy = -4; dy <= 4; ++dy) {
+            for (int dx = -4; dx <= 4; ++dx) {
+                const QPoint p(std::clamp(static_cast<int>(xPx) + dx, 0, kSummaryWidthPx - 1),
+                               std::clamp(static_cast<int>(yPx) + dy, 0, kSummaryMapHeightPx - 1));
+                red += picture.pixelColor(map + p) == QColor(255, 0, 0);
+            }
+        }
+        EXPECT_GT(red, 0);
     }
+    const demo::Arrival direct = demo::DemoArrivals(demo::DemoRoom{}).front();
+    const int cx = map.x() + static_cast<int>((180.0 - direct.azDeg) / 360.0 * kSummaryWidthPx);
+    const int cy = map.y() + static_cast<int>((90.0 - direct.elDeg) / 180.0 * kSummaryMapHeightPx);
+    int field = 0, all = 0;
+    for (int y = cy - 50; y <= cy + 50; ++y) {
+        for (int x = cx - 50; x <= cx + 50; ++x, ++all) field += picture.pixelColor(x, y) == QColor(216, 216, 212);
+    }
+    EXPECT_GT(field, all / 2) << "the direct sound's window hides the map around it";
+
     // The strip lies below the map: a blue intensity bar under the direct sound's window.
-    const int stripTop = kSummaryMapHeightPx + kSummaryGapPx;
-    const int directWindowX =
-        static_cast<int>((7.5 - input.results.skipMs) / input.results.displayWindowMs * kSummaryWidthPx);
-    EXPECT_EQ(picture.pixelColor(directWindowX, stripTop + 170), QColor(0, 0, 255));
+    const int directWindowX = layout.strip.left() + static_cast<int>((7.5 - input.results.skipMs) /
+                                                                     input.results.displayWindowMs * kSummaryWidthPx);
+    EXPECT_EQ(picture.pixelColor(directWindowX, layout.strip.top() + 170), QColor(0, 0, 255));
     // The legend's ramp starts dark violet.
-    EXPECT_EQ(picture.pixelColor(60, stripTop + kSummaryStripHeightPx + kSummaryGapPx + 5), TimeRampColour(0));
+    EXPECT_EQ(picture.pixelColor(layout.timeLegend.left() + 60, layout.timeLegend.top() + 5), TimeRampColour(0));
+}
+
+TEST(SummaryPicture, TheTitleBlockSaysWhatWasAnalysedAndHow)
+{
+    AnalysisResults r;
+    r.irFileName = "/rooms/hall.wav";
+    r.skipMs = 2.5;
+    r.displayWindowMs = 300;
+    r.averagingWindowMs = 5;
+    TitleFacts facts = TitleFactsOf(r, QStringLiteral("2026-03-01"), QStringLiteral("1.2.3"), ',');
+    EXPECT_EQ(facts.fileName, QStringLiteral("/rooms/hall.wav"));
+    EXPECT_EQ(facts.lines,
+              QStringList({"Band: broadband (unfiltered)", "Skip 2,5 ms, display 300 ms, averaging window 5 ms",
+                           "Read as AmbiX/SN3D (W, Y, Z, X)", "Drawn 2026-03-01 by Halvane 1.2.3"}));
+    r.bandHz = 500;
+    r.conventionNotice = "its direct sound reads as a plane wave in FuMa";
+    facts = TitleFactsOf(r, {}, {}, '.');
+    EXPECT_EQ(facts.lines, QStringList({"Band: 500 Hz octave", "Skip 2.5 ms, display 300 ms, averaging window 5 ms",
+                                        "Read as AmbiX/SN3D (W, Y, Z, X); warning: its direct sound reads as a "
+                                        "plane wave in FuMa"}));
 }
 
 TEST(SummaryPicture, ARunWithoutDirectionsStillShowsItsStrip)
@@ -145,9 +182,17 @@ TEST(SummaryPicture, ARunWithoutDirectionsStillShowsItsStrip)
     WindowSums silent;
     input.results.intensityWindows.push_back({0, 0, silent});
     const QImage picture = RenderSummary(input);
-    EXPECT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
-    // The placeholder's grey field shows through the map's empty middle.
-    EXPECT_EQ(picture.pixelColor(75, 75), QColor(212, 208, 200));
+    const SummaryLayout layout = LayoutSummary(false, false);
+    EXPECT_EQ(picture.size(), layout.picture);
+    // A plain field shows through the map's empty middle: no prompt, no placeholder grid.
+    for (const QPoint p : {QPoint(75, 75), QPoint(150, 150), QPoint(479, 239), QPoint(600, 300)}) {
+        EXPECT_EQ(picture.pixelColor(layout.map.topLeft() + p), QColor(216, 216, 212)) << p.x() << "," << p.y();
+    }
+    // The 30-degree grid: light lines at azimuth 150 and elevation 60.
+    const QPoint grid = layout.map.topLeft() + QPoint(static_cast<int>(30.0 / 360 * kSummaryWidthPx),
+                                                      static_cast<int>(30.0 / 180 * kSummaryMapHeightPx));
+    EXPECT_EQ(picture.pixelColor(grid.x(), grid.y() + 40), QColor(250, 250, 250));
+    EXPECT_EQ(picture.pixelColor(grid.x() + 40, grid.y()), QColor(250, 250, 250));
 }
 
 TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
@@ -164,6 +209,7 @@ TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
     bare.results.arrivals.clear();
     const QImage withoutArrivals = RenderSummary(bare);
     const double pxPerDeg = kSummaryWidthPx / 360.0;
+    const QPoint map = LayoutSummary(false, false).map.topLeft();
 
     struct Place {
         double xPx, yPx, radiusPx;
@@ -186,15 +232,16 @@ TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
                 (static_cast<int>(std::floor(p.xPx + (p.radiusPx - 2.5) * std::cos(angle))) + kSummaryWidthPx) %
                 kSummaryWidthPx;
             const int y = static_cast<int>(std::floor(p.yPx + (p.radiusPx - 2.5) * std::sin(angle)));
-            EXPECT_TRUE(IsWhite(picture.pixelColor(x, y))) << "ring pixel " << x << "," << y;
+            EXPECT_TRUE(IsWhite(picture.pixelColor(map + QPoint(x, y)))) << "ring pixel " << x << "," << y;
         }
         // Its label: white letters just beside the ring.
         int labelPixels = 0;
         for (int y = static_cast<int>(p.yPx - p.radiusPx - 18); y <= p.yPx + p.radiusPx + 18; ++y) {
             for (int x = static_cast<int>(p.xPx - p.radiusPx - 90); x <= p.xPx + p.radiusPx + 90; ++x) {
                 const double d = std::hypot(x + 0.5 - p.xPx, y + 0.5 - p.yPx);
-                if (d > p.radiusPx + 1 && picture.rect().contains(x, y) && IsWhite(picture.pixelColor(x, y)) &&
-                    !IsWhite(withoutArrivals.pixelColor(x, y))) {
+                const QPoint at = map + QPoint(x, y);
+                if (d > p.radiusPx + 1 && x >= 0 && y >= 0 && x < kSummaryWidthPx && y < kSummaryMapHeightPx &&
+                    IsWhite(picture.pixelColor(at)) && !IsWhite(withoutArrivals.pixelColor(at))) {
                     ++labelPixels;
                 }
             }
@@ -204,7 +251,7 @@ TEST(SummaryPicture, EachArrivalIsRingedAndLabelledAtItsDirectionAndNowhereElse)
     // Nothing of the marks lies away from the arrivals.
     for (int y = 0; y < kSummaryMapHeightPx; ++y) {
         for (int x = 0; x < kSummaryWidthPx; ++x) {
-            if (picture.pixelColor(x, y) == withoutArrivals.pixelColor(x, y)) continue;
+            if (picture.pixelColor(map + QPoint(x, y)) == withoutArrivals.pixelColor(map + QPoint(x, y))) continue;
             const bool nearOne = std::any_of(places.begin(), places.end(), [&](const Place& p) {
                 const double dx = std::min({std::fabs(x - p.xPx), std::fabs(x - p.xPx - kSummaryWidthPx),
                                             std::fabs(x - p.xPx + kSummaryWidthPx)});
@@ -266,12 +313,12 @@ TEST(SummaryPicture, TheTopViewShowsTheDirectSoundFromItsSide)
 TEST(SummaryPicture, TheDecayPlotComesOnlyWithRoomParameters)
 {
     DemoRun run = DemoRunWithArrivals();
-    EXPECT_EQ(RenderSummary(run.input).size(), QSize(kSummaryWidthPx, kSummaryHeightPx));
+    EXPECT_EQ(RenderSummary(run.input).size(), LayoutSummary(false, false).picture);
     EXPECT_TRUE(LayoutSummary(false).decayPlot.isEmpty());
 
     run.input.results.roomParameters = ComputeRoomParameters(run.signal);
     const QImage picture = RenderSummary(run.input);
-    ASSERT_EQ(picture.size(), QSize(kSummaryWidthPx, kSummaryHeightWithDecayPx));
+    ASSERT_EQ(picture.size(), LayoutSummary(true, false).picture);
     const QRect area = LayoutSummary(true).decayPlot;
     const PlotMarginsPx margins = kDecayPlotMarginsPx;
     const QRect box(area.left() + margins.left, area.top() + margins.top, area.width() - margins.left - margins.right,

@@ -14,6 +14,7 @@
 #include "analysis/arrivals/ArrivalRemarks.h"
 #include "analysis/arrivals/Arrivals.h"
 #include "analysis/convention/InputConvention.h"
+#include "analysis/maps/EnergyMaps.h"
 #include "analysis/room/BandFiltered.h"
 #include "analysis/room/RoomParameters.h"
 #include "analysis/surfaces/Surfaces.h"
@@ -24,6 +25,7 @@
 #include "exchange/ResultsExchange.h"
 #include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
+#include "report/EnergyMapTable.h"
 #include "report/RoomParameterTable.h"
 #include "report/SurfaceTable.h"
 #include "report/TablePaths.h"
@@ -49,8 +51,13 @@ public:
     std::vector<std::string> written;  // the outputs in place, in the order written
     DiskInput disk;
     FileOutcome outcome;
-    // The run whose windows the picture shows, kept only for --png.
+    // The run whose windows the picture shows, kept only for --png and --report.
     std::optional<AnalysisResults> pictureRun;
+    // What the convention check found: empty when the file reads as AmbiX/SN3D.
+    std::string conventionNotice;
+    // The results the picture and the report are drawn from, encoded once;
+    // empty when they could not be gathered.
+    std::optional<std::string> drawn;
 
     void Fail(const std::string& message)
     {
@@ -116,7 +123,7 @@ public:
     // saying why.
     const BFormatSignal* RoomSignal()
     {
-        if (m_signalRead) return Signal();
+        if (m_signalRead || !options.energyMapPath.empty() || !options.pngPath.empty()) return Signal();
         if (!m_roomSignalRead) {
             m_roomSignalRead = true;
             if (const InputImage* input = Input()) {
@@ -179,6 +186,27 @@ public:
         return m_roomParameters ? &*m_roomParameters : nullptr;
     }
 
+    // The energy maps of the band asked for, with the decay's end from the
+    // room parameters when they were computed; nullptr when they cannot be
+    // made, EnergyMapsWhyNot() saying why.
+    const EnergyMapSet* EnergyMaps()
+    {
+        if (!m_energyMapsDone) {
+            m_energyMapsDone = true;
+            if (const BFormatSignal* signal = Signal()) {
+                const std::vector<BandParameters> none;
+                auto maps = ComputeEnergyMaps(*signal, options.energyMaps, m_roomParameters ? *m_roomParameters : none);
+                if (maps) {
+                    m_energyMaps = std::move(*maps);
+                } else {
+                    m_energyMapsWhyNot = "the energy maps cannot be made: " + maps.Message();
+                }
+            }
+        }
+        return m_energyMaps ? &*m_energyMaps : nullptr;
+    }
+    const std::string& EnergyMapsWhyNot() const { return m_energyMapsWhyNot; }
+
 private:
     bool m_opened = false;
     std::unique_ptr<InputImage> m_input;
@@ -191,6 +219,9 @@ private:
     std::optional<ArrivalFindings> m_arrivals;
     std::optional<std::vector<BandParameters>> m_roomParameters;
     std::optional<SurfaceFindings> m_surfaces;
+    bool m_energyMapsDone = false;
+    std::optional<EnergyMapSet> m_energyMaps;
+    std::string m_energyMapsWhyNot;
 };
 
 // One run of the tables' analysis: of the file itself (bandHz 0) or of one
@@ -202,7 +233,7 @@ bool RunTables(JobContext& job, int bandHz, InputSource& input)
     // The pause is answered with 0: a batch run never waits.
     ScriptedDialogue dialogue({job.options.skipMs, job.options.displayMs, job.options.windowMs, "0"});
     RunSummary summary;
-    const bool forPicture = !job.options.pngPath.empty();
+    const bool forPicture = !job.options.pngPath.empty() || !job.options.reportPath.empty();
     const RunReport report =
         RunAnalysis(state, dialogue, input, job.tables, RunDisplay::None(), forPicture ? summary : RunObserver::None());
     const std::string what = bandHz == 0 ? job.file : job.file + " (" + std::to_string(bandHz) + " Hz band)";
@@ -342,15 +373,48 @@ bool WriteRoomParameters(JobContext& job)
     return true;
 }
 
+std::vector<PlannedOutput> EnergyMapTable(const BatchOptions& options, const std::string&)
+{
+    if (options.energyMapPath.empty()) return {};
+    return {{"energy-map table", options.energyMapPath}};
+}
+bool WriteEnergyMaps(JobContext& job)
+{
+    const EnergyMapSet* maps = job.EnergyMaps();
+    if (!maps && !job.EnergyMapsWhyNot().empty()) job.Fail(job.file + ": " + job.EnergyMapsWhyNot());
+    if (!maps || job.stop.Requested()) return false;
+    std::ostringstream table;
+    WriteEnergyMapTable(table, *maps);
+    const std::string& path = job.options.energyMapPath;
+    std::string done = "energy maps in " + path + " (";
+    done += maps->estimator == MapEstimator::Beam ? "max-rE beam" : "direction histogram";
+    done += maps->bandHz == kBroadband ? ", broadband" : ", " + std::to_string(maps->bandHz) + " Hz band";
+    done += "; peaks re the direct sound:";
+    for (const EnergyMap& map : maps->maps) {
+        done += " " + TimeRangeName(map.range) + " " + FormatArrivalNumber(map.peakDb, 1) + " dB";
+        done += &map == &maps->maps.back() ? ")" : ",";
+    }
+    WriteResult(job, "energy-map table", path, table.str(), done);
+    return true;
+}
+
 std::vector<PlannedOutput> Picture(const BatchOptions& options, const std::string&)
 {
     if (options.pngPath.empty()) return {};
     return {{"picture", options.pngPath}};
 }
-// What the picture shows: the run's windows, the arrivals (the whole
-// response's whatever band the windows come from: they are found by matching
-// the measured broadband pulse, which a band's ringing would only blur) and,
-// with --room-parameters, the decay curves.
+std::vector<PlannedOutput> Report(const BatchOptions& options, const std::string&)
+{
+    if (options.reportPath.empty()) return {};
+    return {{"report", options.reportPath}};
+}
+
+// What the picture and the report show: the run's windows, the arrivals (the
+// whole response's whatever band the windows come from: they are found by
+// matching the measured broadband pulse, which a band's ringing would only
+// blur), the energy maps of the run's band (drawn without them when they
+// cannot be made, saying why), how the file was read and, with
+// --room-parameters or --report, the room parameters and decay curves.
 std::optional<AnalysisResults> PictureResults(JobContext& job)
 {
     AnalysisResults results = *job.pictureRun;
@@ -362,14 +426,28 @@ std::optional<AnalysisResults> PictureResults(JobContext& job)
     results.arrivalFloorDb = job.options.arrivals.floorDb;
     results.arrivalDirectionWindowMs = job.options.arrivals.directionWindowMs;
     results.arrivalMaxDiffuseness = job.options.arrivals.maxDiffuseness;
-    if (!job.options.roomParametersPath.empty()) {
+    results.conventionNotice = job.conventionNotice;
+    if (!job.options.roomParametersPath.empty() || !job.options.reportPath.empty()) {
         const auto* parameters = job.RoomParameters();
         if (!parameters) return std::nullopt;
         results.roomParameters = *parameters;
     }
+    if (const EnergyMapSet* maps = job.EnergyMaps()) {
+        results.energyMaps = *maps;
+    } else if (!job.stop.Requested()) {
+        job.outcome.err += job.file + ": warning: the picture has no energy maps: " + job.EnergyMapsWhyNot() + "\n";
+    }
     return results;
 }
-bool DrawPicture(JobContext& job)
+
+std::string EncodeResultsOf(JobContext& job)
+{
+    const std::optional<AnalysisResults> results = PictureResults(job);
+    return results ? EncodeResults(*results) : std::string();
+}
+
+// One drawing by the picture program: the summary picture, or the report.
+bool Draw(JobContext& job, const std::string& path, bool report)
 {
     if (job.outcome.failed || !job.pictureRun) return false;
     // What the job had to say so far is said before any picture work starts.
@@ -377,16 +455,22 @@ bool DrawPicture(JobContext& job)
     std::cerr << job.outcome.err;
     job.outcome.out.clear();
     job.outcome.err.clear();
-    const std::optional<AnalysisResults> results = PictureResults(job);
-    if (!results || job.stop.Requested()) return false;
-    if (RunPictureProgram(job.pictureProgram, EncodeResults(*results), job.options.backgroundPath, job.options.pngPath,
-                          job.file, job.outcome.err)) {
-        job.outcome.out = job.file + ": summary picture " + job.options.pngPath + "\n";
+    if (!job.drawn) job.drawn = EncodeResultsOf(job);
+    if (job.drawn->empty() || job.stop.Requested()) return false;
+    std::vector<std::string> options = {"--map-range", FormatArrivalNumber(job.options.mapRangeDb, 3)};
+    if (!job.options.backgroundPath.empty())
+        options.insert(options.end(), {"--background", job.options.backgroundPath});
+    if (report) options.push_back("--report");
+    if (RunPictureProgram(job.pictureProgram, *job.drawn, options, path, job.file, job.outcome.err)) {
+        job.outcome.out += job.file + (report ? ": report " : ": summary picture ") + path + "\n";
+        job.written.push_back(path);
     } else {
         job.outcome.failed = true;
     }
     return true;
 }
+bool DrawPicture(JobContext& job) { return Draw(job, job.options.pngPath, false); }
+bool DrawReport(JobContext& job) { return Draw(job, job.options.reportPath, true); }
 
 // The convention check halvane-convert makes: a file in another order or
 // gains is analysed as it is read, with a warning that says how to convert
@@ -395,6 +479,7 @@ void WarnOfConvention(JobContext& job)
 {
     if (auto opened = job.disk.Open(job.file)) {
         if (const auto notice = ConventionNotice(**opened, job.file, job.stop)) {
+            job.conventionNotice = *notice;
             job.outcome.err += job.file + ": warning: " + *notice + "\n";
         }
     }
@@ -406,9 +491,14 @@ struct OutputStep {
     bool (*write)(JobContext&);
 };
 constexpr OutputStep kSteps[] = {
-    {BroadbandTables, WriteBroadbandTables},   {BandTables, WriteBandTables},
-    {ReflectionList, WriteReflectionList},     {SurfaceList, WriteSurfaceList},
-    {RoomParameterTable, WriteRoomParameters}, {Picture, DrawPicture},
+    {BroadbandTables, WriteBroadbandTables},
+    {BandTables, WriteBandTables},
+    {ReflectionList, WriteReflectionList},
+    {SurfaceList, WriteSurfaceList},
+    {RoomParameterTable, WriteRoomParameters},
+    {EnergyMapTable, WriteEnergyMaps},
+    {Picture, DrawPicture},
+    {Report, DrawReport},
 };
 
 }  // namespace

@@ -107,6 +107,14 @@ const std::vector<NumberRange>& ArrivalNumberRanges()
     return ranges;
 }
 
+const std::vector<NumberRange>& MapNumberRanges()
+{
+    // The kernel's own limits (analysis/maps/EnergyMaps.h).
+    static const std::vector<NumberRange> ranges = {{"--spot-width", 0.5, false, 30, "degrees"},
+                                                    {"--map-range", 10, false, 100, "dB"}};
+    return ranges;
+}
+
 namespace {
 
 bool ReadWholeNumber(const std::string& text, double& value)
@@ -158,6 +166,12 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
                                                      "--room",
                                                      "--source",
                                                      "--receiver",
+                                                     "--energy-map",
+                                                     "--ranges",
+                                                     "--estimator",
+                                                     "--spot-width",
+                                                     "--report",
+                                                     "--map-range",
                                                      "--"};
                 if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
                     return "unknown option " + arg;
@@ -170,12 +184,13 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
         for (const char* option : {"--skip", "--display", "--window"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value in ms";
         }
-        for (const char* option : {"--png", "--background", "--room-parameters", "--surfaces"}) {
+        for (const char* option :
+             {"--png", "--background", "--room-parameters", "--surfaces", "--energy-map", "--report"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a file name";
         }
-        for (const char* option :
-             {"--reflections", "--floor", "--temperature", "--jobs", "--direct-distance", "--direction-window",
-              "--max-diffuseness", "--band", "--room", "--source", "--receiver"}) {
+        for (const char* option : {"--reflections", "--floor", "--temperature", "--jobs", "--direct-distance",
+                                   "--direction-window", "--max-diffuseness", "--band", "--room", "--source",
+                                   "--receiver", "--ranges", "--estimator", "--spot-width", "--map-range"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value";
         }
     }
@@ -189,6 +204,7 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
 struct NumberTexts {
     std::string floor, temperature, distance, directionWindow, diffuseness, band;
     std::string room, source, receiver;
+    std::string ranges, estimator, spotWidth, mapRange;
 };
 
 void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
@@ -215,6 +231,12 @@ void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
     app.add_option("--band", texts.band);
     app.add_option("--png", options.pngPath);
     app.add_option("--background", options.backgroundPath);
+    app.add_option("--energy-map", options.energyMapPath);
+    app.add_option("--ranges", texts.ranges);
+    app.add_option("--estimator", texts.estimator);
+    app.add_option("--spot-width", texts.spotWidth)->check(WholeNumber("--spot-width", " in degrees"));
+    app.add_option("--report", options.reportPath);
+    app.add_option("--map-range", texts.mapRange)->check(WholeNumber("--map-range", " in dB"));
     app.add_option("files", options.files);
     options.jobs = std::max(1u, std::thread::hardware_concurrency());
     app.add_option("-j,--jobs", options.jobs)->check(CLI::Range(1u, 1024u));
@@ -239,6 +261,34 @@ Result<> ReadNumbers(const NumberTexts& texts, BatchOptions& options)
     if (!texts.distance.empty()) options.directDistanceM = values[2];
     if (!texts.directionWindow.empty()) options.arrivals.directionWindowMs = values[3];
     if (!texts.diffuseness.empty()) options.arrivals.maxDiffuseness = values[4];
+    return {};
+}
+
+// The options of the energy maps: --ranges, --estimator, --spot-width.
+Result<> ReadMapOptions(const NumberTexts& texts, BatchOptions& options)
+{
+    if (!texts.ranges.empty()) {
+        auto ranges = ParseTimeRanges(texts.ranges);
+        if (!ranges) return Failure{ranges.Message()};
+        options.energyMaps.ranges = std::move(*ranges);
+    }
+    if (texts.estimator == "histogram") {
+        options.energyMaps.estimator = MapEstimator::Histogram;
+    } else if (!texts.estimator.empty() && texts.estimator != "beam") {
+        return Failure{"--estimator takes beam or histogram, not \"" + texts.estimator + "\""};
+    }
+    double* const targets[] = {&options.energyMaps.spotWidthDeg, &options.mapRangeDb};
+    const std::string* const given[] = {&texts.spotWidth, &texts.mapRange};
+    for (std::size_t i = 0; i < std::size(given); ++i) {
+        if (given[i]->empty()) continue;
+        const NumberRange& range = MapNumberRanges()[i];
+        double value = 0;
+        ReadWholeNumber(*given[i], value);
+        if (!range.Holds(value)) {
+            return Failure{std::string(range.option) + " must lie " + range.Words() + ", not " + *given[i]};
+        }
+        *targets[i] = value;
+    }
     return {};
 }
 
@@ -298,9 +348,10 @@ Result<> CheckCombinations(const BatchOptions& options)
 {
     if (options.files.empty()) return Failure{"no FILE given"};
     if ((!options.reflectionsPath.empty() || !options.pngPath.empty() || !options.roomParametersPath.empty() ||
-         !options.surfacesPath.empty()) &&
+         !options.surfacesPath.empty() || !options.energyMapPath.empty() || !options.reportPath.empty()) &&
         options.files.size() != 1) {
-        return Failure{"--reflections, --surfaces, --room-parameters and --png take exactly one FILE"};
+        return Failure{
+            "--reflections, --surfaces, --room-parameters, --energy-map, --png and --report take exactly one FILE"};
     }
     if (options.room && options.directDistanceM)
         return Failure{"--room gives the source-receiver distance: leave out --direct-distance"};
@@ -308,14 +359,48 @@ Result<> CheckCombinations(const BatchOptions& options)
         return Failure{"--surfaces needs --direct-distance or --room, --source and --receiver"};
     if (options.room && options.reflectionsPath.empty() && options.surfacesPath.empty())
         return Failure{"--room goes with --reflections or --surfaces"};
-    if (!options.pngPath.empty() && options.bandsHz.size() > 1) {
-        return Failure{"--png draws one band: give --band HZ, not all-octaves"};
+    if ((!options.pngPath.empty() || !options.reportPath.empty()) && options.bandsHz.size() > 1) {
+        return Failure{"--png and --report draw one band: give --band HZ, not all-octaves"};
     }
-    if (!options.backgroundPath.empty() && options.pngPath.empty()) return Failure{"--background goes with --png"};
+    if (!options.energyMapPath.empty() && options.bandsHz.size() > 1) {
+        return Failure{"--energy-map maps one band: give --band HZ, not all-octaves"};
+    }
+    if (!options.backgroundPath.empty() && options.pngPath.empty() && options.reportPath.empty()) {
+        return Failure{"--background goes with --png or --report"};
+    }
     return {};
 }
 
 }  // namespace
+
+Result<std::vector<TimeRange>> ParseTimeRanges(const std::string& text)
+{
+    std::vector<TimeRange> ranges;
+    const std::vector<TimeRange> defaults = DefaultTimeRanges();
+    for (std::size_t begin = 0; begin <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', begin), text.size());
+        const std::string item = text.substr(begin, comma - begin);
+        begin = comma + 1;
+        const std::size_t dash = item.find('-', 1);
+        TimeRange range;
+        double toMs = 0;
+        const std::string to = dash == std::string::npos ? "" : item.substr(dash + 1);
+        if (dash == std::string::npos || !ReadWholeNumber(item.substr(0, dash), range.fromMs) ||
+            (!to.empty() && !ReadWholeNumber(to, toMs))) {
+            return Failure{"--ranges takes FROM-TO or FROM- in ms, separated by commas, not \"" + item + "\""};
+        }
+        if (!to.empty()) range.toMs = toMs;
+        if (range.fromMs < 0) return Failure{"--ranges: the range \"" + item + "\" begins before the direct sound"};
+        if (range.toMs && !(*range.toMs > range.fromMs)) {
+            return Failure{"--ranges: the range \"" + item + "\" does not end after it begins"};
+        }
+        for (const TimeRange& known : defaults) {
+            if (known.fromMs == range.fromMs && known.toMs == range.toMs) range.label = known.label;
+        }
+        ranges.push_back(std::move(range));
+    }
+    return ranges;
+}
 
 Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
 {
@@ -333,6 +418,8 @@ Result<BatchOptions> ParseBatchOptions(const std::vector<std::string>& args)
     if (const auto numbers = ReadNumbers(texts, options); !numbers) return Failure{numbers.Message()};
     if (const auto bands = ReadBands(texts.band, options); !bands) return Failure{bands.Message()};
     if (const auto room = ReadRoom(texts, options); !room) return Failure{room.Message()};
+    if (const auto maps = ReadMapOptions(texts, options); !maps) return Failure{maps.Message()};
+    if (!options.bandsHz.empty()) options.energyMaps.bandHz = options.bandsHz.front();
     if (options.help || options.version) return options;
     if (const auto combined = CheckCombinations(options); !combined) return Failure{combined.Message()};
     return options;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/maps/EnergyMaps.h"
 #include "analysis/surfaces/ShoeboxModel.h"
 #include "values/Result.h"
 
@@ -18,7 +19,9 @@ namespace halvane {
 //   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --direct-distance M FILE
 //   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --room LxWxH --source X,Y,Z --receiver X,Y,Z FILE
 //   halvane-batch [...] --room-parameters OUT.csv FILE
-//   halvane-batch [...] --png OUT.png [--background PANORAMA.jpg] FILE
+//   halvane-batch [...] --png OUT.png [--report OUT.pdf] [--background PANORAMA.jpg] [--map-range DB] FILE
+//   halvane-batch [...] --energy-map OUT.csv [--ranges LIST] [--estimator beam|histogram]
+//                       [--spot-width DEG] FILE
 struct BatchOptions {
     std::string skipMs = "0";  // the answers as typed, read by the run like a typed answer
     std::string displayMs = "1000";
@@ -41,6 +44,12 @@ struct BatchOptions {
     std::vector<int> bandsHz;    // --band: octave bands (of kOctaveBandsHz) analysed instead of the broadband response
     std::string pngPath;         // --png: the summary picture of the one FILE
     std::string backgroundPath;  // --background: a JPEG panorama behind the summary's map
+    std::string energyMapPath;   // --energy-map: the directional energy maps of the one FILE
+    // How the maps are made: --ranges, --estimator, --spot-width; the band is
+    // the --band given (one at most), else the broadband response.
+    EnergyMapOptions energyMaps;
+    std::string reportPath;  // --report: the one-page A4 report (PDF) of the one FILE
+    double mapRangeDb = 35;  // --map-range: the maps' colour span below the direct sound's peak, in dB
 };
 
 // The range a numeric option of the arrivals is taken in: low and high in the
@@ -61,6 +70,15 @@ struct NumberRange {
 };
 // --floor, --temperature, --direct-distance, --direction-window, --max-diffuseness.
 const std::vector<NumberRange>& ArrivalNumberRanges();
+// --spot-width, --map-range.
+const std::vector<NumberRange>& MapNumberRanges();
+
+// --ranges: time ranges in ms after the direct sound, "FROM-TO" or "FROM-" (to
+// the end of the decay), separated by commas ("0-5,5-80,80-"). A range equal
+// to one of DefaultTimeRanges() takes its label. Fails, saying why, for an
+// empty list or item, a limit that is not wholly a number, or a range the
+// maps refuse (below 0 ms, not ending after it begins).
+Result<std::vector<TimeRange>> ParseTimeRanges(const std::string& text);
 
 // Parses argv (without the program name). Fails, saying why, for an unknown
 // option, a missing value, a value that is not wholly a number or lies

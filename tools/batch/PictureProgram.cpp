@@ -107,8 +107,8 @@ std::string FindPictureProgram()
     return std::filesystem::exists(program, error) ? program.string() : std::string();
 }
 
-bool RunPictureProgram(const std::string& program, const std::string& results, const std::string& backgroundPath,
-                       const std::string& pngPath, const std::string& file, std::string& err)
+bool RunPictureProgram(const std::string& program, const std::string& results, const std::vector<std::string>& options,
+                       const std::string& outPath, const std::string& file, std::string& err)
 {
     const FileHandle handed = HandOver(results);
     if (!handed) {
@@ -116,11 +116,11 @@ bool RunPictureProgram(const std::string& program, const std::string& results, c
         return false;
     }
     std::vector<std::string> args = {program};
-    if (!backgroundPath.empty()) args.insert(args.end(), {"--background", backgroundPath});
-    args.insert(args.end(), {"--", "-", pngPath});
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"--", "-", outPath});
     std::cout.flush();
     std::cerr.flush();
-    const int status = SpawnAndWait(program, std::move(args), handed.get(), pngPath);
+    const int status = SpawnAndWait(program, std::move(args), handed.get(), outPath);
     if (status < 0) {
         err += file + ": the picture program " + program + " cannot be started\n";
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace halvane {
 
@@ -17,10 +18,11 @@ void StopPictureProgram();
 
 // Runs the picture program on the encoded results (exchange/ResultsExchange.h)
 // of one input, given on its standard input through an unnamed temporary
-// file, to draw pngPath, with backgroundPath behind the map unless empty.
-// Its own messages go to standard error. False when it could not run or
-// failed; when it could not even start, err says why, naming file.
-bool RunPictureProgram(const std::string& program, const std::string& results, const std::string& backgroundPath,
-                       const std::string& pngPath, const std::string& file, std::string& err);
+// file, to draw outPath (a PNG, or with "--report" among options the PDF
+// report), with options before the names ("--background", PATH, ...). Its
+// own messages go to standard error. False when it could not run or failed;
+// when it could not even start, err says why, naming file.
+bool RunPictureProgram(const std::string& program, const std::string& results, const std::vector<std::string>& options,
+                       const std::string& outPath, const std::string& file, std::string& err);
 
 }  // namespace halvane

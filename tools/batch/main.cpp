@@ -67,9 +67,9 @@ std::optional<int> AnswerWithoutAnalysis(const Result<BatchOptions>& parsed, con
         std::cout << "halvane-batch " << HALVANE_VERSION << "\n";
         return std::cout.flush() ? 0 : 1;
     }
-    if (!parsed->pngPath.empty() && pictureProgram.empty()) {
+    if ((!parsed->pngPath.empty() || !parsed->reportPath.empty()) && pictureProgram.empty()) {
         std::cerr << "halvane-batch: this installation has no picture program (halvane-picture beside "
-                     "halvane-batch), so it cannot draw pictures (--png)\n";
+                     "halvane-batch), so it cannot draw pictures (--png) or reports (--report)\n";
         return 2;
     }
     return std::nullopt;
@@ -169,7 +169,8 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
     const Result<BatchOptions> parsed = ParseBatchOptions(args);
-    const bool wantsPicture = parsed && !parsed->help && !parsed->version && !parsed->pngPath.empty();
+    const bool wantsPicture =
+        parsed && !parsed->help && !parsed->version && (!parsed->pngPath.empty() || !parsed->reportPath.empty());
     const std::string pictureProgram = wantsPicture ? FindPictureProgram() : std::string();
     if (const auto status = AnswerWithoutAnalysis(parsed, pictureProgram)) return *status;
     const BatchOptions& options = *parsed;

@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 
+#include <charconv>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -13,7 +14,9 @@
 #include <vector>
 
 #include "display/BackgroundPicture.h"
+#include "display/report/ReportPage.h"
 #include "display/summary/SummaryPicture.h"
+#include "display/summary/TitleBlock.h"
 #include "exchange/ResultsExchange.h"
 #include "files/ReplacingFile.h"
 
@@ -21,16 +24,24 @@ namespace {
 
 using namespace halvane;
 
-constexpr const char* kUsage = "usage: halvane-picture [--background PANORAMA.jpg] [--] RESULTS OUT.png\n"
-                               "Draws the summary picture of an analysed impulse response into OUT.png (called by\n"
-                               "halvane-batch --png): the map with the run's windows and the sound arrivals, the time\n"
-                               "strip, a top view and a reflectogram of the arrivals, and the decay curves per octave\n"
-                               "band when the results hold room parameters. RESULTS is what halvane-batch computed,\n"
-                               "in its exchange form; - reads it from standard input.\n"
-                               "  --background PANORAMA.jpg  a 960 x 480 equirectangular picture behind the map\n";
+constexpr const char* kUsage =
+    "usage: halvane-picture [--background PANORAMA.jpg] [--map-range DB] [--report] [--] RESULTS OUT\n"
+    "Draws the summary picture of an analysed impulse response into OUT, a PNG file (called by\n"
+    "halvane-batch --png): a title block, the map with the run's windows and the sound arrivals,\n"
+    "the energy map of each time range, the time strip, a top view and a reflectogram of the\n"
+    "arrivals, and the decay curves when the results hold room parameters. RESULTS is what\n"
+    "halvane-batch computed, in its exchange form; - reads it from standard input.\n"
+    "  --background PANORAMA.jpg  an equirectangular (2:1) picture of the room behind the maps,\n"
+    "                 scaled to them\n"
+    "  --map-range DB  the dB span of the energy maps' colours below the direct sound's peak,\n"
+    "                 from 10 to 100 (default 35)\n"
+    "  --report       write OUT as the one-page A4 report (PDF) instead (halvane-batch --report)\n"
+    "The title block's date is today's (UTC), or that of SOURCE_DATE_EPOCH when it is set.\n";
 
 struct PictureOptions {
     std::string background;
+    double mapRangeDb = 35;
+    bool report = false;
     bool help = false;
     bool version = false;
     std::string resultsPath;  // "-": standard input
@@ -56,11 +67,22 @@ Result<PictureOptions> ParseOptions(int argc, char** argv)
         } else if (arg == "--background") {
             if (++i >= argc) return Failure{"--background needs a value"};
             options.background = argv[i];
+        } else if (arg == "--map-range") {
+            if (++i >= argc) return Failure{"--map-range needs a value"};
+            const std::string text = argv[i];
+            double db = 0;
+            const auto read = std::from_chars(text.data(), text.data() + text.size(), db);
+            if (read.ec != std::errc() || read.ptr != text.data() + text.size() || !(db >= 10 && db <= 100)) {
+                return Failure{"--map-range must lie from 10 to 100 dB, not " + text};
+            }
+            options.mapRangeDb = db;
+        } else if (arg == "--report") {
+            options.report = true;
         } else {
             return Failure{"unknown option " + arg};
         }
     }
-    if (names.size() != 2) return Failure{"it takes one RESULTS and one OUT.png"};
+    if (names.size() != 2) return Failure{"it takes one RESULTS and one OUT"};
     options.resultsPath = names[0];
     options.pngPath = names[1];
     return options;
@@ -81,6 +103,17 @@ Result<std::vector<std::byte>> ReadAll(const std::string& path)
     }
     const auto* first = reinterpret_cast<const std::byte*>(text.data());
     return std::vector<std::byte>(first, first + text.size());
+}
+
+Result<> WriteReport(const SummaryInput& input, const std::string& pdfPath)
+{
+    ReportInput report{input.results, input.background, input.mapRangeDb, input.date, input.version};
+    const Result<std::string> pdf = ReportPdfBytes(report);
+    if (!pdf) return Failure{pdf.Message()};
+    if (const auto written = WriteReplacing(pdfPath, *pdf); !written) {
+        return Failure{"the report " + pdfPath + " cannot be written: " + written.Message()};
+    }
+    return {};
 }
 
 // The picture of results, encoded and written under its name; the failure's
@@ -143,11 +176,18 @@ int main(int argc, char** argv)
 
     SummaryInput input;
     input.results = std::move(*results);
+    input.mapRangeDb = options.mapRangeDb;
+    input.date = DrawingDate();
+    input.version = QStringLiteral(HALVANE_VERSION);
     if (!options.background.empty()) {
         const LoadedPicture loaded = LoadBackgroundPicture(QString::fromStdString(options.background));
         if (loaded.picture.isNull()) return fail(loaded.whyNot.toStdString());
         input.background = loaded.picture;
+        if (const auto warning = BackgroundWarning(input.background.size())) {
+            std::cerr << file << ": " << warning->toStdString() << "\n";
+        }
     }
-    if (const auto drawn = DrawAndWrite(input, options.pngPath); !drawn) return fail(drawn.Message());
+    const auto drawn = options.report ? WriteReport(input, options.pngPath) : DrawAndWrite(input, options.pngPath);
+    if (!drawn) return fail(drawn.Message());
     return 0;
 }

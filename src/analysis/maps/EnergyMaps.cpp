@@ -134,6 +134,15 @@ Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const Energy
 }
 
 Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const EnergyMapOptions& options,
+                                       const std::vector<BandParameters>& computed)
+{
+    for (const BandParameters& band : computed) {
+        if (band.nominalHz == options.bandHz) return ComputeEnergyMaps(signal, options, band);
+    }
+    return ComputeEnergyMaps(signal, options);
+}
+
+Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const EnergyMapOptions& options,
                                        const BandParameters& bandParameters)
 {
     // The caller keeps signal alive for the call: shared without an owner.
@@ -187,6 +196,7 @@ Result<EnergyMapSet> ComputeEnergyMaps(const EnergyMapBand& band, const EnergyMa
 
     EnergyMapSet set;
     set.estimator = options.estimator;
+    set.spotWidthDeg = options.estimator == MapEstimator::Histogram ? options.spotWidthDeg : 0;
     set.bandHz = band.bandHz;
     set.onsetFrame = timeline.onset;
     set.onsetMs = static_cast<double>(timeline.onset) * 1000 / timeline.rateHz;

@@ -117,4 +117,11 @@ Result<EnergyMapBand> PrepareEnergyMapBand(std::shared_ptr<const BFormatSignal> 
 // the options and a direct range with no energy.
 Result<EnergyMapSet> ComputeEnergyMaps(const EnergyMapBand& band, const EnergyMapOptions& options);
 
+// The same with the room parameters already computed for some bands
+// (ComputeRoomParameters): options.bandHz's row gives the end of the decay
+// when it is there (nominalHz kBroadband for the unfiltered response), else
+// it is computed as the first form does.
+Result<EnergyMapSet> ComputeEnergyMaps(const BFormatSignal& signal, const EnergyMapOptions& options,
+                                       const std::vector<BandParameters>& computed);
+
 }  // namespace halvane

@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "analysis/arrivals/Arrivals.h"
+#include "analysis/maps/EnergyMaps.h"
 #include "display/summary/SummaryPicture.h"
+#include "display/summary/TitleBlock.h"
 #include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
 #include "report/RoomParameterTable.h"
@@ -75,6 +77,13 @@ Result<std::string> SummaryPictureBytes(const ResponseResults& response, const Q
     SummaryInput input;
     input.results = response.results;
     input.background = background;
+    // The energy maps, date and version the batch's picture shows.
+    if (response.signal) {
+        auto maps = ComputeEnergyMaps(*response.signal, EnergyMapOptions{}, response.results.roomParameters);
+        if (maps) input.results.energyMaps = std::move(*maps);
+    }
+    input.date = DrawingDate();
+    input.version = QStringLiteral(HALVANE_VERSION);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

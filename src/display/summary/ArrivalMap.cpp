@@ -75,13 +75,6 @@ std::array<QRect, 4> LabelCandidates(const DrawingSurface& map, const Mark& mark
 
 }  // namespace
 
-double ArrivalMarkRadiusDeg(double levelDb, double floorDb)
-{
-    if (!(floorDb > 0) || !std::isfinite(floorDb) || std::isnan(levelDb)) return kSmallestArrivalMarkDeg;
-    const double fraction = std::clamp(1 + levelDb / floorDb, 0.0, 1.0);
-    return kSmallestArrivalMarkDeg + fraction * (kLargestArrivalMarkDeg - kSmallestArrivalMarkDeg);
-}
-
 QString ArrivalLabel(int number, double timeMs, char decimalSeparator)
 {
     QString time = QString::fromStdString(FormatArrivalNumber(timeMs, 1));

@@ -4,20 +4,12 @@
 
 #include <vector>
 
+#include "display/maps/ArrivalRings.h"
 #include "values/Arrival.h"
 
 namespace halvane {
 
 class DrawingSurface;
-
-// The radius of an arrival's ring on the map, in degrees of azimuth: louder
-// is larger, from kSmallestArrivalMarkDeg at floorDb below the direct sound
-// (and beneath) to kLargestArrivalMarkDeg at the direct sound's level (and
-// above), linear in dB between. A floorDb that is not positive and finite,
-// or a level that is not a number, gives the smallest ring.
-inline constexpr double kSmallestArrivalMarkDeg = 3;
-inline constexpr double kLargestArrivalMarkDeg = 9;
-double ArrivalMarkRadiusDeg(double levelDb, double floorDb);
 
 // An arrival's label: its number (1 for the direct sound) and its time in ms
 // with one decimal, rounded half to even ("1: 9.3 ms").

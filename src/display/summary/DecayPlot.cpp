@@ -138,4 +138,14 @@ void DrawDecayPlot(DrawingSurface& surface, const std::vector<BandParameters>& b
     PrintAtPx(surface, left + 26, middle, QStringLiteral("T30 line, to -60 dB"), TextAnchor::MiddleLeft);
 }
 
+std::vector<BandParameters> DecayBandsShown(const std::vector<BandParameters>& bands, int bandHz)
+{
+    if (bandHz == kBroadband) return bands;
+    std::vector<BandParameters> shown;
+    for (const BandParameters& band : bands) {
+        if (band.nominalHz == bandHz) shown.push_back(band);
+    }
+    return shown.empty() ? bands : shown;
+}
+
 }  // namespace halvane

@@ -24,6 +24,11 @@ QColor BandColour(int nominalHz);
 AxisTicks DecayTimeAxis(const std::vector<BandParameters>& bands);
 AxisTicks DecayLevelAxis(const std::vector<BandParameters>& bands);
 
+// The bands whose curves a run's pictures show: that band alone for a run of
+// one octave band (bandHz one of the table's), every band for a broadband
+// run (kBroadband) or a band the table does not hold.
+std::vector<BandParameters> DecayBandsShown(const std::vector<BandParameters>& bands, int bandHz);
+
 inline constexpr PlotMarginsPx kDecayPlotMarginsPx{36, 22, 200, 34};
 
 // The Schroeder decay curves of W on a white surface, one per band in its

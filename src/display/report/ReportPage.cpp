@@ -1,0 +1,216 @@
+#include "display/report/ReportPage.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "display/DrawingSurface.h"
+#include "display/maps/EnergyMapPainter.h"
+#include "display/summary/DecayPlot.h"
+#include "display/summary/TitleBlock.h"
+#include "report/ArrivalTable.h"
+#include "report/RoomParameterTable.h"
+
+namespace halvane {
+namespace {
+
+constexpr int kPdfDpi = 300;
+constexpr double kMarginMm = 15;
+constexpr double kFontPoints = 8;
+constexpr std::size_t kReflectionRows = 10;
+// The decay plot is drawn on the summary's surface at its own pixel size and
+// scaled to the page's width.
+constexpr int kDecayWidthPx = 957;
+constexpr int kDecayHeightPx = 300;
+// The maps take at most this share of the page's height.
+constexpr double kMapsShare = 0.24;
+
+// A heading in bold, then the gap after it; returns the height used.
+double PaintHeading(QPainter& painter, double left, double top, double width, const QString& text)
+{
+    painter.save();
+    QFont bold = painter.font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    const double height = QFontMetricsF(bold).height();
+    painter.drawText(QRectF(left, top, width, height), Qt::AlignLeft | Qt::AlignVCenter, text);
+    painter.restore();
+    return 1.25 * height;
+}
+
+// A table of text cells: the header row in bold over a rule, then the rows,
+// every column right-aligned in an equal share of width. Returns its height.
+double PaintTable(QPainter& painter, const QRectF& area, const std::vector<std::string>& header,
+                  const std::vector<std::vector<std::string>>& rows)
+{
+    painter.save();
+    const QFontMetricsF metrics(painter.font());
+    const double rowHeight = 1.25 * metrics.height();
+    const double columnWidth = area.width() / static_cast<double>(std::max<std::size_t>(header.size(), 1));
+    const double pad = metrics.averageCharWidth();
+    auto paintRow = [&](const std::vector<std::string>& cells, double top) {
+        for (std::size_t c = 0; c < cells.size() && c < header.size(); ++c) {
+            const QRectF cell(area.left() + columnWidth * static_cast<double>(c), top, columnWidth - pad, rowHeight);
+            painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cells[c]));
+        }
+    };
+    const QFont plain = painter.font();
+    QFont bold = plain;
+    bold.setBold(true);
+    painter.setFont(bold);
+    paintRow(header, area.top());
+    painter.setFont(plain);
+    painter.setPen(QPen(QColor(120, 120, 120), metrics.height() / 14));
+    painter.drawLine(QPointF(area.left(), area.top() + rowHeight), QPointF(area.right(), area.top() + rowHeight));
+    painter.setPen(Qt::black);
+    double top = area.top() + rowHeight * 1.1;
+    for (const auto& row : rows) {
+        paintRow(row, top);
+        top += rowHeight;
+    }
+    painter.restore();
+    return top - area.top();
+}
+
+std::vector<std::vector<std::string>> ReflectionRows(const AnalysisResults& r)
+{
+    std::vector<std::vector<std::string>> rows;
+    if (r.arrivals.empty()) return rows;
+    const double directMs = r.arrivals.front().timeMs;
+    for (const Arrival& a : StrongestReflections(r.arrivals, kReflectionRows)) {
+        rows.push_back({FormatArrivalNumber(a.timeMs, 3), FormatArrivalNumber(a.timeMs - directMs, 3),
+                        FormatArrivalNumber(a.levelDb, 2), FormatArrivalNumber(a.azDeg, 2),
+                        FormatArrivalNumber(a.elDeg, 2), FormatArrivalNumber(a.diffuseness, 3)});
+    }
+    return rows;
+}
+
+// The decay plot of the bands shown, as the summary draws it.
+QImage DecayPicture(const std::vector<BandParameters>& bands, const QFont& font)
+{
+    DrawingSurface surface(
+        QSize(kDecayWidthPx + 2 * DrawingSurface::BorderPx, kDecayHeightPx + 2 * DrawingSurface::BorderPx), Qt::white);
+    surface.setFont(font);
+    DrawDecayPlot(surface, bands, '.');
+    return surface.Image();
+}
+
+// The font the summary's surfaces print in, at the surface's pixel size.
+QFont SurfaceFont()
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+double PaintDecay(QPainter& painter, const QRectF& area, const AnalysisResults& r)
+{
+    double used = PaintHeading(painter, area.left(), area.top(), area.width(), QStringLiteral("Decay curves (W)"));
+    const std::vector<BandParameters> bands = DecayBandsShown(r.roomParameters, r.bandHz);
+    if (bands.empty()) {
+        painter.drawText(QRectF(area.left(), area.top() + used, area.width(), area.height() - used),
+                         Qt::AlignLeft | Qt::AlignTop, QStringLiteral("No room parameters were computed."));
+        return used + QFontMetricsF(painter.font()).height();
+    }
+    const QImage picture = DecayPicture(bands, SurfaceFont());
+    const double height = std::min(area.height() - used, area.width() * picture.height() / picture.width());
+    const double width = height * picture.width() / picture.height();
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(area.left(), area.top() + used, width, height), picture);
+    painter.restore();
+    return used + height;
+}
+
+}  // namespace
+
+std::vector<Arrival> StrongestReflections(const std::vector<Arrival>& arrivals, std::size_t count)
+{
+    std::vector<Arrival> reflections;
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        if (!std::isnan(arrivals[i].levelDb)) reflections.push_back(arrivals[i]);
+    }
+    std::stable_sort(reflections.begin(), reflections.end(),
+                     [](const Arrival& a, const Arrival& b) { return a.levelDb > b.levelDb; });
+    if (reflections.size() > count) reflections.resize(count);
+    return reflections;
+}
+
+void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& input)
+{
+    const AnalysisResults& r = input.results;
+    const QFontMetricsF metrics(painter.font());
+    const double gap = metrics.height();
+    double top = page.top();
+    top += PaintTitleBlock(painter, QRectF(page.left(), top, page.width(), 8 * metrics.height()),
+                           TitleFactsOf(r, input.date, input.version, '.')) +
+           gap / 2;
+
+    top += PaintHeading(painter, page.left(), top, page.width(), QStringLiteral("Where the energy comes from"));
+    if (r.energyMaps) {
+        EnergyMapRow row{&*r.energyMaps, r.arrivals, {input.mapRangeDb, input.background, r.arrivalFloorDb}};
+        top += PaintEnergyMapRow(painter, QRectF(page.left(), top, page.width(), kMapsShare * page.height()), row);
+    } else {
+        painter.drawText(QRectF(page.left(), top, page.width(), metrics.height()), Qt::AlignLeft,
+                         QStringLiteral("No energy maps could be made of this response."));
+        top += metrics.height();
+    }
+    top += gap;
+
+    top += PaintHeading(painter, page.left(), top, page.width(),
+                        QStringLiteral("Strongest reflections (levels re the direct sound)"));
+    const auto reflections = ReflectionRows(r);
+    top += PaintTable(painter, QRectF(page.left(), top, page.width() * 0.75, 0),
+                      {"time (ms)", "delay (ms)", "level (dB)", "Az", "El", "diffuseness"}, reflections);
+    if (reflections.empty()) {
+        painter.drawText(QRectF(page.left(), top, page.width(), metrics.height()), Qt::AlignLeft,
+                         QStringLiteral("No reflections were found above the floor."));
+        top += metrics.height();
+    }
+    top += gap;
+
+    top += PaintHeading(painter, page.left(), top, page.width(), QStringLiteral("Room parameters (ISO 3382-1)"));
+    std::vector<std::vector<std::string>> rooms;
+    for (const BandParameters& band : r.roomParameters) rooms.push_back(RoomParameterFields(band));
+    top += PaintTable(painter, QRectF(page.left(), top, page.width(), 0), RoomParameterColumns(), rooms);
+    top += gap;
+    PaintDecay(painter, QRectF(page.left(), top, page.width(), page.bottom() - top), r);
+}
+
+Result<std::string> ReportPdfBytes(const ReportInput& input)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly)) return Failure{"the report cannot be made in memory"};
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(kPdfDpi);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                         QPageLayout::Millimeter));
+        writer.setTitle(QString::fromStdString(input.results.irFileName));
+        writer.setCreator(QStringLiteral("Halvane ") + input.version);
+        QPainter painter;
+        if (!painter.begin(&writer)) return Failure{"the report's page cannot be drawn"};
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setStyleHint(QFont::SansSerif);
+        // No ligatures: "fi" stays two letters, so that the text reads and searches as written.
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        font.setPointSizeF(kFontPoints);
+        painter.setFont(font);
+        const QRect page = writer.pageLayout().paintRectPixels(kPdfDpi);
+        PaintReportPage(painter, QRectF(0, 0, page.width(), page.height()), input);
+        painter.end();
+    }
+    return bytes.toStdString();
+}
+
+}  // namespace halvane
