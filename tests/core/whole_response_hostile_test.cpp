@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -13,6 +14,8 @@
 #include "analysis/room/OctaveBands.h"
 #include "bformat/BFormatSignal.h"
 #include "bformat/WavWriter.h"
+#include "files/InputSource.h"
+#include "support/RunCommand.h"
 #include "support/TestWav.h"
 
 namespace halvane {
@@ -103,6 +106,40 @@ TEST(WholeResponseHostile, BandImagesAreTheWholeSignalsFilteredAtEveryLength)
             }
         }
     }
+}
+
+// The resident pages of the mapping of path in this process, in kB (-1: not mapped).
+long MappedKilobytes(const std::string& path)
+{
+    std::ifstream maps("/proc/self/smaps");
+    bool inMapping = false;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.find(path) != std::string::npos) inMapping = true;
+        if (inMapping && line.rfind("Rss:", 0) == 0) return std::stol(line.substr(4));
+    }
+    return -1;
+}
+
+TEST(WholeResponseHostile, TheBandFilteringGivesTheFilesPagesBack)
+{
+    // 32 MB of float frames, so that pages kept back would show.
+    std::vector<test::Frame4> frames(2'000'000);
+    for (std::size_t n = 0; n < frames.size(); ++n) frames[n] = test::PlaneWave(0.5 * std::exp(-1e-4 * n), 40, 10);
+    const halvane::testing::ScratchFolder scratch("band-pages");
+    const std::string path = (scratch.Path() / "long.wav").string();
+    {
+        const std::vector<std::byte> bytes = test::MakeWav(frames);
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    frames = {};
+    DiskInput disk;
+    auto input = disk.Open(path);
+    ASSERT_TRUE(input.Ok()) << input.Message();
+    const auto band = BandFilteredImage(**input, 500, Cancellation::Never(), nullptr);
+    ASSERT_TRUE(band.Ok()) << band.Message();
+    const long kept = MappedKilobytes(path);
+    ASSERT_GE(kept, 0);
+    EXPECT_LE(kept, 4096);
 }
 
 TEST(WholeResponseHostile, AStopDuringTheBandFilteringEndsItWithoutAnImage)

@@ -46,7 +46,10 @@ Result<std::vector<std::byte>> BandFilteredImage(const InputImage& input, int no
             readUpTo = first + n;
             input.ReleaseBefore(frames->Offset(first + n));
         } else {
-            input.ReleaseRange(frames->Offset(first), frames->Offset(first + n));
+            // Everything from this block to the end is done with. Not only
+            // this block: the kernel may map a whole folio of page cache on a
+            // fault, pages of the block after this one among them.
+            input.ReleaseRange(frames->Offset(first), frames->Offset(frames->Count()));
         }
     };
     auto write = [&image](std::size_t first, std::span<const double> values) {
