@@ -197,6 +197,12 @@ TEST(EnergyMapPainter, ARangeShowsTheArrivalsInItAndTheLegendTheBeamsWidth)
     EXPECT_GT(used, 200);
     EXPECT_LE(used, 400);
     EXPECT_EQ(PaintEnergyMapRow(painter, QRectF(0, 0, 1000, 400), {}), 0);
+    // Three maps two a row take two rows of larger maps: more height, within the rectangle.
+    set.maps.push_back(early);
+    const double oneRow = PaintEnergyMapRow(painter, QRectF(0, 0, 1000, 2000), {&set, arrivals, {}});
+    const double twoRows = PaintEnergyMapRow(painter, QRectF(0, 0, 1000, 2000), {&set, arrivals, {}, 2});
+    EXPECT_GT(twoRows, 1.8 * oneRow);
+    EXPECT_LE(twoRows, 2000);
 }
 
 }  // namespace

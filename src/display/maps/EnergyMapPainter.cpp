@@ -165,7 +165,7 @@ void PaintMapAxes(QPainter& painter, const QRectF& mapRect)
     }
     // The axes' names where the numbers leave room: "Az" left of the first
     // azimuth number, "El" above the first elevation number.
-    const double firstAzLeft = mapRect.left() - metrics.horizontalAdvance(Degrees(180)) / 2 - unit;
+    const double firstAzLeft = mapRect.left() - metrics.horizontalAdvance(Degrees(180)) / 2 - 4 * unit;
     painter.drawText(QRectF(firstAzLeft - 2 * widest, numbersTop, 2 * widest, metrics.height()),
                      Qt::AlignRight | Qt::AlignTop, QStringLiteral("Az"));
     painter.drawText(
@@ -177,7 +177,11 @@ void PaintMapAxes(QPainter& painter, const QRectF& mapRect)
 MapPanelLayout LayoutMapPanel(QPainter& painter, const QRectF& panelRect)
 {
     const QFontMetricsF metrics(painter.font());
-    const double left = metrics.horizontalAdvance(Degrees(-90)) + 4 * LineUnit(painter);
+    // Room for the elevation numbers, and for "Az" before the first azimuth number.
+    const double left =
+        std::max(metrics.horizontalAdvance(Degrees(-90)),
+                 metrics.horizontalAdvance(QStringLiteral("Az")) + metrics.horizontalAdvance(Degrees(180)) / 2) +
+        5 * LineUnit(painter);
     const double right = metrics.horizontalAdvance(Degrees(-180)) / 2;
     const double title = 1.5 * metrics.height();
     const double bottom = 1.4 * metrics.height();
@@ -249,19 +253,22 @@ double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyM
     const QFontMetricsF metrics(painter.font());
     const double barWidth = 1.2 * metrics.height();
     const double barSpace = barWidth + 7 * metrics.averageCharWidth();
-    const auto count = static_cast<double>(row.set->maps.size());
-    const double panelWidth = (rowRect.width() - barSpace) / count;
-    // The height the panels' maps take at the full width, and the lines under them.
+    const std::size_t count = row.set->maps.size();
+    const std::size_t columns = row.columns > 0 ? std::min(count, static_cast<std::size_t>(row.columns)) : count;
+    const std::size_t rows = (count + columns - 1) / columns;
+    const double panelWidth = (rowRect.width() - barSpace) / static_cast<double>(columns);
+    // The height a panel's map takes at the full width, and the lines under them all.
     const std::optional<QString> warning = BackgroundWarning(row.style.background.size());
     const double textHeight = metrics.height() * (warning ? 2.6 : 1.3);
     const MapPanelLayout wide = LayoutMapPanel(painter, QRectF(0, 0, panelWidth, 1e9));
-    const double panelHeight = std::min(rowRect.height() - textHeight, wide.map.bottom() + 1.4 * metrics.height());
+    const double panelHeight = std::min((rowRect.height() - textHeight) / static_cast<double>(rows),
+                                        wide.map.bottom() + 1.4 * metrics.height());
 
     MapPanelLayout first;
-    for (std::size_t i = 0; i < row.set->maps.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const EnergyMap& map = row.set->maps[i];
-        const QRectF panelRect(rowRect.left() + panelWidth * static_cast<double>(i), rowRect.top(), panelWidth,
-                               panelHeight);
+        const QRectF panelRect(rowRect.left() + panelWidth * static_cast<double>(i % columns),
+                               rowRect.top() + panelHeight * static_cast<double>(i / columns), panelWidth, panelHeight);
         if (i == 0) first = LayoutMapPanel(painter, panelRect);
         const EnergyMapPanel panel{&map, QString::fromStdString(TimeRangeName(map.range)),
                                    ArrivalsInRange(row.arrivals, map, row.set->onsetMs)};
@@ -273,7 +280,7 @@ double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyM
 
     painter.save();
     painter.setPen(Qt::black);
-    const double legendTop = rowRect.top() + panelHeight;
+    const double legendTop = rowRect.top() + panelHeight * static_cast<double>(rows);
     painter.drawText(QRectF(rowRect.left(), legendTop, rowRect.width(), metrics.height()),
                      Qt::AlignLeft | Qt::AlignVCenter, EnergyMapLegend(*row.set));
     if (warning) {
@@ -282,7 +289,7 @@ double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyM
                          Qt::AlignLeft | Qt::AlignVCenter, *warning);
     }
     painter.restore();
-    return panelHeight + textHeight;
+    return panelHeight * static_cast<double>(rows) + textHeight;
 }
 
 }  // namespace halvane

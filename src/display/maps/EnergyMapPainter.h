@@ -96,15 +96,17 @@ std::vector<double> DbColourBarTicks(double rangeDb);
 // The numbers need about four digits' width right of the bar.
 void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb);
 
-// The maps of every range of a set, side by side, each with its title
-// (TimeRangeName) and the arrivals in its range, the colour bar at the right
-// and the legend line under them (and the background's warning line, when it
-// does not fit). rowRect is filled as far as the panels' 2:1 maps allow;
-// the height it uses is returned.
+// The maps of every range of a set, side by side (columns of them a row,
+// row under row), each with its title (TimeRangeName) and the arrivals in
+// its range, the colour bar at the right of the first row and the legend
+// line under them all (and the background's warning line, when it does not
+// fit). rowRect is filled as far as the panels' 2:1 maps allow; the height
+// it uses is returned.
 struct EnergyMapRow {
     const EnergyMapSet* set = nullptr;  // not owned
     std::vector<Arrival> arrivals;      // all of them; each panel takes those of its range
     EnergyMapStyle style;
+    int columns = 0;  // panels a row; 0 (or more than the maps): every map in one row
 };
 double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyMapRow& row);
 

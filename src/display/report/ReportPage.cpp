@@ -27,10 +27,14 @@ constexpr double kFontPoints = 8;
 constexpr std::size_t kReflectionRows = 10;
 // The decay plot is drawn on the summary's surface at its own pixel size and
 // scaled to the page's width.
-constexpr int kDecayWidthPx = 957;
-constexpr int kDecayHeightPx = 300;
-// The maps take at most this share of the page's height.
-constexpr double kMapsShare = 0.24;
+constexpr int kDecayWidthPx = 620;
+constexpr int kDecayHeightPx = 380;
+// The maps, two a row, take at most this share of the page's height, the
+// decay plot beside the reflections at most this.
+constexpr double kMapsShare = 0.42;
+constexpr int kMapColumns = 2;
+constexpr double kDecayShare = 0.25;
+constexpr double kReflectionsShare = 0.56;  // of the width, the rest the decay plot's
 
 // A heading in bold, then the gap after it; returns the height used.
 double PaintHeading(QPainter& painter, double left, double top, double width, const QString& text)
@@ -46,29 +50,45 @@ double PaintHeading(QPainter& painter, double left, double top, double width, co
 }
 
 // A table of text cells: the header row in bold over a rule, then the rows,
-// every column right-aligned in an equal share of width. Returns its height.
+// every column right-aligned and as wide as its widest text (with a gap),
+// squeezed to the area's width when wider. Returns its height.
 double PaintTable(QPainter& painter, const QRectF& area, const std::vector<std::string>& header,
                   const std::vector<std::vector<std::string>>& rows)
 {
     painter.save();
-    const QFontMetricsF metrics(painter.font());
-    const double rowHeight = 1.25 * metrics.height();
-    const double columnWidth = area.width() / static_cast<double>(std::max<std::size_t>(header.size(), 1));
-    const double pad = metrics.averageCharWidth();
-    auto paintRow = [&](const std::vector<std::string>& cells, double top) {
-        for (std::size_t c = 0; c < cells.size() && c < header.size(); ++c) {
-            const QRectF cell(area.left() + columnWidth * static_cast<double>(c), top, columnWidth - pad, rowHeight);
-            painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cells[c]));
-        }
-    };
     const QFont plain = painter.font();
     QFont bold = plain;
     bold.setBold(true);
+    const QFontMetricsF metrics(plain);
+    const QFontMetricsF boldMetrics(bold);
+    const double rowHeight = 1.25 * metrics.height();
+    const double gap = 2 * metrics.averageCharWidth();
+    std::vector<double> widths(header.size());
+    for (std::size_t c = 0; c < header.size(); ++c) {
+        widths[c] = boldMetrics.horizontalAdvance(QString::fromStdString(header[c]));
+        for (const auto& row : rows) {
+            if (c < row.size())
+                widths[c] = std::max(widths[c], metrics.horizontalAdvance(QString::fromStdString(row[c])));
+        }
+        widths[c] += gap;
+    }
+    double total = 0;
+    for (const double w : widths) total += w;
+    const double scale = total > area.width() ? area.width() / total : 1;
+    auto paintRow = [&](const std::vector<std::string>& cells, double top) {
+        double left = area.left();
+        for (std::size_t c = 0; c < cells.size() && c < header.size(); ++c) {
+            const QRectF cell(left, top, widths[c] * scale, rowHeight);
+            painter.drawText(cell, Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(cells[c]));
+            left += widths[c] * scale;
+        }
+    };
     painter.setFont(bold);
     paintRow(header, area.top());
     painter.setFont(plain);
     painter.setPen(QPen(QColor(120, 120, 120), metrics.height() / 14));
-    painter.drawLine(QPointF(area.left(), area.top() + rowHeight), QPointF(area.right(), area.top() + rowHeight));
+    painter.drawLine(QPointF(area.left(), area.top() + rowHeight),
+                     QPointF(area.left() + total * scale, area.top() + rowHeight));
     painter.setPen(Qt::black);
     double top = area.top() + rowHeight * 1.1;
     for (const auto& row : rows) {
@@ -156,7 +176,8 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& i
 
     top += PaintHeading(painter, page.left(), top, page.width(), QStringLiteral("Where the energy comes from"));
     if (r.energyMaps) {
-        EnergyMapRow row{&*r.energyMaps, r.arrivals, {input.mapRangeDb, input.background, r.arrivalFloorDb}};
+        const EnergyMapRow row{
+            &*r.energyMaps, r.arrivals, {input.mapRangeDb, input.background, r.arrivalFloorDb}, kMapColumns};
         top += PaintEnergyMapRow(painter, QRectF(page.left(), top, page.width(), kMapsShare * page.height()), row);
     } else {
         painter.drawText(QRectF(page.left(), top, page.width(), metrics.height()), Qt::AlignLeft,
@@ -165,24 +186,26 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& i
     }
     top += gap;
 
-    top += PaintHeading(painter, page.left(), top, page.width(),
-                        QStringLiteral("Strongest reflections (levels re the direct sound)"));
+    // The strongest reflections at the left, the decay curves beside them.
+    const double half = kReflectionsShare * (page.width() - gap);
+    double left = PaintHeading(painter, page.left(), top, half,
+                               QStringLiteral("Strongest reflections (levels re the direct sound)"));
     const auto reflections = ReflectionRows(r);
-    top += PaintTable(painter, QRectF(page.left(), top, page.width() * 0.75, 0),
-                      {"time (ms)", "delay (ms)", "level (dB)", "Az", "El", "diffuseness"}, reflections);
+    left += PaintTable(painter, QRectF(page.left(), top + left, half, 0),
+                       {"time (ms)", "delay (ms)", "level (dB)", "Az", "El", "diffuseness"}, reflections);
     if (reflections.empty()) {
-        painter.drawText(QRectF(page.left(), top, page.width(), metrics.height()), Qt::AlignLeft,
+        painter.drawText(QRectF(page.left(), top + left, half, metrics.height()), Qt::AlignLeft,
                          QStringLiteral("No reflections were found above the floor."));
-        top += metrics.height();
+        left += metrics.height();
     }
-    top += gap;
+    const double right = PaintDecay(
+        painter, QRectF(page.left() + half + gap, top, page.width() - half - gap, kDecayShare * page.height()), r);
+    top += std::max(left, right) + gap;
 
     top += PaintHeading(painter, page.left(), top, page.width(), QStringLiteral("Room parameters (ISO 3382-1)"));
     std::vector<std::vector<std::string>> rooms;
     for (const BandParameters& band : r.roomParameters) rooms.push_back(RoomParameterFields(band));
-    top += PaintTable(painter, QRectF(page.left(), top, page.width(), 0), RoomParameterColumns(), rooms);
-    top += gap;
-    PaintDecay(painter, QRectF(page.left(), top, page.width(), page.bottom() - top), r);
+    PaintTable(painter, QRectF(page.left(), top, page.width(), 0), RoomParameterColumns(), rooms);
 }
 
 Result<std::string> ReportPdfBytes(const ReportInput& input)

@@ -33,13 +33,13 @@ std::vector<Arrival> StrongestReflections(const std::vector<Arrival>& arrivals, 
 
 // The page's parts, top to bottom, in page: the title block
 // (display/summary/TitleBlock.h); the energy map of each range over the
-// photo with the colour bar and legend (display/maps/EnergyMapPainter.h);
-// the ten strongest reflections (time, delay, level re the direct sound,
-// Az, El, diffuseness, each as the arrival list writes it); the room
-// parameters per band, each field as the room-parameter table writes it
-// (report/RoomParameterTable.h); and the decay curves of the run's band (of
-// every band for a broadband run). A part with nothing to show says so in
-// one line. page is in the painter's logical units; the painter's font sets
+// photo, two a row, with the colour bar and legend
+// (display/maps/EnergyMapPainter.h); the ten strongest reflections (time,
+// delay, level re the direct sound, Az, El, diffuseness, each as the arrival
+// list writes it) with the decay curves of the run's band (of every band for
+// a broadband run) beside them; and the room parameters per band, each field
+// as the room-parameter table writes it (report/RoomParameterTable.h). A
+// part with nothing to show says so in one line. page is in the painter's logical units; the painter's font sets
 // every size.
 void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& input);
 
