@@ -40,6 +40,10 @@ FileHandle HandOver(const std::string& results)
 // at most one at a time.
 std::atomic<pid_t> g_child{0};
 static_assert(std::atomic<pid_t>::is_always_lock_free, "read by a signal handler");
+// A stop asked for: a picture program started after it, or while its
+// number was not yet noted, is ended as soon as it is.
+std::atomic<bool> g_stopAsked{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "written by a signal handler");
 
 // The hidden file a picture program ended by a signal left beside pngPath
 // (files/ReplacingFile.h names it ".NAME.part-PID-N"): nobody else writes
@@ -77,6 +81,7 @@ int SpawnAndWait(const std::string& program, std::vector<std::string> args, std:
         _exit(127);
     }
     g_child = child;
+    if (g_stopAsked) kill(child, SIGTERM);
     siginfo_t info{};
     // Waited for without reaping, so that the process number cannot go to
     // another process while a signal handler may still send to it.
@@ -95,6 +100,7 @@ int SpawnAndWait(const std::string& program, std::vector<std::string> args, std:
 
 void StopPictureProgram()
 {
+    g_stopAsked = true;
     if (const pid_t child = g_child; child > 0) kill(child, SIGTERM);
 }
 

@@ -10,8 +10,9 @@ namespace halvane {
 // the toolkit. Its path, or empty when there is none.
 std::string FindPictureProgram();
 
-// Ends the picture program under way, if one is (SIGTERM). Async-signal-safe:
-// a stop signal's handler calls it. A picture program also ends with the
+// Ends the picture program under way, if one is (SIGTERM), and any started
+// after it (also one whose start the stop came in the middle of).
+// Async-signal-safe: a stop signal's handler calls it. A picture program also ends with the
 // command however that ends (it is sent SIGKILL when its parent goes), and
 // the hidden file it was writing is removed.
 void StopPictureProgram();
