@@ -41,7 +41,7 @@ public:
     ~MapPane() override;
 
     // The maps of response (nullptr: none; the map shows the picture alone)
-    // over background (null: the placeholder).
+    // over background (null: none).
     void SetResults(const ResponseResults* response, const QImage& background);
     // Highlights the arrival at its place in the list (-1: none) on the map
     // and its time on the curve.

@@ -205,7 +205,7 @@ void ResultsWindow::ShowResults()
     QStringList lines{m_path};
     for (const std::string& note : m_results->notes) lines << QString::fromStdString(note);
     m_status->setText(lines.join(QLatin1Char('\n')));
-    // The main window showed the picture already: one it could not read is its placeholder here too.
+    // The main window showed the picture already: one it could not read is none here.
     const QImage background = m_backgroundPath.isEmpty() ? QImage() : LoadBackgroundPicture(m_backgroundPath).picture;
     m_map->SetResults(m_results.get(), background);
     m_arrivals->SetResults(m_results.get());

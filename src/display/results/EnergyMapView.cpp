@@ -9,7 +9,6 @@
 #include <cmath>
 
 #include "display/PictureBoxes.h"
-#include "display/PlaceholderPicture.h"
 #include "display/results/MapPointer.h"
 #include "display/summary/ArrivalMap.h"
 #include "display/summary/SummaryPicture.h"
@@ -112,7 +111,9 @@ void EnergyMapView::Redraw()
     picture.fill(QGuiApplication::palette().color(QPalette::Button));
     {
         QPainter painter(&picture);
-        painter.drawImage(0, 0, m_background.isNull() ? MakePlaceholderPicture() : m_background);
+        // Without a picture, the field alone: the placeholder's words ask
+        // for a click that loads a picture in the main window only.
+        if (!m_background.isNull()) painter.drawImage(0, 0, m_background);
     }
     if (m_levelDb.size() == kMapCells) {
         const UserScale& scale = Scale();
@@ -127,18 +128,21 @@ void EnergyMapView::Redraw()
     }
     SetBackgroundPicture(picture);
     Clear();
-    DrawArrivalMarks(*this, m_arrivals, m_floorDb, '.');
-    if (m_selected < 0) return;
-    const Arrival& arrival = m_arrivals[static_cast<std::size_t>(m_selected)];
-    const double radiusDeg = ArrivalMarkRadiusDeg(arrival.levelDb, m_floorDb) + kSelectedRingGapDeg;
-    SetLineWidth(kSelectedRingWidthPx);
-    for (const double shiftDeg : {0.0, -360.0, 360.0}) {
-        const double az = arrival.azDeg + shiftDeg;
-        if (az - radiusDeg > 180 || az + radiusDeg < -180) continue;
-        Circle(static_cast<float>(az), static_cast<float>(arrival.elDeg), static_cast<float>(radiusDeg),
-               kSelectedArrivalColour);
+    // The selected ring outside its mark, beneath the marks and labels so
+    // that every label still reads.
+    if (m_selected >= 0) {
+        const Arrival& arrival = m_arrivals[static_cast<std::size_t>(m_selected)];
+        const double radiusDeg = ArrivalMarkRadiusDeg(arrival.levelDb, m_floorDb) + kSelectedRingGapDeg;
+        SetLineWidth(kSelectedRingWidthPx);
+        for (const double shiftDeg : {0.0, -360.0, 360.0}) {
+            const double az = arrival.azDeg + shiftDeg;
+            if (az - radiusDeg > 180 || az + radiusDeg < -180) continue;
+            Circle(static_cast<float>(az), static_cast<float>(arrival.elDeg), static_cast<float>(radiusDeg),
+                   kSelectedArrivalColour);
+        }
+        SetLineWidth(1);
     }
-    SetLineWidth(1);
+    DrawArrivalMarks(*this, m_arrivals, m_floorDb, '.');
 }
 
 QPointF EnergyMapView::DirectionAt(QPointF widgetPos) const

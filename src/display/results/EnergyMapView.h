@@ -13,7 +13,7 @@ namespace halvane {
 // The results window's energy map: a box of the main window's map size and
 // scale (azimuth 180 at the left to -180 at the right, elevation 90 at the
 // top to -90 at the bottom), the background picture at its natural size
-// from the top left (the placeholder without one), the map's levels over it
+// from the top left (the plain field without one), the map's levels over it
 // in the time ramp's colours (dark violet at the bottom of the dynamic
 // range, yellow at 0 dB and above), cells below the range left clear, the
 // arrivals' rings and labels over that (display/summary/ArrivalMap.h) and the
@@ -27,7 +27,7 @@ class EnergyMapView : public DrawingSurface {
 public:
     explicit EnergyMapView(QWidget* parent = nullptr);
 
-    // The picture behind the map; null: the placeholder.
+    // The picture behind the map; null: none.
     void SetBackground(const QImage& picture);
     // levelDb: kMapCells levels in dB (values/EnergyMapQuantities.h), or
     // empty to show the background alone; rangeDb: the dynamic range shown
