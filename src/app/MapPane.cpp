@@ -10,6 +10,7 @@
 
 #include "analysis/room/OctaveBands.h"
 #include "display/PictureBoxes.h"
+#include "display/maps/MapColours.h"
 #include "display/results/EnergyMapView.h"
 #include "display/results/EnergyTimeView.h"
 #include "display/results/MapPointer.h"
@@ -21,7 +22,6 @@ namespace {
 enum RangeEntry { kDirect, kEarly, kLate, kCustom };
 constexpr int kLeastRangeDb = 20;
 constexpr int kMostRangeDb = 60;
-constexpr int kDefaultRangeDb = 40;
 constexpr double kLongestMs = 1e6;
 constexpr QSize kColourBarPx{64, 481};
 
@@ -108,7 +108,7 @@ void MapPane::BuildControls()
     m_dynamicRange->setObjectName(QStringLiteral("MapDynamicRange"));
     m_dynamicRange->setRange(kLeastRangeDb, kMostRangeDb);
     m_dynamicRange->setSingleStep(5);
-    m_dynamicRange->setValue(kDefaultRangeDb);
+    m_dynamicRange->setValue(static_cast<int>(kDefaultMapRangeDb));  // the batch's pictures' own
     m_dynamicRange->setSuffix(QStringLiteral(" dB"));
     m_band = new QComboBox(this);
     m_band->setObjectName(QStringLiteral("MapBand"));
@@ -121,7 +121,7 @@ void MapPane::BuildControls()
     connect(m_estimator, &QComboBox::currentIndexChanged, this, &MapPane::RequestMap);
     connect(m_band, &QComboBox::currentIndexChanged, this, &MapPane::RequestMap);
     connect(m_dynamicRange, &QSpinBox::valueChanged, this, [this](int rangeDb) {
-        m_map->ShowLevels(m_map->Levels(), rangeDb);
+        m_map->ShowMap(m_map->Map(), rangeDb);
         m_colourBar->setPixmap(QPixmap::fromImage(MapColourBar(rangeDb, kColourBarPx, PictureTextFont())));
     });
 }
@@ -132,7 +132,7 @@ void MapPane::SetResults(const ResponseResults* response, const QImage& backgrou
     m_maps = response ? response->maps : nullptr;
     m_shown.reset();
     m_map->SetBackground(background);
-    m_map->ShowLevels({}, m_dynamicRange->value());
+    m_map->ShowMap(std::nullopt, m_dynamicRange->value());
     m_map->SetArrivals(response ? response->findings.arrivals : std::vector<Arrival>(),
                        response ? response->results.arrivalFloorDb : kArrivalFloorDb);
     m_colourBar->setPixmap(QPixmap::fromImage(MapColourBar(m_dynamicRange->value(), kColourBarPx, PictureTextFont())));
@@ -204,7 +204,7 @@ void MapPane::ShowMap(std::shared_ptr<const ShownMap> shown)
 {
     m_shown = std::move(shown);
     const EnergyMap& map = m_shown->Map();
-    m_map->ShowLevels(map.levelDb, m_dynamicRange->value());
+    m_map->ShowMap(map, m_dynamicRange->value());
     m_curve->Show(m_shown->curve, map.range.fromMs, map.toMs, SelectedTimeMs());
     if (m_range->currentIndex() != kCustom) ShowRangeFields(map.range.fromMs, map.toMs);
     m_status->setText(QStringLiteral("%1 to %2 ms after the direct sound, peak %3 dB re the direct sound's")
@@ -217,7 +217,7 @@ void MapPane::ShowMap(std::shared_ptr<const ShownMap> shown)
 void MapPane::ShowFailure(const QString& why)
 {
     m_shown.reset();
-    m_map->ShowLevels({}, m_dynamicRange->value());
+    m_map->ShowMap(std::nullopt, m_dynamicRange->value());
     m_status->setText(QStringLiteral("No map: ") + why);
     emit MapShown();
 }

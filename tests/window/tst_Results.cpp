@@ -33,11 +33,11 @@
 #include "app/ResultsWindow.h"
 #include "app/RoomPane.h"
 #include "display/DrawingSurface.h"
+#include "display/maps/ArrivalRings.h"
 #include "display/results/CsvTableModel.h"
 #include "display/results/EnergyMapView.h"
 #include "display/results/EnergyTimeView.h"
 #include "display/results/MapPointer.h"
-#include "display/summary/ArrivalMap.h"
 
 using namespace halvane;
 using namespace halvane::test;

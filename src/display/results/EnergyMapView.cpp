@@ -9,54 +9,30 @@
 #include <cmath>
 
 #include "display/PictureBoxes.h"
+#include "display/maps/ArrivalRings.h"
+#include "display/maps/EnergyMapPainter.h"
 #include "display/results/MapPointer.h"
-#include "display/summary/ArrivalMap.h"
-#include "display/summary/SummaryPicture.h"
-#include "values/MapGrid.h"
 
 namespace halvane {
 namespace {
 
-// How much of a drawn cell's colour covers the picture behind it: enough to
-// read the level, little enough to see what lies there.
-constexpr int kLevelOpacityPercent = 70;
 // The selected arrival's ring: this far outside its mark, this thick.
 constexpr double kSelectedRingGapDeg = 2.5;
 constexpr int kSelectedRingWidthPx = 3;
-constexpr double kBarStepDb = 10;
-
-QRgb Blend(QRgb under, QRgb over)
-{
-    auto mix = [](int a, int b) { return (a * (100 - kLevelOpacityPercent) + b * kLevelOpacityPercent + 50) / 100; };
-    return qRgb(mix(qRed(under), qRed(over)), mix(qGreen(under), qGreen(over)), mix(qBlue(under), qBlue(over)));
-}
 
 }  // namespace
-
-QColor MapOverlayColour(double levelDb, double rangeDb)
-{
-    if (!(levelDb >= -rangeDb)) return QColor();
-    return TimeRampColour((levelDb + rangeDb) / rangeDb);
-}
 
 QImage MapColourBar(double rangeDb, QSize sizePx, const QFont& font)
 {
     QImage bar(sizePx, QImage::Format_RGB32);
     bar.fill(QGuiApplication::palette().color(QPalette::Window));
     QPainter painter(&bar);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setFont(font);
-    const int top = 8, bottom = sizePx.height() - 8, width = 14;
-    for (int y = top; y <= bottom; ++y) {
-        painter.setPen(MapOverlayColour(-rangeDb * (y - top) / (bottom - top), rangeDb));
-        painter.drawLine(0, y, width - 1, y);
-    }
-    painter.setPen(QGuiApplication::palette().color(QPalette::WindowText));
-    for (double db = 0; db >= -rangeDb - 1e-9; db -= kBarStepDb) {
-        const int y = top + static_cast<int>(std::lround(-db / rangeDb * (bottom - top)));
-        painter.drawLine(width, y, width + 3, y);
-        painter.drawText(QRect(width + 6, y - 8, sizePx.width() - width - 6, 16), Qt::AlignLeft | Qt::AlignVCenter,
-                         db == 0 ? QStringLiteral("0 dB") : QString::number(db, 'f', 0));
-    }
+    const QFontMetricsF metrics(font);
+    // Room above for "dB" and at the right for the numbers.
+    const QRectF barRect(4, 2 * metrics.height(), 14, sizePx.height() - 3 * metrics.height());
+    PaintDbColourBar(painter, barRect, rangeDb);
     return bar;
 }
 
@@ -75,9 +51,9 @@ void EnergyMapView::SetBackground(const QImage& picture)
     Redraw();
 }
 
-void EnergyMapView::ShowLevels(std::vector<double> levelDb, double rangeDb)
+void EnergyMapView::ShowMap(std::optional<EnergyMap> map, double rangeDb)
 {
-    m_levelDb = std::move(levelDb);
+    m_map = std::move(map);
     m_rangeDb = rangeDb;
     Redraw();
 }
@@ -105,31 +81,23 @@ QPoint EnergyMapView::PixelOf(double azDeg, double elDeg) const
 
 void EnergyMapView::Redraw()
 {
-    // The picture and the levels over it become the surface's background;
-    // the rings are drawings on it.
+    // The painter's map becomes the surface's background; the selected ring
+    // is a drawing on it.
     QImage picture(DrawingAreaSize(), QImage::Format_RGB32);
-    picture.fill(QGuiApplication::palette().color(QPalette::Button));
     {
         QPainter painter(&picture);
-        // Without a picture, the field alone: the placeholder's words ask
-        // for a click that loads a picture in the main window only.
-        if (!m_background.isNull()) painter.drawImage(0, 0, m_background);
-    }
-    if (m_levelDb.size() == kMapCells) {
-        const UserScale& scale = Scale();
-        for (int y = 0; y < picture.height(); ++y) {
-            auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-            const double elDeg = scale.ToUserY(y + 0.5);
-            for (int x = 0; x < picture.width(); ++x) {
-                const QColor colour = MapOverlayColour(m_levelDb[MapCellOf(scale.ToUserX(x + 0.5), elDeg)], m_rangeDb);
-                if (colour.isValid()) line[x] = Blend(line[x], colour.rgb());
-            }
-        }
+        painter.setFont(font());
+        EnergyMapPanel panel;
+        panel.map = m_map ? &*m_map : nullptr;
+        panel.arrivals = m_arrivals;
+        EnergyMapStyle style;
+        style.rangeDb = m_rangeDb;
+        style.background = m_background;
+        style.arrivalFloorDb = m_floorDb;
+        PaintEnergyMap(painter, QRectF(QPointF(0, 0), QSizeF(picture.size())), panel, style);
     }
     SetBackgroundPicture(picture);
     Clear();
-    // The selected ring outside its mark, beneath the marks and labels so
-    // that every label still reads.
     if (m_selected >= 0) {
         const Arrival& arrival = m_arrivals[static_cast<std::size_t>(m_selected)];
         const double radiusDeg = ArrivalMarkRadiusDeg(arrival.levelDb, m_floorDb) + kSelectedRingGapDeg;
@@ -142,7 +110,6 @@ void EnergyMapView::Redraw()
         }
         SetLineWidth(1);
     }
-    DrawArrivalMarks(*this, m_arrivals, m_floorDb, '.');
 }
 
 QPointF EnergyMapView::DirectionAt(QPointF widgetPos) const

@@ -3,21 +3,22 @@
 #include <QColor>
 #include <QImage>
 
+#include <optional>
 #include <vector>
 
 #include "display/DrawingSurface.h"
 #include "values/Arrival.h"
+#include "values/EnergyMapQuantities.h"
 
 namespace halvane {
 
 // The results window's energy map: a box of the main window's map size and
 // scale (azimuth 180 at the left to -180 at the right, elevation 90 at the
-// top to -90 at the bottom), the background picture at its natural size
-// from the top left (the plain field without one), the map's levels over it
-// in the time ramp's colours (dark violet at the bottom of the dynamic
-// range, yellow at 0 dB and above), cells below the range left clear, the
-// arrivals' rings and labels over that (display/summary/ArrivalMap.h) and the
-// selected arrival's ring in kSelectedArrivalColour.
+// top to -90 at the bottom) holding the map drawn by the maps' painter
+// (display/maps/EnergyMapPainter.h: the background picture scaled to the
+// map, the levels over it in the fixed dB scale of the dynamic range, the
+// 30-degree grid and the arrivals' rings), and the selected arrival's ring
+// in kSelectedArrivalColour outside its own.
 //
 // The pointer reports where it is in degrees (the centre of the pixel under
 // it) as it moves; a left press inside a ring reports that arrival.
@@ -29,17 +30,16 @@ public:
 
     // The picture behind the map; null: none.
     void SetBackground(const QImage& picture);
-    // levelDb: kMapCells levels in dB (values/EnergyMapQuantities.h), or
-    // empty to show the background alone; rangeDb: the dynamic range shown
-    // below 0 dB, 20 to 60.
-    void ShowLevels(std::vector<double> levelDb, double rangeDb);
+    // The map shown (none: the background alone) and the dynamic range of
+    // its colours below 0 dB, 20 to 60.
+    void ShowMap(std::optional<EnergyMap> map, double rangeDb);
     // The arrivals and the floor their rings are sized by; the selection is cleared.
     void SetArrivals(std::vector<Arrival> arrivals, double floorDb);
     // The arrival at its place in the list; -1: none.
     void SelectArrival(int arrival);
     int SelectedArrival() const { return m_selected; }
 
-    const std::vector<double>& Levels() const { return m_levelDb; }
+    const std::optional<EnergyMap>& Map() const { return m_map; }
     double RangeDb() const { return m_rangeDb; }
     // The pixel of the drawing area a direction lies in (its top-left
     // corner in the widget is (BorderPx, BorderPx)).
@@ -62,7 +62,7 @@ private:
     QPointF DirectionAt(QPointF widgetPos) const;
 
     QImage m_background;
-    std::vector<double> m_levelDb;
+    std::optional<EnergyMap> m_map;
     double m_rangeDb = 40;
     std::vector<Arrival> m_arrivals;
     double m_floorDb = kArrivalFloorDb;
@@ -71,12 +71,8 @@ private:
 
 inline const QColor kSelectedArrivalColour(255, 32, 32);
 
-// The colour of a level on a map with rangeDb of dynamic range, and whether
-// it is drawn at all (not below -rangeDb).
-QColor MapOverlayColour(double levelDb, double rangeDb);
-
-// A vertical colour bar of the map's levels, 0 dB at the top down to
-// -rangeDb, with a number every 10 dB, for beside the map.
+// The maps' dB colour bar (display/maps/EnergyMapPainter.h) for rangeDb,
+// for beside the map.
 QImage MapColourBar(double rangeDb, QSize sizePx, const QFont& font);
 
 }  // namespace halvane

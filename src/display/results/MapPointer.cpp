@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "display/summary/ArrivalMap.h"
+#include "display/maps/ArrivalRings.h"
 #include "values/MapGrid.h"
 
 namespace halvane {

@@ -28,7 +28,7 @@ QString MapReadout(double azDeg, double elDeg, std::optional<double> levelDb, do
 // ring's own drawn width.
 inline constexpr double kRingGrabDeg = 1.5;
 
-// The arrival whose ring (display/summary/ArrivalMap.h: ArrivalMarkRadiusDeg
+// The arrival whose ring (display/maps/ArrivalRings.h: ArrivalMarkRadiusDeg
 // with floorDb) holds the direction on the map, measured in the map's plane
 // (the azimuth's difference taken across the +-180 seam); of several, the
 // one whose centre is nearest, and of equals the later in the list (drawn
