@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -86,6 +87,26 @@ TEST_F(ResponseAnalysisTest, TheDemoRoomGivesTheBatchCommandsLists)
     ASSERT_EQ(batch.status, 0) << batch.out;
     EXPECT_EQ(ArrivalList(*response), test::ReadFile(Path("list.csv")));
     EXPECT_EQ(RoomTable(*response), test::ReadFile(Path("room.csv")));
+}
+
+TEST_F(ResponseAnalysisTest, AFileInAnotherConventionSaysSoAsTheBatchDoes)
+{
+    // A decaying plane wave from Az 30, El 10 stored in the traditional order and gains.
+    std::vector<test::Frame4> frames;
+    for (int n = 0; n < 4800; ++n) {
+        const test::Frame4 f = test::PlaneWave(0.5 * std::exp(-n / 400.0), 30, 10);
+        frames.push_back({f.W / std::sqrt(2.0), f.X, f.Y, f.Z});
+    }
+    const std::string wav = Path("fuma.wav");
+    test::WriteFile(wav, test::MakeWav(frames));
+    const auto response = Analyse(wav);
+    ASSERT_TRUE(response) << response.Message();
+    const std::string& notice = response->results.conventionNotice;
+    ASSERT_FALSE(notice.empty());
+    EXPECT_EQ(response->notes.front(), "This file may not be AmbiX/SN3D: " + notice + ".");
+    // The batch's warning, which its picture's title block carries, is the same sentence.
+    const test::BatchRun batch = test::Batch(wav);
+    EXPECT_NE(batch.out.find(wav + ": warning: " + notice + "\n"), std::string::npos) << batch.out;
 }
 
 TEST_F(ResponseAnalysisTest, RefusalsAreTheBatchCommandsWords)

@@ -148,7 +148,9 @@ Result<ResponseResults> AnalyseResponse(const std::string& path, InputSource& in
     auto opened = input.Open(path);
     if (!opened) return Failure{"Sorry, the file " + path + " cannot be opened: " + opened.Message() + "!"};
     const InputImage& image = **opened;
+    std::string conventionNotice;
     if (const auto notice = ConventionNotice(image, path, stop)) {
+        conventionNotice = *notice;
         response.notes.push_back("This file may not be AmbiX/SN3D: " + *notice + ".");
     }
     if (stop.Requested()) return Cancelled();
@@ -157,6 +159,8 @@ Result<ResponseResults> AnalyseResponse(const std::string& path, InputSource& in
     Result<AnalysisResults> run = RunWindows(path, input, settings, progress, stop);
     if (!run) return Failure{run.Message()};
     response.results = std::move(*run);
+    // How the file was read, as the batch's picture says it.
+    response.results.conventionNotice = conventionNotice;
 
     progress.Begin(ResultsStep::Arrivals);
     auto frames = BFormatFrames::Open(image.Bytes());

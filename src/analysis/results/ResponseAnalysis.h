@@ -74,7 +74,8 @@ struct ResponseResults {
     // As halvane-batch hands them to its picture with --png and
     // --room-parameters: the input's name, the run's parameters and windows,
     // the arrivals with the options they were found with, the room
-    // parameters (125 ... 4000 Hz and "all").
+    // parameters (125 ... 4000 Hz and "all"), and the convention check's
+    // sentence when the file may not be AmbiX/SN3D.
     AnalysisResults results;
     // The arrival list with what its reader should know.
     ArrivalFindings findings;
