@@ -37,6 +37,7 @@ ExportPane::ExportPane(QWidget* parent) : QWidget(parent)
         {"ExportArrivals", "Arrival list (CSV)", &ExportPane::WriteArrivalList},
         {"ExportRoom", "Room parameters (CSV)", &ExportPane::WriteRoomParameters},
         {"ExportPicture", "Summary picture (PNG)", &ExportPane::WriteSummaryPicture},
+        {"ExportReport", "Report (PDF)", &ExportPane::WriteReport},
         {"ExportAll", "All of them", &ExportPane::WriteAll},
     };
     auto* buttonRow = new QHBoxLayout;
@@ -103,7 +104,7 @@ void ExportPane::Refresh()
     }
     const ExportPlan plan = Plan();
     m_names->setText(QStringList{QFileInfo(plan.arrivalList).fileName(), QFileInfo(plan.roomParameters).fileName(),
-                                 QFileInfo(plan.summaryPicture).fileName()}
+                                 QFileInfo(plan.summaryPicture).fileName(), QFileInfo(plan.report).fileName()}
                          .join(QStringLiteral(", ")));
     m_command->setText(BatchCommandOf(plan, m_settings, m_inputPath, m_backgroundPath));
     m_command->setCursorPosition(0);
@@ -132,19 +133,34 @@ void ExportPane::WriteRoomParameters()
     if (m_response) Write(QStringLiteral("Room parameters"), Plan().roomParameters, RoomParameterBytes(*m_response));
 }
 
+Result<QImage> ExportPane::Background() const
+{
+    if (m_backgroundPath.isEmpty()) return QImage();
+    const LoadedPicture loaded = LoadBackgroundPicture(m_backgroundPath);
+    if (loaded.picture.isNull()) return Failure{loaded.whyNot.toStdString()};
+    return loaded.picture;
+}
+
 void ExportPane::WriteSummaryPicture()
 {
     if (!m_response) return;
-    QImage background;
-    if (!m_backgroundPath.isEmpty()) {
-        const LoadedPicture loaded = LoadBackgroundPicture(m_backgroundPath);
-        if (loaded.picture.isNull()) {
-            Write(QStringLiteral("Summary picture"), QString(), Failure{loaded.whyNot.toStdString()});
-            return;
-        }
-        background = loaded.picture;
+    const Result<QImage> background = Background();
+    if (!background) {
+        Write(QStringLiteral("Summary picture"), QString(), Failure{background.Message()});
+        return;
     }
-    Write(QStringLiteral("Summary picture"), Plan().summaryPicture, SummaryPictureBytes(*m_response, background));
+    Write(QStringLiteral("Summary picture"), Plan().summaryPicture, SummaryPictureBytes(*m_response, *background));
+}
+
+void ExportPane::WriteReport()
+{
+    if (!m_response) return;
+    const Result<QImage> background = Background();
+    if (!background) {
+        Write(QStringLiteral("Report"), QString(), Failure{background.Message()});
+        return;
+    }
+    Write(QStringLiteral("Report"), Plan().report, ReportBytes(*m_response, *background));
 }
 
 void ExportPane::WriteAll()
@@ -152,6 +168,7 @@ void ExportPane::WriteAll()
     WriteArrivalList();
     WriteRoomParameters();
     WriteSummaryPicture();
+    WriteReport();
 }
 
 void ExportPane::ChooseFolder()

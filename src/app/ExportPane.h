@@ -14,9 +14,10 @@ class QPushButton;
 namespace halvane {
 
 // The results window's export: into a folder (the input's own at first),
-// the arrival list and the room-parameter table (CSV) and the summary
-// picture (PNG), each the bytes halvane-batch writes from the same analyses
-// (display/results/ResultsExport.h), one button each and one for all, with
+// the arrival list and the room-parameter table (CSV), the summary picture
+// (PNG) and the one-page report (PDF), each what halvane-batch writes from
+// the same analyses (display/results/ResultsExport.h), one button each and
+// one for all, with
 // the batch command that writes the same files shown for copying. What was
 // written, or why not, is listed in the pane: no message box.
 class ExportPane : public QWidget {
@@ -42,6 +43,7 @@ public slots:
     void WriteArrivalList();
     void WriteRoomParameters();
     void WriteSummaryPicture();
+    void WriteReport();
     void WriteAll();
     // The folder dialog, for the folder's "..." button.
     void ChooseFolder();
@@ -49,6 +51,8 @@ public slots:
 private:
     void Refresh();
     void Write(const QString& what, const QString& path, const Result<std::string>& bytes);
+    // The picture behind the maps (null: none), or why it cannot be read.
+    Result<QImage> Background() const;
 
     const ResponseResults* m_response = nullptr;
     QString m_inputPath;

@@ -89,6 +89,16 @@ QByteArray FileBytes(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// What a command (poppler's PDF readers) prints; empty when it fails.
+QByteArray ToolOutput(const QString& command)
+{
+    QProcess tool;
+    QStringList words = QProcess::splitCommand(command);
+    tool.start(words.takeFirst(), words);
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0) return QByteArray();
+    return tool.readAllStandardOutput();
+}
+
 // A minute of quiet noise after a plane wave: an analysis of a second or two.
 QByteArray LongFile()
 {
@@ -431,15 +441,15 @@ void ResultsTest::exportWritesTheBatchCommandsFiles()
     pane->SetFolder(exported.path());
     QTest::mouseClick(Find<QPushButton>(*results, "ExportAll"), Qt::LeftButton);
     const ExportPlan plan = pane->Plan();
-    for (const QString& path : {plan.arrivalList, plan.roomParameters, plan.summaryPicture}) {
+    for (const QString& path : {plan.arrivalList, plan.roomParameters, plan.summaryPicture, plan.report}) {
         QVERIFY2(pane->Log().contains(QStringLiteral("written: ") + path), qPrintable(pane->Log()));
     }
 
     // The command shown, run as it is: the same bytes.
     const QString command = pane->BatchCommand();
     QCOMPARE(command, QStringLiteral("halvane-batch --skip 0 --display 1000 --window 5 --reflections %1 "
-                                     "--room-parameters %2 --png %3 --background %4 %5")
-                          .arg(plan.arrivalList, plan.roomParameters, plan.summaryPicture,
+                                     "--room-parameters %2 --png %3 --report %4 --background %5 %6")
+                          .arg(plan.arrivalList, plan.roomParameters, plan.summaryPicture, plan.report,
                                QStringLiteral(HALVANE_EXAMPLES_DIR "/demo-panorama.jpg"), demo.Path()));
     QTemporaryDir batchFolder;
     const ExportPlan batchPlan = PlanExport(batchFolder.path(), demo.Path());
@@ -456,6 +466,12 @@ void ResultsTest::exportWritesTheBatchCommandsFiles()
         const QByteArray bytes = FileBytes(ours);
         QVERIFY2(!bytes.isEmpty(), qPrintable(ours));
         QVERIFY2(bytes == FileBytes(theirs), qPrintable(ours));
+    }
+    // The report: the same text and the same page, drawn.
+    for (const char* reader : {"pdftotext -layout %1 -", "pdftoppm -r 30 -gray %1"}) {
+        const QByteArray ours = ToolOutput(QString::fromLatin1(reader).arg(plan.report));
+        QVERIFY2(ours.size() > 1000, reader);
+        QVERIFY2(ours == ToolOutput(QString::fromLatin1(reader).arg(batchPlan.report)), reader);
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "analysis/arrivals/Arrivals.h"
 #include "analysis/maps/EnergyMaps.h"
+#include "display/report/ReportPage.h"
 #include "display/summary/SummaryPicture.h"
 #include "display/summary/TitleBlock.h"
 #include "files/ReplacingFile.h"
@@ -23,7 +24,7 @@ ExportPlan PlanExport(const QString& folder, const QString& inputPath)
 {
     const QString stem = QDir(folder).filePath(QFileInfo(inputPath).completeBaseName());
     return {stem + QStringLiteral("_arrivals.csv"), stem + QStringLiteral("_room.csv"),
-            stem + QStringLiteral("_summary.png")};
+            stem + QStringLiteral("_summary.png"), stem + QStringLiteral("_report.pdf")};
 }
 
 QString ShellWord(const QString& word)
@@ -50,7 +51,9 @@ QString BatchCommandOf(const ExportPlan& plan, const ResultsSettings& settings, 
                       QStringLiteral("--room-parameters"),
                       plan.roomParameters,
                       QStringLiteral("--png"),
-                      plan.summaryPicture};
+                      plan.summaryPicture,
+                      QStringLiteral("--report"),
+                      plan.report};
     if (!backgroundPath.isEmpty()) words << QStringLiteral("--background") << backgroundPath;
     words << inputPath;
     QStringList quoted;
@@ -72,18 +75,35 @@ std::string RoomParameterBytes(const ResponseResults& response)
     return table.str();
 }
 
-Result<std::string> SummaryPictureBytes(const ResponseResults& response, const QImage& background)
+namespace {
+
+// What halvane-batch hands its picture program for --png and --report: the
+// results with the energy maps of the default ranges, the date and version.
+SummaryInput PictureInput(const ResponseResults& response, const QImage& background)
 {
     SummaryInput input;
     input.results = response.results;
     input.background = background;
-    // The energy maps, date and version the batch's picture shows.
     if (response.signal) {
         auto maps = ComputeEnergyMaps(*response.signal, EnergyMapOptions{}, response.results.roomParameters);
         if (maps) input.results.energyMaps = std::move(*maps);
     }
     input.date = DrawingDate();
     input.version = QStringLiteral(HALVANE_VERSION);
+    return input;
+}
+
+}  // namespace
+
+Result<std::string> ReportBytes(const ResponseResults& response, const QImage& background)
+{
+    const SummaryInput input = PictureInput(response, background);
+    return ReportPdfBytes(ReportInput{input.results, input.background, input.mapRangeDb, input.date, input.version});
+}
+
+Result<std::string> SummaryPictureBytes(const ResponseResults& response, const QImage& background)
+{
+    const SummaryInput input = PictureInput(response, background);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

@@ -17,12 +17,13 @@ namespace halvane {
 
 // Where an export puts its files: in one folder, the input's name without
 // its extension and a suffix each (hall.wav: hall_arrivals.csv,
-// hall_room.csv, hall_summary.png), beside the window's own two tables
+// hall_room.csv, hall_summary.png, hall_report.pdf), beside the window's own two tables
 // (hall.csv, hall_ref.csv) without touching them.
 struct ExportPlan {
     QString arrivalList;     // halvane-batch --reflections
     QString roomParameters;  // --room-parameters
     QString summaryPicture;  // --png, with --room-parameters (its decay curves)
+    QString report;          // --report
 };
 ExportPlan PlanExport(const QString& folder, const QString& inputPath);
 
@@ -46,6 +47,12 @@ std::string RoomParameterBytes(const ResponseResults& response);
 // their room parameters, background behind its map (null: none), as a PNG
 // file's bytes. Needs a QApplication.
 Result<std::string> SummaryPictureBytes(const ResponseResults& response, const QImage& background);
+// The one-page report (display/report/ReportPage.h) of the same results and
+// picture, as a PDF file's bytes. Its contents are the batch command's; the
+// bytes differ where every PDF writer's do (the creation time, the
+// document's identifier, the order and tags of the embedded fonts). Needs a
+// QGuiApplication.
+Result<std::string> ReportBytes(const ResponseResults& response, const QImage& background);
 
 // Writes bytes under path, replacing what was there only once every byte is
 // written (files/ReplacingFile.h); the failure names the file and says why.
