@@ -332,6 +332,47 @@ TEST_F(BatchCommand, TheSurfacesOfTheDemoHallFromItsDistanceOrItsModel)
     EXPECT_EQ(ReadFile(list).find("order"), std::string::npos);
 }
 
+TEST_F(BatchCommand, ComparesTwoResponsesIntoTheTablesAskedFor)
+{
+    const fs::path a = m_dir / "a.wav", b = m_dir / "b.wav";
+    fs::copy_file(fs::path(HALVANE_EXAMPLES_DIR) / "demo-room.wav", a);
+    fs::copy_file(a, b);
+    const fs::path maps = m_dir / "maps.csv", rooms = m_dir / "rooms.csv", arrivals = m_dir / "arrivals.csv";
+    CommandRun r = Batch("--compare " + a.string() + " " + b.string() + " --compare-maps " + maps.string() +
+                         " --compare-room " + rooms.string() + " --compare-arrivals " + arrivals.string());
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string what = a.string() + " and " + b.string() + ": ";
+    EXPECT_NE(
+        r.out.find(what +
+                   "B aligned to A (its direct sound came 0.000 ms later); levels each re its own direct sound\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(
+        r.out.find(what + "room parameters of both, none beyond its just noticeable difference in " + rooms.string()),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(what + "arrivals: 7 in both, 0 only in A, 0 only in B in " + arrivals.string()),
+              std::string::npos)
+        << r.out;
+    const std::string mapTable = ReadFile(maps);
+    EXPECT_EQ(std::count(mapTable.begin(), mapTable.end(), '\n'), 1 + 16200);
+    EXPECT_TRUE(mapTable.starts_with("\"Az\",\"El\",\"direct 0-5 ms B-A (dB)\",\"early 5-80 ms B-A (dB)\","
+                                     "\"late 80 ms-end B-A (dB)\"\r\n"))
+        << mapTable.substr(0, 200);
+    const std::string roomTable = ReadFile(rooms);
+    EXPECT_EQ(std::count(roomTable.begin(), roomTable.end(), '\n'), 1 + 7 * 9);
+    EXPECT_EQ(roomTable.find("yes"), std::string::npos);
+    EXPECT_NE(ReadFile(arrivals).find("\r\nboth,9.334,0.00,18.43,8.98,9.334,0.00,18.43,8.98,0.00\r\n"),
+              std::string::npos);
+
+    // An output may name neither input; nothing is written then.
+    fs::remove(rooms);
+    r = Batch("--compare " + a.string() + " " + b.string() + " --compare-room " + rooms.string() +
+              " --compare-arrivals " + b.string());
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_FALSE(fs::exists(rooms));
+}
+
 TEST(BatchOptions, ParsesValuesAsNumbers)
 {
     const auto options = ParseBatchOptions({"--skip", "12.5", "--window", "2", "a.wav", "b.wav"});
@@ -390,6 +431,16 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
          "--room gives the source-receiver distance: leave out --direct-distance"},
         {{"--room", "5x4x3", "--source", "1,1,1", "--receiver", "2,2,2", "a.wav"},
          "--room goes with --reflections or --surfaces"},
+        {{"--compare", "a.wav"}, "--compare needs two files, A and B"},
+        {{"--compare", "a.wav", "b.wav"}, "--compare needs --compare-maps, --compare-room or --compare-arrivals"},
+        {{"--compare", "a.wav", "b.wav", "--compare-room", "r.csv", "c.wav"},
+         "--compare takes its two files itself: give no other FILE"},
+        {{"--compare", "a.wav", "b.wav", "--compare-room", "r.csv", "--png", "p.png"},
+         "--compare writes the comparison tables alone"},
+        {{"--compare-room", "r.csv", "a.wav"},
+         "--compare-maps, --compare-room, --compare-arrivals, --calibrated and --rotate go with --compare A.wav B.wav"},
+        {{"--rotate", "a.wav"},
+         "--compare-maps, --compare-room, --compare-arrivals, --calibrated and --rotate go with --compare A.wav B.wav"},
     };
     for (const auto& row : bad) {
         const auto parsed = ParseBatchOptions(row.args);

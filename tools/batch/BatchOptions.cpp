@@ -76,6 +76,23 @@ const char* const kBatchUsage =
     "  --background PANORAMA.jpg  a 960 x 480 equirectangular picture of the room\n"
     "                 behind the summary's map (default: the map's placeholder)\n"
     "\n"
+    "Two responses side by side:\n"
+    "  halvane-batch --compare A.wav B.wav [--compare-maps OUT.csv]\n"
+    "                [--compare-room OUT.csv] [--compare-arrivals OUT.csv] [--calibrated] [--rotate]\n"
+    "                 B is aligned to A on the direct sound (to a fraction of a sample)\n"
+    "                 and compared; give at least one of the three tables:\n"
+    "  --compare-maps OUT.csv  B's energy-map level less A's per 2-degree cell, for the\n"
+    "                 direct (0-5 ms), early (5-80 ms) and late ranges, empty where both\n"
+    "                 lie more than 40 dB below their direct sound\n"
+    "  --compare-room OUT.csv  the room parameters of both per band, B less A, and\n"
+    "                 \"yes\" beyond the just noticeable difference of ISO 3382-1 (EDT and\n"
+    "                 T 5 %, C50 and C80 1 dB, D50 0.05, Ts 10 ms, LF and LFC 0.05)\n"
+    "  --compare-arrivals OUT.csv  the arrivals matched one to one (within 0.5 ms\n"
+    "                 and 10 degrees): in both with B's level change, only in A, only in B\n"
+    "  --calibrated   both measured with the same gains: levels as they are, not each\n"
+    "                 re its own direct sound\n"
+    "  --rotate       turn B so that its direct sound comes from A's direction\n"
+    "\n"
     "Exit status: 0 when every file was analysed, 1 when any was refused or\n"
     "failed, 2 for a usage error. An interrupt (Ctrl-C) stops the analyses under\n"
     "way within a second, keeps the outputs finished so far, says which were not\n"
@@ -172,6 +189,12 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
                                                      "--spot-width",
                                                      "--report",
                                                      "--map-range",
+                                                     "--compare",
+                                                     "--compare-maps",
+                                                     "--compare-room",
+                                                     "--compare-arrivals",
+                                                     "--calibrated",
+                                                     "--rotate",
                                                      "--"};
                 if (std::find(std::begin(kKnown), std::end(kKnown), arg) == std::end(kKnown)) {
                     return "unknown option " + arg;
@@ -184,8 +207,10 @@ std::string DescribeUsageError(const CLI::ParseError& error, const std::vector<s
         for (const char* option : {"--skip", "--display", "--window"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a value in ms";
         }
-        for (const char* option :
-             {"--png", "--background", "--room-parameters", "--surfaces", "--energy-map", "--report"}) {
+        if (text.find("--compare-") == std::string::npos && text.find("--compare") != std::string::npos)
+            return "--compare needs two files, A and B";
+        for (const char* option : {"--png", "--background", "--room-parameters", "--surfaces", "--energy-map",
+                                   "--report", "--compare-maps", "--compare-room", "--compare-arrivals"}) {
             if (text.find(option) != std::string::npos) return std::string(option) + " needs a file name";
         }
         for (const char* option : {"--reflections", "--floor", "--temperature", "--jobs", "--direct-distance",
@@ -228,6 +253,12 @@ void DeclareOptions(CLI::App& app, BatchOptions& options, NumberTexts& texts)
     app.add_option("--source", texts.source);
     app.add_option("--receiver", texts.receiver);
     app.add_option("--room-parameters", options.roomParametersPath);
+    app.add_option("--compare", options.comparePaths)->expected(2);
+    app.add_option("--compare-maps", options.compareMapsPath);
+    app.add_option("--compare-room", options.compareRoomPath);
+    app.add_option("--compare-arrivals", options.compareArrivalsPath);
+    app.add_flag("--calibrated", options.calibrated);
+    app.add_flag("--rotate", options.rotate);
     app.add_option("--band", texts.band);
     app.add_option("--png", options.pngPath);
     app.add_option("--background", options.backgroundPath);
@@ -343,9 +374,32 @@ Result<> ReadRoom(const NumberTexts& texts, BatchOptions& options)
     return {};
 }
 
+// --compare and what goes with it.
+Result<> CheckComparison(const BatchOptions& options)
+{
+    const bool tables =
+        !options.compareMapsPath.empty() || !options.compareRoomPath.empty() || !options.compareArrivalsPath.empty();
+    if (options.comparePaths.empty()) {
+        if (tables || options.calibrated || options.rotate)
+            return Failure{"--compare-maps, --compare-room, --compare-arrivals, --calibrated and --rotate go with "
+                           "--compare A.wav B.wav"};
+        return {};
+    }
+    if (options.comparePaths.size() != 2) return Failure{"--compare needs two files, A and B"};
+    if (!options.files.empty()) return Failure{"--compare takes its two files itself: give no other FILE"};
+    if (!tables) return Failure{"--compare needs --compare-maps, --compare-room or --compare-arrivals"};
+    if (!options.reflectionsPath.empty() || !options.surfacesPath.empty() || !options.roomParametersPath.empty() ||
+        !options.pngPath.empty() || !options.bandsHz.empty() || options.room || !options.energyMapPath.empty() ||
+        !options.reportPath.empty())
+        return Failure{"--compare writes the comparison tables alone"};
+    return {};
+}
+
 // The options that do not go together.
 Result<> CheckCombinations(const BatchOptions& options)
 {
+    if (const auto comparison = CheckComparison(options); !comparison || !options.comparePaths.empty())
+        return comparison;
     if (options.files.empty()) return Failure{"no FILE given"};
     if ((!options.reflectionsPath.empty() || !options.pngPath.empty() || !options.roomParametersPath.empty() ||
          !options.surfacesPath.empty() || !options.energyMapPath.empty() || !options.reportPath.empty()) &&

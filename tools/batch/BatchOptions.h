@@ -19,6 +19,8 @@ namespace halvane {
 //   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --direct-distance M FILE
 //   halvane-batch [...] [--reflections OUT.csv] [--surfaces OUT.csv] --room LxWxH --source X,Y,Z --receiver X,Y,Z FILE
 //   halvane-batch [...] --room-parameters OUT.csv FILE
+//   halvane-batch --compare A.wav B.wav [--compare-maps OUT.csv] [--compare-room OUT.csv]
+//                 [--compare-arrivals OUT.csv] [--calibrated] [--rotate]
 //   halvane-batch [...] --png OUT.png [--report OUT.pdf] [--background PANORAMA.jpg] [--map-range DB] FILE
 //   halvane-batch [...] --energy-map OUT.csv [--ranges LIST] [--estimator beam|histogram]
 //                       [--spot-width DEG] FILE
@@ -44,7 +46,13 @@ struct BatchOptions {
     std::vector<int> bandsHz;    // --band: octave bands (of kOctaveBandsHz) analysed instead of the broadband response
     std::string pngPath;         // --png: the summary picture of the one FILE
     std::string backgroundPath;  // --background: a JPEG panorama behind the summary's map
-    std::string energyMapPath;   // --energy-map: the directional energy maps of the one FILE
+    std::vector<std::string> comparePaths;  // --compare A B: the two responses compared instead of FILEs analysed
+    std::string compareMapsPath;            // --compare-maps: B's energy maps less A's, per range and cell
+    std::string compareRoomPath;            // --compare-room: both room parameters, flagged beyond their JND
+    std::string compareArrivalsPath;        // --compare-arrivals: the arrivals matched one to one
+    bool calibrated = false;    // --calibrated: compare levels as measured, not each re its own direct sound
+    bool rotate = false;        // --rotate: turn B so that its direct sound comes from A's direction
+    std::string energyMapPath;  // --energy-map: the directional energy maps of the one FILE
     // How the maps are made: --ranges, --estimator, --spot-width; the band is
     // the --band given (one at most), else the broadband response.
     EnergyMapOptions energyMaps;

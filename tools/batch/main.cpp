@@ -18,6 +18,7 @@
 
 #include "batch/BatchJob.h"
 #include "batch/BatchOptions.h"
+#include "batch/CompareJob.h"
 #include "batch/OutputPlan.h"
 #include "batch/PictureProgram.h"
 #include "batch/ProgressLine.h"
@@ -163,6 +164,35 @@ private:
     std::size_t m_working = 0;
 };
 
+// Ends the command by the signal that stopped it, once its messages are out.
+int EndByStopSignal(int signal)
+{
+    std::fflush(stdout);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return 128 + signal;
+}
+
+// --compare A B: one comparison, its tables checked before either file is read.
+int RunComparison(const BatchOptions& options)
+{
+    const CompareJob job(options);
+    std::string refusal;
+    for (const std::string& said : CheckOutputPlan(job.Plan())) {
+        if (refusal.empty()) refusal = said;
+    }
+    CatchStopSignals();
+    const FileOutcome outcome = job.Run(refusal, g_stop);
+    std::cout << outcome.out << std::flush;
+    std::cerr << outcome.err << std::flush;
+    if (const int signal = g_stop.Reason(); signal != 0) {
+        std::cerr << "halvane-batch: stopped; the comparison tables not said above were not written\n" << std::flush;
+        return EndByStopSignal(signal);
+    }
+    if (!std::cout.flush() || std::fflush(stdout) != 0) return 1;
+    return outcome.failed ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -174,6 +204,7 @@ int main(int argc, char** argv)
     const std::string pictureProgram = wantsPicture ? FindPictureProgram() : std::string();
     if (const auto status = AnswerWithoutAnalysis(parsed, pictureProgram)) return *status;
     const BatchOptions& options = *parsed;
+    if (!options.comparePaths.empty()) return RunComparison(options);
 
     // Every output of every input is planned before anything is written.
     std::vector<PlannedOutputs> plan;
@@ -186,10 +217,7 @@ int main(int argc, char** argv)
         std::cerr << "halvane-batch: stopped; " << summary.said - summary.stopped << " of " << options.files.size()
                   << " files were analysed\n"
                   << std::flush;
-        std::fflush(stdout);
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return 128 + signal;
+        return EndByStopSignal(signal);
     }
 
     // A result nobody could read is no success.
