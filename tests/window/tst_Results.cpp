@@ -527,7 +527,7 @@ void ResultsTest::csvRowsAsTheWritersWriteThem()
 // The level of a readout, "... -3.2 dB".
 std::optional<double> ReadoutDb(const QString& readout)
 {
-    static const QRegularExpression level(QStringLiteral("  (-?[0-9]+\\.[0-9]) dB$"));
+    static const QRegularExpression level(QStringLiteral("  (-?[0-9]+\\.[0-9]) dB"));
     const QRegularExpressionMatch match = level.match(readout);
     return match.hasMatch() ? std::optional<double>(match.captured(1).toDouble()) : std::nullopt;
 }
@@ -711,7 +711,8 @@ void ResultsTest::mapReadouts_data()
     QTest::newRow("a level") << 12.34 << -4.56 << -6.15 << "Az 12.3°  El -4.6°  -6.2 dB";
     QTest::newRow("no map") << 179.0 << 89.0 << none << "Az 179.0°  El 89.0°";
     QTest::newRow("a negative zero") << -0.01 << 0.0 << -0.04 << "Az 0.0°  El 0.0°  0.0 dB";
-    QTest::newRow("below the range") << 0.0 << 0.0 << -40.5 << "Az 0.0°  El 0.0°  below -40.0 dB";
+    QTest::newRow("below the range") << 0.0 << 0.0 << -40.5 << "Az 0.0°  El 0.0°  -40.5 dB (below the range shown)";
+    QTest::newRow("no energy") << 0.0 << 0.0 << kEnergyMapFloorDb << "Az 0.0°  El 0.0°  no energy";
     QTest::newRow("at the range") << 0.0 << 0.0 << -40.0 << "Az 0.0°  El 0.0°  -40.0 dB";
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "display/maps/ArrivalRings.h"
+#include "values/EnergyMapQuantities.h"
 #include "values/MapGrid.h"
 
 namespace halvane {
@@ -34,8 +35,9 @@ QString MapReadout(double azDeg, double elDeg, std::optional<double> levelDb, do
 {
     QString text = QStringLiteral("Az %1°  El %2°").arg(OneDecimal(azDeg), OneDecimal(elDeg));
     if (!levelDb) return text;
-    if (*levelDb < -rangeDb) return text + QStringLiteral("  below -%1 dB").arg(OneDecimal(rangeDb));
-    return text + QStringLiteral("  %1 dB").arg(OneDecimal(*levelDb));
+    if (*levelDb <= kEnergyMapFloorDb) return text + QStringLiteral("  no energy");
+    text += QStringLiteral("  %1 dB").arg(OneDecimal(*levelDb));
+    return *levelDb < -rangeDb ? text + QStringLiteral(" (below the range shown)") : text;
 }
 
 int ArrivalRingAt(const std::vector<Arrival>& arrivals, double floorDb, double azDeg, double elDeg)

@@ -20,8 +20,8 @@ std::optional<double> MapLevelAt(const std::vector<double>& levelDb, double azDe
 
 // The readout under the pointer: "Az 12.3°  El -4.5°  -6.1 dB", angles and
 // the level with one decimal (a point, whatever the locale), the level left
-// out when there is none, "below -60 dB" for a level under the dynamic range
-// shown (rangeDb).
+// out when there is none, "no energy" for a cell on kEnergyMapFloorDb, and
+// "(below the range shown)" after a level under the dynamic range rangeDb.
 QString MapReadout(double azDeg, double elDeg, std::optional<double> levelDb, double rangeDb);
 
 // How far outside its ring a press still takes an arrival, in degrees: the
