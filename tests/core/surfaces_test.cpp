@@ -123,6 +123,22 @@ TEST(Surfaces, ArrivalsOfOnePlaneAreOneSurfaceAndThoseBeyondItAreHigherOrders)
     EXPECT_EQ(noDistance.arrivals.size(), arrivals.size());
 }
 
+TEST(Surfaces, ASmallReflectorNearTheMicrophoneHidesNoSurfaceBehindItsPlane)
+{
+    // A measured church: 1.3 ms after the direct sound a reflection from
+    // nearly its direction (a plane 1.8 m off, down to the right), 4.2 ms
+    // after it the floor's from 18 degrees down. The floor's ray meets the
+    // first plane 5.5 m aside of where that reflector is: no reason to take
+    // the floor for a second order.
+    const std::vector<Arrival> arrivals = {{37.901, 0, 7.32, 5.08, -4, 0.2},
+                                           {39.176, -6.4, -4.79, -1.76, -3.7, 0.15},
+                                           {42.085, -1.66, 0.11, -17.99, -6.5, 0.5}};
+    const SurfaceFindings found = FindSurfaces(arrivals, {13, kSpeedMPerS, std::nullopt});
+    ASSERT_EQ(found.surfaces.size(), 2u);
+    EXPECT_EQ(found.arrivals[2].surface, 1u);
+    EXPECT_LT(found.surfaces[1].normalElDeg, -60) << "a floor";
+}
+
 TEST(ShoeboxModel, RefusesRoomsAndPositionsThatCannotBe)
 {
     struct Row {

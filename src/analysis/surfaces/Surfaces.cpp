@@ -38,15 +38,21 @@ bool Agree(const Plane& a, const Plane& b, double angleDeg, double distanceM)
            std::fabs(a.distanceM - b.distanceM) <= distanceM;
 }
 
-// Whether the ray from the microphone along u meets one of the surfaces'
-// planes clearly before the plane `own`.
+// Whether the ray from the microphone along u meets one of the surfaces
+// clearly before the plane `own`: its plane, within the surface's own
+// distance of the point nearest the microphone (a surface is taken to reach
+// that far around it, no farther: a small reflector near the microphone
+// hides nothing behind its plane's far reaches).
 bool LiesBeyond(const Plane& own, const Point3& u, const std::vector<Gathering>& surfaces)
 {
     const double ownM = own.distanceM / Dot(own.normal, u);
     for (const Gathering& surface : surfaces) {
         const Plane plane = surface.Mean();
         const double towards = Dot(plane.normal, u);
-        if (towards > 0 && plane.distanceM / towards < ownM - kSamePlaneM) return true;
+        if (!(towards > 0)) continue;
+        const double crossingM = plane.distanceM / towards;
+        const Point3 aside = Difference(Scaled(u, crossingM), Scaled(plane.normal, plane.distanceM));
+        if (crossingM < ownM - kSamePlaneM && Length(aside) <= plane.distanceM) return true;
     }
     return false;
 }

@@ -21,13 +21,16 @@ namespace halvane {
 // Surfaces are made in time order, nearest first. An arrival whose reflector
 // agrees with a surface's plane (normals within kSamePlaneDeg, distances
 // within kSamePlaneM; the surface's plane is the energy-weighted mean of its
-// arrivals') joins that surface. One whose reflector lies beyond a surface
-// already found (the ray from the microphone along the arrival meets that
-// surface's plane more than kSamePlaneM nearer than its own reflector) has
-// come by way of that surface: it belongs to no surface, as a higher order.
-// Any other begins a surface of its own. Planes are taken as unbounded and
-// the room as convex (a room whose walls hide one another, an L-shaped one
-// say, can lose a surface behind another's plane).
+// arrivals') joins that surface. One that has come by way of surfaces
+// already found belongs to no surface, as a higher order: its image source
+// is the source mirrored in two of them (its direction within
+// kSamePlaneDeg, its distance within 2 kSamePlaneM), or its reflector lies
+// beyond one of them (the ray from the microphone along the arrival meets
+// that surface more than kSamePlaneM nearer than its own reflector, within
+// the surface's own distance of its point nearest the microphone: a surface
+// is taken to reach that far around it, so that a small reflector near the
+// microphone hides nothing behind the far reaches of its plane). Any other
+// begins a surface of its own.
 //
 // With a room model, the model gives the distance, each arrival's order and
 // path (the least-order image source matching it, ShoeboxModel.h), and each
