@@ -77,18 +77,6 @@ const Arrival* Matching(const std::vector<Arrival>& found, const demo::Arrival& 
     return nullptr;
 }
 
-// How far a colour lies from the nearest colour of the time ramp.
-int DistanceFromRamp(QColor c)
-{
-    int best = 1 << 30;
-    for (int i = 0; i <= 512; ++i) {
-        const QColor r = TimeRampColour(i / 512.0);
-        best = std::min(best,
-                        std::abs(r.red() - c.red()) + std::abs(r.green() - c.green()) + std::abs(r.blue() - c.blue()));
-    }
-    return best;
-}
-
 bool IsWhite(QColor c) { return c == QColor(255, 255, 255); }
 // A colour of the plots' colour maps: far from any grey.
 bool IsColoured(QColor c)
