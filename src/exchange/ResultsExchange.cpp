@@ -248,6 +248,17 @@ void DecodeArrivals(Reader& in, AnalysisResults& r)
     }
 }
 
+void EncodeSurfaceNames(Writer& w, const AnalysisResults& r)
+{
+    w.Count(r.arrivalSurfaceNames.size());
+    for (const std::string& name : r.arrivalSurfaceNames) w.Text(name);
+}
+void DecodeSurfaceNames(Reader& in, AnalysisResults& r)
+{
+    r.arrivalSurfaceNames.resize(in.Count(8));
+    for (std::string& name : r.arrivalSurfaceNames) name = in.Text();
+}
+
 // The nine values of a band, in the table's order, and its three fits.
 std::array<std::optional<double>*, 9> BandValues(BandParameters& b)
 {
@@ -354,6 +365,7 @@ bool Always(const AnalysisResults&) { return true; }
 bool HasEnergyMaps(const AnalysisResults& r) { return r.energyMaps.has_value(); }
 bool HasConventionNotice(const AnalysisResults& r) { return !r.conventionNotice.empty(); }
 bool HasRoomParameters(const AnalysisResults& r) { return !r.roomParameters.empty(); }
+bool HasSurfaceNames(const AnalysisResults& r) { return !r.arrivalSurfaceNames.empty(); }
 
 // Every section: its name, whether it is written for these results and
 // whether a reader needs it, and how it is written and read. A new kind of
@@ -371,6 +383,7 @@ constexpr Section kSections[] = {
     {"intensity-windows", Always, true, EncodeIntensityWindows, DecodeIntensityWindows},
     {"direction-windows", Always, true, EncodeDirectionWindows, DecodeDirectionWindows},
     {"arrivals", Always, true, EncodeArrivals, DecodeArrivals},
+    {"surface-names", HasSurfaceNames, false, EncodeSurfaceNames, DecodeSurfaceNames},
     {"room-parameters", HasRoomParameters, false, EncodeRoomParameters, DecodeRoomParameters},
     {"energy-maps", HasEnergyMaps, false, EncodeEnergyMaps, DecodeEnergyMaps},
     {"convention", HasConventionNotice, false, EncodeConvention, DecodeConvention},

@@ -31,6 +31,8 @@ namespace halvane {
 //                        I/D and Li
 //   "arrivals"           floor, direction window and diffuseness limit, count,
 //                        then per arrival time, level, Az, El, I/D, diffuseness
+//   "surface-names"      (only with a room model) count, then per arrival
+//                        its surface's name (text)
 //   "room-parameters"    (only when computed) count, then per band: its label,
 //                        its frequency (4 bytes), EDT .. LFC each as a flag and a
 //                        double, the decay curve (start, count and times, count and
@@ -47,8 +49,8 @@ namespace halvane {
 //                        AmbiX/SN3D) the sentence saying so
 //   "end"                empty
 // A reader skips a section whose name it does not know, so that a section
-// added later does not break it. Every section but "room-parameters",
-// "energy-maps" and "convention" is required.
+// added later does not break it. Every section but "surface-names",
+// "room-parameters", "energy-maps" and "convention" is required.
 std::string EncodeResults(const AnalysisResults& results);
 
 // The results back from EncodeResults' bytes. Fails, saying which section and

@@ -35,6 +35,11 @@ struct AnalysisResults {
     double arrivalFloorDb = kArrivalFloorDb;
     double arrivalDirectionWindowMs = 0;
     double arrivalMaxDiffuseness = 0;
+    // With a shoebox model, the name of each arrival's surface as the map
+    // labels its mark ("floor", "2nd" for a higher order, empty for none;
+    // analysis/surfaces/Surfaces.h, ArrivalSurfaceNames), one per arrival;
+    // empty without a model.
+    std::vector<std::string> arrivalSurfaceNames;
     // The room parameters of the whole response, band by band; empty when
     // they were not asked for.
     std::vector<BandParameters> roomParameters;

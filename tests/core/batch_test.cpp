@@ -430,7 +430,7 @@ TEST(BatchOptions, ParsesValuesAsNumbers)
           "s.csv", "a.wav"},
          "--room gives the source-receiver distance: leave out --direct-distance"},
         {{"--room", "5x4x3", "--source", "1,1,1", "--receiver", "2,2,2", "a.wav"},
-         "--room goes with --reflections or --surfaces"},
+         "--room goes with --reflections, --surfaces, --png or --report"},
         {{"--compare", "a.wav"}, "--compare needs two files, A and B"},
         {{"--compare", "a.wav", "b.wav"}, "--compare needs --compare-maps, --compare-room or --compare-arrivals"},
         {{"--compare", "a.wav", "b.wav", "--compare-room", "r.csv", "c.wav"},

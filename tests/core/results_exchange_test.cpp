@@ -49,6 +49,7 @@ AnalysisResults EdgeResults()
     q.Li = std::bit_cast<double>(0x7FF8000000000ABCull);
     r.directionWindows = {q, DirectionQuantities{}};
     r.arrivals = {{7.509, 0, 18.43, 8.98, -3.01, 0.0001}, {12.25, -kInf, -179.99, 89.9, kNaN, 1}};
+    r.arrivalSurfaceNames = {"", "2nd"};
     r.arrivalFloorDb = 33.25;
     r.arrivalDirectionWindowMs = 0.8;
     r.arrivalMaxDiffuseness = 0.6;
@@ -155,6 +156,7 @@ void ExpectSameResults(const AnalysisResults& a, const AnalysisResults& b)
         }
     }
     EXPECT_EQ(a.conventionNotice, b.conventionNotice);
+    EXPECT_EQ(a.arrivalSurfaceNames, b.arrivalSurfaceNames);
     ASSERT_EQ(a.energyMaps.has_value(), b.energyMaps.has_value());
     if (!a.energyMaps) return;
     const EnergyMapSet &x = *a.energyMaps, &y = *b.energyMaps;
@@ -193,7 +195,7 @@ TEST(ResultsExchange, ResultsWithoutRoomParametersOrWindowsComeBackEmpty)
     const auto decoded = DecodeResults(Bytes(EncodeResults(bare)));
     ASSERT_TRUE(decoded) << decoded.Message();
     ExpectSameResults(*decoded, bare);
-    for (const char* optional : {"room-parameters", "energy-maps", "convention"}) {
+    for (const char* optional : {"surface-names", "room-parameters", "energy-maps", "convention"}) {
         EXPECT_EQ(EncodeResults(bare).find(optional), std::string::npos) << optional << ": written only when computed";
     }
 }

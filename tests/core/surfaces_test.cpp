@@ -290,6 +290,8 @@ TEST_F(ImageSourceShoebox, GivesItsSixWallsFromTheDirectDistance)
     // The second orders lie beyond the walls: no plane of their own.
     EXPECT_EQ(found.surfaces.size(), 6u);
     for (const ReflectingSurface& s : found.surfaces) EXPECT_TRUE(s.name.empty());
+    // Without a model the picture names no mark.
+    EXPECT_TRUE(ArrivalSurfaceNames(found).empty());
 }
 
 TEST_F(ImageSourceShoebox, TheRoomModelNamesEachWallAndGivesEachArrivalItsOrder)
@@ -306,6 +308,31 @@ TEST_F(ImageSourceShoebox, TheRoomModelNamesEachWallAndGivesEachArrivalItsOrder)
         EXPECT_FALSE(a.surface) << a.path;
     }
     EXPECT_GE(secondOrders, 6) << "most of the room's 18 second orders are clear arrivals";
+
+    // The marks' names: each first order's wall, each higher order's order, none for the direct sound.
+    const std::vector<std::string> names = ArrivalSurfaceNames(found);
+    ASSERT_EQ(names.size(), arrivals.size());
+    EXPECT_EQ(names[0], "");
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        SCOPED_TRACE("arrival " + std::to_string(i + 1) + " " + found.arrivals[i].path);
+        const ArrivalSurface& a = found.arrivals[i];
+        if (a.order == 1) {
+            ASSERT_TRUE(a.surface);
+            EXPECT_EQ(names[i], found.surfaces[*a.surface].name);
+            EXPECT_EQ(names[i], a.path);
+        } else if (a.order) {
+            EXPECT_EQ(names[i], OrdinalName(*a.order));
+        }
+    }
+}
+
+TEST(Surfaces, AnOrderIsSaidAsAnOrdinal)
+{
+    const std::vector<std::pair<int, std::string>> cases = {
+        {1, "1st"},   {2, "2nd"},   {3, "3rd"},   {4, "4th"},     {11, "11th"},   {12, "12th"},
+        {13, "13th"}, {21, "21st"}, {22, "22nd"}, {101, "101st"}, {111, "111th"}, {0, "0th"},
+    };
+    for (const auto& [order, name] : cases) EXPECT_EQ(OrdinalName(order), name) << order;
 }
 
 }  // namespace

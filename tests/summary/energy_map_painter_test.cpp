@@ -116,6 +116,35 @@ TEST(EnergyMapPainter, DrawsInTheWindowsConventionWithTheGridAndHollowRings)
     EXPECT_GT(Distance(PixelAt(ringed, 91 - ringDeg + 0.3, 11), PixelAt(image, 91 - ringDeg + 0.3, 11)), 60);
 }
 
+TEST(EnergyMapPainter, ANameLabelsItsRingBesideItAndNowhereElse)
+{
+    const EnergyMap map = OneCellMap(91, 11, 0);
+    Arrival arrival;
+    arrival.azDeg = 91;
+    arrival.elDeg = 11;
+    arrival.levelDb = 0;
+    const QImage ringed = Painted({&map, "", {arrival}}, {});
+    const QImage named = Painted({&map, "", {arrival}, {QStringLiteral("ceiling")}}, {});
+    // An empty name is no label.
+    EXPECT_EQ(Painted({&map, "", {arrival}, {QString()}}, {}), ringed);
+    // The name lies on its light box right of the ring (towards lower
+    // azimuths), within a line of the ring's height, and nothing else changed.
+    const double centreX = (180 - 91) / 360.0 * 720, centreY = (90 - 11) / 180.0 * 360;
+    const double ringPx = kLargestArrivalMarkDeg * 2;
+    int changed = 0, light = 0;
+    for (int y = 0; y < 360; ++y) {
+        for (int x = 0; x < 720; ++x) {
+            if (named.pixel(x, y) == ringed.pixel(x, y)) continue;
+            ++changed;
+            ASSERT_TRUE(x > centreX + ringPx && x < centreX + ringPx + 120 && std::fabs(y - centreY) < 12)
+                << "pixel " << x << "," << y << " changed away from the name's place";
+            if (named.pixelColor(x, y).lightness() > 200) ++light;
+        }
+    }
+    EXPECT_GT(changed, 200);
+    EXPECT_GT(light, changed / 2) << "the box is light, the text dark on it";
+}
+
 TEST(EnergyMapPainter, AnyPanoramaIsScaledToTheMapAndShowsWhereThereIsNoEnergy)
 {
     struct Row {

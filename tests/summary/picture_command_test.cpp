@@ -15,6 +15,7 @@
 #include "analysis/arrivals/Arrivals.h"
 #include "analysis/maps/EnergyMaps.h"
 #include "analysis/room/RoomParameters.h"
+#include "analysis/surfaces/Surfaces.h"
 #include "bformat/BFormatSignal.h"
 #include "display/BackgroundPicture.h"
 #include "display/summary/Reflectogram.h"
@@ -116,6 +117,43 @@ TEST(PictureCommand, TheBatchDrawsExactlyWhatItsAnalysisFound)
     const QImage there(QString::fromStdString(batchPng));
     ASSERT_EQ(there.size(), LayoutSummary(true, true).picture);
     EXPECT_FALSE(DifferIn(here.convertToFormat(there.format()), there, there.rect()));
+}
+
+TEST(PictureCommand, WithARoomModelTheMarksSayTheCoresSurfaceNames)
+{
+    ScratchFolder scratch("picture-surfaces");
+    const std::string input = DemoCopy(scratch);
+    const std::string png = (scratch.Path() / "named.png").string();
+    // The demo hall (28 x 18 x 9 m) and its loudspeaker and microphone.
+    const ShoeboxModel hall{28, 18, 9, {14, 8.5, 3.5}, {11, 7.5, 3}};
+    setenv("SOURCE_DATE_EPOCH", "1772323200", 1);
+    const auto batch = RunCommand(HALVANE_BATCH_COMMAND,
+                                  {"--display", "300", "--room", "28x18x9", "--source", "14,8.5,3.5", "--receiver",
+                                   "11,7.5,3", "--png", png, input},
+                                  scratch.Path());
+    unsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(batch.exitStatus, 0) << batch.err;
+
+    SummaryInput drawn;
+    drawn.results = DemoResults(input);
+    drawn.results.roomParameters.clear();
+    drawn.date = QStringLiteral("2026-03-01");
+    drawn.version = QStringLiteral(HALVANE_VERSION);
+    const QImage unnamed = RenderSummary(drawn);
+    drawn.results.arrivalSurfaceNames =
+        ArrivalSurfaceNames(FindSurfaces(drawn.results.arrivals, {0, SpeedOfSoundMPerS(std::nullopt), hall}));
+    ASSERT_EQ(drawn.results.arrivalSurfaceNames.size(), 7u);
+    EXPECT_EQ(drawn.results.arrivalSurfaceNames[1], "floor");
+    const QImage named = RenderSummary(drawn);
+    const QImage there(QString::fromStdString(png));
+    ASSERT_EQ(there.size(), named.size());
+    EXPECT_FALSE(DifferIn(named.convertToFormat(there.format()), there, there.rect()))
+        << "the batch's marks are not named as its surfaces are";
+    // The names are on the map, and the rest of the picture is as without them.
+    const SummaryLayout layout = LayoutSummary(false, true);
+    EXPECT_TRUE(DifferIn(named, unnamed, layout.map));
+    EXPECT_FALSE(
+        DifferIn(named, unnamed, QRect(0, layout.strip.top(), named.width(), named.height() - layout.strip.top())));
 }
 
 TEST(PictureCommand, ABandChangesTheRunButNotTheArrivals)

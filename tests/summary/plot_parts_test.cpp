@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "display/LabelPlacer.h"
 #include "display/summary/ArrivalMap.h"
 #include "display/summary/AzimuthColour.h"
 #include "display/summary/DecayPlot.h"
-#include "display/summary/LabelPlacer.h"
 #include "display/summary/PlotFrame.h"
 #include "display/summary/Reflectogram.h"
 #include "display/summary/TopView.h"

@@ -412,8 +412,9 @@ std::vector<PlannedOutput> Report(const BatchOptions& options, const std::string
 // What the picture and the report show: the run's windows, the arrivals (the
 // whole response's whatever band the windows come from: they are found by
 // matching the measured broadband pulse, which a band's ringing would only
-// blur), the energy maps of the run's band (drawn without them when they
-// cannot be made, saying why), how the file was read and, with
+// blur), with a room model the names of their surfaces, the energy maps of
+// the run's band (drawn without them when they cannot be made, saying why),
+// how the file was read and, with
 // --room-parameters or --report, the room parameters and decay curves.
 std::optional<AnalysisResults> PictureResults(JobContext& job)
 {
@@ -427,6 +428,10 @@ std::optional<AnalysisResults> PictureResults(JobContext& job)
     results.arrivalDirectionWindowMs = job.options.arrivals.directionWindowMs;
     results.arrivalMaxDiffuseness = job.options.arrivals.maxDiffuseness;
     results.conventionNotice = job.conventionNotice;
+    if (job.options.room) {
+        if (const SurfaceFindings* surfaces = job.Surfaces())
+            results.arrivalSurfaceNames = ArrivalSurfaceNames(*surfaces);
+    }
     if (!job.options.roomParametersPath.empty() || !job.options.reportPath.empty()) {
         const auto* parameters = job.RoomParameters();
         if (!parameters) return std::nullopt;

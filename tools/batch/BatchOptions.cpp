@@ -65,7 +65,9 @@ const char* const kBatchUsage =
     "                 from the back-right corner of the floor (x to the front wall, y to\n"
     "                 the left, z up). It gives the source-receiver distance, names the\n"
     "                 surfaces (floor, ceiling, front, back, left, right) and gives each\n"
-    "                 arrival its order and path in the reflection list\n"
+    "                 arrival its order and path in the reflection list; the summary\n"
+    "                 picture and the report label the arrivals' marks with their\n"
+    "                 surfaces (\"2nd\", \"3rd\" for a higher order)\n"
     "  --room-parameters OUT.csv  also write the room-acoustic parameters of ISO 3382-1\n"
     "                 per octave band and for the whole response: EDT, T20, T30, C50,\n"
     "                 C80, D50, centre time, and the lateral fractions LF and LFC\n"
@@ -411,8 +413,9 @@ Result<> CheckCombinations(const BatchOptions& options)
         return Failure{"--room gives the source-receiver distance: leave out --direct-distance"};
     if (!options.surfacesPath.empty() && !options.room && !options.directDistanceM)
         return Failure{"--surfaces needs --direct-distance or --room, --source and --receiver"};
-    if (options.room && options.reflectionsPath.empty() && options.surfacesPath.empty())
-        return Failure{"--room goes with --reflections or --surfaces"};
+    if (options.room && options.reflectionsPath.empty() && options.surfacesPath.empty() && options.pngPath.empty() &&
+        options.reportPath.empty())
+        return Failure{"--room goes with --reflections, --surfaces, --png or --report"};
     if ((!options.pngPath.empty() || !options.reportPath.empty()) && options.bandsHz.size() > 1) {
         return Failure{"--png and --report draw one band: give --band HZ, not all-octaves"};
     }

@@ -1,6 +1,7 @@
 #include "analysis/surfaces/Surfaces.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace halvane {
 namespace {
@@ -161,6 +162,34 @@ SurfaceFindings FindSurfaces(const std::vector<Arrival>& arrivals, const Surface
     }
     findings.unplacedEnergyDb = 10 * std::log10(unplacedEnergy);
     return findings;
+}
+
+std::string OrdinalName(int order)
+{
+    const int lastTwo = std::abs(order) % 100;
+    const int last = lastTwo % 10;
+    const char* suffix = "th";
+    if (lastTwo < 11 || lastTwo > 13) {
+        if (last == 1) suffix = "st";
+        if (last == 2) suffix = "nd";
+        if (last == 3) suffix = "rd";
+    }
+    return std::to_string(order) + suffix;
+}
+
+std::vector<std::string> ArrivalSurfaceNames(const SurfaceFindings& findings)
+{
+    std::vector<std::string> names;
+    if (!findings.roomModel) return names;
+    for (const ArrivalSurface& row : findings.arrivals) {
+        std::string name;
+        if (row.surface && *row.surface < findings.surfaces.size()) name = findings.surfaces[*row.surface].name;
+        if (row.order && *row.order > 1) name = OrdinalName(*row.order);
+        if (row.order && *row.order == 1 && name.empty()) name = row.path;
+        if (row.order && *row.order == 0) name.clear();
+        names.push_back(std::move(name));
+    }
+    return names;
 }
 
 }  // namespace halvane

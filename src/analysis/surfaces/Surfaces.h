@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "analysis/surfaces/ShoeboxModel.h"
@@ -54,5 +55,15 @@ struct SurfaceGeometry {
 };
 
 SurfaceFindings FindSurfaces(const std::vector<Arrival>& arrivals, const SurfaceGeometry& geometry);
+
+// The name a picture gives each arrival's mark, with a room model: a first
+// order's wall ("floor": its surface's name, else the wall the model's image
+// source lies behind), a higher order's order ("2nd", "3rd"), empty for the
+// direct sound and for an arrival the model neither names nor orders. One
+// per row of the arrival list; none at all without a room model.
+std::vector<std::string> ArrivalSurfaceNames(const SurfaceFindings& findings);
+
+// An order as a picture says it: "1st", "2nd", "3rd", "4th", ..., "11th".
+std::string OrdinalName(int order);
 
 }  // namespace halvane

@@ -12,13 +12,20 @@ double ArrivalMarkRadiusDeg(double levelDb, double floorDb)
     return kSmallestArrivalMarkDeg + fraction * (kLargestArrivalMarkDeg - kSmallestArrivalMarkDeg);
 }
 
+std::vector<std::size_t> ArrivalRowsInRange(const std::vector<Arrival>& arrivals, const EnergyMap& map, double onsetMs)
+{
+    std::vector<std::size_t> rows;
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const double t = arrivals[i].timeMs - onsetMs;
+        if ((t >= map.range.fromMs || map.range.fromMs == 0) && t < map.toMs) rows.push_back(i);
+    }
+    return rows;
+}
+
 std::vector<Arrival> ArrivalsInRange(const std::vector<Arrival>& arrivals, const EnergyMap& map, double onsetMs)
 {
     std::vector<Arrival> inRange;
-    for (const Arrival& a : arrivals) {
-        const double t = a.timeMs - onsetMs;
-        if ((t >= map.range.fromMs || map.range.fromMs == 0) && t < map.toMs) inRange.push_back(a);
-    }
+    for (const std::size_t row : ArrivalRowsInRange(arrivals, map, onsetMs)) inRange.push_back(arrivals[row]);
     return inRange;
 }
 

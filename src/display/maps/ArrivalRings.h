@@ -22,5 +22,7 @@ double ArrivalMarkRadiusDeg(double levelDb, double floorDb);
 // also holds the arrivals before the onset (the direct sound's peak may lie
 // a frame before the point the onset is measured at). In the order given.
 std::vector<Arrival> ArrivalsInRange(const std::vector<Arrival>& arrivals, const EnergyMap& map, double onsetMs);
+// The same arrivals by their places in the list, for what goes with each (its name).
+std::vector<std::size_t> ArrivalRowsInRange(const std::vector<Arrival>& arrivals, const EnergyMap& map, double onsetMs);
 
 }  // namespace halvane

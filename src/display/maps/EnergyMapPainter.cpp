@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "display/AxisTicks.h"
+#include "display/LabelPlacer.h"
 #include "display/maps/ArrivalRings.h"
 #include "report/EnergyMapTable.h"
 #include "values/MapGrid.h"
@@ -30,6 +31,7 @@ const QColor kFrameColour(40, 40, 40);
 const QColor kGridColour(255, 255, 255, 120);
 const QColor kRingDark(20, 20, 20, 220);
 const QColor kRingLight(255, 255, 255, 235);
+const QColor kNameBox(255, 255, 255, 210);
 
 // A line's width: a twelfth of the font's height, whatever the device.
 double LineUnit(const QPainter& painter) { return QFontMetricsF(painter.font()).height() / 12; }
@@ -93,6 +95,51 @@ void PaintRings(QPainter& painter, const QRectF& r, std::vector<Arrival> arrival
     }
 }
 
+QRectF RingBox(const QRectF& r, const Arrival& a, double floorDb)
+{
+    const double radius = ArrivalMarkRadiusDeg(a.levelDb, floorDb) * r.width() / 360;
+    const QPointF centre = MapPoint(r, a.azDeg, a.elDeg);
+    return QRectF(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+}
+
+// The arrivals' names beside their rings, on light boxes so that they read
+// over any colour; the loudest choose first, none covers a ring or a name.
+void PaintNames(QPainter& painter, const QRectF& r, const EnergyMapPanel& panel, double floorDb)
+{
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < panel.arrivals.size() && i < panel.names.size(); ++i) {
+        const Arrival& a = panel.arrivals[i];
+        if (!panel.names[i].isEmpty() && std::isfinite(a.azDeg) && std::isfinite(a.elDeg)) order.push_back(i);
+    }
+    if (order.empty()) return;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return panel.arrivals[a].levelDb > panel.arrivals[b].levelDb;
+    });
+    LabelPlacer placer(r.toAlignedRect());
+    for (const std::size_t i : order) placer.Keep(RingBox(r, panel.arrivals[i], floorDb).toAlignedRect());
+    const QFontMetricsF metrics(painter.font());
+    const double unit = LineUnit(painter);
+    for (const std::size_t i : order) {
+        const QRectF ring = RingBox(r, panel.arrivals[i], floorDb);
+        const QSizeF size(metrics.horizontalAdvance(panel.names[i]) + 4 * unit, metrics.height());
+        const double gap = 2 * unit;
+        const QPointF c = ring.center();
+        const std::array<QRect, 4> candidates = {
+            QRectF(QPointF(ring.right() + gap, c.y() - size.height() / 2), size).toAlignedRect(),
+            QRectF(QPointF(ring.left() - gap - size.width(), c.y() - size.height() / 2), size).toAlignedRect(),
+            QRectF(QPointF(c.x() - size.width() / 2, ring.top() - gap - size.height()), size).toAlignedRect(),
+            QRectF(QPointF(c.x() - size.width() / 2, ring.bottom() + gap), size).toAlignedRect(),
+        };
+        const auto place = placer.Place(candidates);
+        if (!place) continue;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kNameBox);
+        painter.drawRoundedRect(QRectF(*place), 2 * unit, 2 * unit);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(*place), Qt::AlignCenter, panel.names[i]);
+    }
+}
+
 }  // namespace
 
 QString EnergyMapLegend(const EnergyMapSet& set)
@@ -126,6 +173,7 @@ void PaintEnergyMap(QPainter& painter, const QRectF& mapRect, const EnergyMapPan
     if (panel.map) painter.drawImage(mapRect, CellPicture(*panel.map, style.rangeDb, overPhoto));
     PaintGrid(painter, mapRect);
     PaintRings(painter, mapRect, panel.arrivals, style.arrivalFloorDb);
+    PaintNames(painter, mapRect, panel, style.arrivalFloorDb);
     painter.setClipping(false);
     painter.setPen(QPen(kFrameColour, LineUnit(painter)));
     painter.setBrush(Qt::NoBrush);
@@ -270,8 +318,13 @@ double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyM
         const QRectF panelRect(rowRect.left() + panelWidth * static_cast<double>(i % columns),
                                rowRect.top() + panelHeight * static_cast<double>(i / columns), panelWidth, panelHeight);
         if (i == 0) first = LayoutMapPanel(painter, panelRect);
-        const EnergyMapPanel panel{&map, QString::fromStdString(TimeRangeName(map.range)),
-                                   ArrivalsInRange(row.arrivals, map, row.set->onsetMs)};
+        EnergyMapPanel panel{&map, QString::fromStdString(TimeRangeName(map.range)), {}, {}};
+        for (const std::size_t k : ArrivalRowsInRange(row.arrivals, map, row.set->onsetMs)) {
+            panel.arrivals.push_back(row.arrivals[k]);
+            if (!row.surfaceNames.empty())
+                panel.names.push_back(k < row.surfaceNames.size() ? QString::fromStdString(row.surfaceNames[k])
+                                                                  : QString());
+        }
         PaintEnergyMapPanel(painter, panelRect, panel, row.style);
     }
     const QRectF bar(rowRect.right() - barSpace + 2 * metrics.averageCharWidth(), first.map.top(), barWidth,

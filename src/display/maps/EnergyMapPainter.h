@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "display/BackgroundPicture.h"
@@ -46,6 +47,9 @@ struct EnergyMapPanel {
     const EnergyMap* map = nullptr;  // not owned; nullptr draws the frame alone
     QString title;                   // above the map, e.g. "early 5-80 ms"
     std::vector<Arrival> arrivals;   // ringed on the map (ArrivalsInRange picks a range's)
+    // Each arrival's surface name, in the order of arrivals; empty (or an
+    // empty name): no label at its ring.
+    std::vector<QString> names{};
 };
 
 // The legend line of a set: the estimator and the width of one plane wave
@@ -61,7 +65,10 @@ QString EnergyMapLegend(const EnergyMapSet& set);
 // ramp's darkest colour; then the 30-degree grid, and each arrival as a
 // hollow ring of ArrivalMarkRadiusDeg (a dark line and a white one inside
 // it, continued across the +-180 seam), drawn so that it hides nothing
-// within it. Nothing is drawn outside mapRect.
+// within it; then the arrivals' names, loudest first, each on a light box
+// beside its ring (right, left, above or below, the first clear of the
+// rings and of the names placed; none where no place is clear). Nothing is
+// drawn outside mapRect.
 void PaintEnergyMap(QPainter& painter, const QRectF& mapRect, const EnergyMapPanel& panel, const EnergyMapStyle& style);
 
 // The angle axes outside mapRect: azimuth numbers below it at every 30, 60
@@ -107,6 +114,9 @@ struct EnergyMapRow {
     std::vector<Arrival> arrivals;      // all of them; each panel takes those of its range
     EnergyMapStyle style;
     int columns = 0;  // panels a row; 0 (or more than the maps): every map in one row
+    // Each arrival's surface name (AnalysisResults::arrivalSurfaceNames),
+    // labelling its ring; empty: the rings alone.
+    std::vector<std::string> surfaceNames{};
 };
 double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyMapRow& row);
 

@@ -176,8 +176,11 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& i
 
     top += PaintHeading(painter, page.left(), top, page.width(), QStringLiteral("Where the energy comes from"));
     if (r.energyMaps) {
-        const EnergyMapRow row{
-            &*r.energyMaps, r.arrivals, {input.mapRangeDb, input.background, r.arrivalFloorDb}, kMapColumns};
+        const EnergyMapRow row{&*r.energyMaps,
+                               r.arrivals,
+                               {input.mapRangeDb, input.background, r.arrivalFloorDb},
+                               kMapColumns,
+                               r.arrivalSurfaceNames};
         top += PaintEnergyMapRow(painter, QRectF(page.left(), top, page.width(), kMapsShare * page.height()), row);
     } else {
         painter.drawText(QRectF(page.left(), top, page.width(), metrics.height()), Qt::AlignLeft,

@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "display/DrawingSurface.h"
-#include "display/summary/LabelPlacer.h"
+#include "display/LabelPlacer.h"
 #include "display/summary/PlotFrame.h"
 #include "report/ArrivalTable.h"
 
@@ -32,6 +32,7 @@ struct Mark {
     double levelDb = 0;
     double timeMs = 0;
     double radiusDeg = 0;
+    QString surface;  // its surface's name, or empty
 };
 
 // The ring about one point, and its copy at the other edge when it crosses +-180.
@@ -82,14 +83,16 @@ QString ArrivalLabel(int number, double timeMs, char decimalSeparator)
     return QStringLiteral("%1: %2 ms").arg(number).arg(time);
 }
 
-void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals, double floorDb, char decimalSeparator)
+void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals, double floorDb, char decimalSeparator,
+                      const std::vector<std::string>& surfaceNames)
 {
     std::vector<Mark> marks;
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
         const Arrival& a = arrivals[i];
         if (!std::isfinite(a.azDeg) || !std::isfinite(a.elDeg)) continue;
-        marks.push_back(
-            {static_cast<int>(i + 1), a.azDeg, a.elDeg, a.levelDb, a.timeMs, ArrivalMarkRadiusDeg(a.levelDb, floorDb)});
+        const QString surface = i < surfaceNames.size() ? QString::fromStdString(surfaceNames[i]) : QString();
+        marks.push_back({static_cast<int>(i + 1), a.azDeg, a.elDeg, a.levelDb, a.timeMs,
+                         ArrivalMarkRadiusDeg(a.levelDb, floorDb), surface});
     }
     // Loudest first: the rings are drawn in that order, so that softer
     // (smaller) rings stay visible inside louder ones, and the loudest
@@ -127,10 +130,14 @@ void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals,
     for (std::size_t i = 0; i < labelled; ++i) {
         const Mark& mark = marks[i];
         const double radiusPx = mark.radiusDeg * pxPerDeg;
-        const QString full = ArrivalLabel(mark.number, mark.timeMs, decimalSeparator);
+        QString text = ArrivalLabel(mark.number, mark.timeMs, decimalSeparator);
         const QString number = QString::number(mark.number);
-        auto place = placer.Place(LabelCandidates(map, mark, radiusPx, full));
-        QString text = full;
+        if (!mark.surface.isEmpty()) text += QLatin1Char(' ') + mark.surface;
+        auto place = placer.Place(LabelCandidates(map, mark, radiusPx, text));
+        if (!place && !mark.surface.isEmpty()) {
+            text = number + QLatin1Char(' ') + mark.surface;
+            place = placer.Place(LabelCandidates(map, mark, radiusPx, text));
+        }
         if (!place) {
             text = number;
             const auto candidates = LabelCandidates(map, mark, radiusPx, number);

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <string>
 #include <vector>
 
 #include "display/maps/ArrivalRings.h"
@@ -25,10 +26,15 @@ QString ArrivalLabel(int number, double timeMs, char decimalSeparator);
 // label keeps its number alone, or no label when that finds no place either
 // (the direct sound's number is shown all the same). Labels keep clear of
 // the labelled arrivals' rings and of the time scale along the map's bottom
-// edge.
+// edge. With surface names (one per arrival, AnalysisResults::
+// arrivalSurfaceNames) an arrival with a name has it after its time
+// ("2: 12.4 ms floor"), or after its number alone ("2 floor") where that
+// finds no place, before its number alone; without them the labels are as
+// said.
 // Arrivals are numbered in the order given (FindArrivals: time order, the
 // direct sound first). Leaves the map's pen, fill, line width, colours and
 // font as they were.
-void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals, double floorDb, char decimalSeparator);
+void DrawArrivalMarks(DrawingSurface& map, const std::vector<Arrival>& arrivals, double floorDb, char decimalSeparator,
+                      const std::vector<std::string>& surfaceNames = {});
 
 }  // namespace halvane

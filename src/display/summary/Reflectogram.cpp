@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "display/DrawingSurface.h"
+#include "display/LabelPlacer.h"
 #include "display/summary/AzimuthColour.h"
-#include "display/summary/LabelPlacer.h"
 
 namespace halvane {
 namespace {

@@ -200,7 +200,7 @@ QImage RenderSummary(const SummaryInput& input)
     DrawRunOnStrip(*strip, *map, *polar, r, input.decimalSeparator);
     DrawMapGrid(*map);
     const TimeRamp ramp = DrawWindowCircles(*map, r);
-    DrawArrivalMarks(*map, r.arrivals, r.arrivalFloorDb, input.decimalSeparator);
+    DrawArrivalMarks(*map, r.arrivals, r.arrivalFloorDb, input.decimalSeparator, r.arrivalSurfaceNames);
 
     // The arrivals are the whole response's whatever band the run's windows
     // come from, so their plots name no band.

@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "display/DrawingSurface.h"
+#include "display/LabelPlacer.h"
 #include "display/summary/AzimuthColour.h"
-#include "display/summary/LabelPlacer.h"
 #include "display/summary/PlotFrame.h"
 #include "values/SoundField.h"
 

@@ -1,4 +1,4 @@
-#include "display/summary/LabelPlacer.h"
+#include "display/LabelPlacer.h"
 
 #include <algorithm>
 
