@@ -361,7 +361,92 @@ void DecodeEnergyMaps(Reader& in, AnalysisResults& r)
 void EncodeConvention(Writer& w, const AnalysisResults& r) { w.Text(r.conventionNotice); }
 void DecodeConvention(Reader& in, AnalysisResults& r) { r.conventionNotice = in.Text(); }
 
+void EncodeOptionalArrival(Writer& w, const std::optional<Arrival>& a)
+{
+    w.Flag(a.has_value());
+    const Arrival v = a.value_or(Arrival{});
+    for (double x : {v.timeMs, v.levelDb, v.azDeg, v.elDeg, v.idDb, v.diffuseness}) w.F64(x);
+}
+std::optional<Arrival> DecodeOptionalArrival(Reader& in)
+{
+    const bool present = in.Flag();
+    Arrival a;
+    for (double* x : {&a.timeMs, &a.levelDb, &a.azDeg, &a.elDeg, &a.idDb, &a.diffuseness}) *x = in.F64();
+    return present ? std::optional<Arrival>(a) : std::nullopt;
+}
+
+void EncodeComparison(Writer& w, const AnalysisResults& r)
+{
+    const Comparison& c = *r.comparison;
+    w.Text(r.comparedFileName);
+    w.F64(c.lagMs);
+    w.OptionalF64(c.rotationDeg);
+    w.Flag(c.calibrated);
+    w.Count(c.maps.size());
+    for (const MapDifference& m : c.maps) {
+        w.Text(m.range.label);
+        w.F64(m.range.fromMs);
+        w.OptionalF64(m.range.toMs);
+        w.Count(m.differenceDb.size());
+        for (const std::optional<double>& v : m.differenceDb) w.OptionalF64(v);
+    }
+    w.Count(c.parameters.size());
+    for (const ParameterDifference& p : c.parameters) {
+        w.Text(p.band);
+        w.Text(p.parameter);
+        for (const std::optional<double>* v : {&p.a, &p.b, &p.difference}) w.OptionalF64(*v);
+        w.F64(p.jnd);
+        w.Flag(p.relativeJnd);
+        w.Flag(p.beyondJnd);
+        w.Text(p.notJudged);
+    }
+    w.Count(c.arrivals.size());
+    for (const ArrivalPair& pair : c.arrivals) {
+        w.I32(static_cast<std::int32_t>(pair.match));
+        EncodeOptionalArrival(w, pair.a);
+        EncodeOptionalArrival(w, pair.b);
+        w.OptionalF64(pair.levelChangeDb);
+    }
+}
+void DecodeComparison(Reader& in, AnalysisResults& r)
+{
+    Comparison c;
+    r.comparedFileName = in.Text();
+    c.lagMs = in.F64();
+    c.rotationDeg = in.OptionalF64();
+    c.calibrated = in.Flag();
+    c.maps.resize(in.Count(8 + 8 + 9 + 8));
+    for (MapDifference& m : c.maps) {
+        m.range.label = in.Text();
+        m.range.fromMs = in.F64();
+        m.range.toMs = in.OptionalF64();
+        m.differenceDb.resize(in.Count(9));
+        for (std::optional<double>& v : m.differenceDb) v = in.OptionalF64();
+    }
+    c.parameters.resize(in.Count(8 + 8 + 3 * 9 + 8 + 2 + 8));
+    for (ParameterDifference& p : c.parameters) {
+        p.band = in.Text();
+        p.parameter = in.Text();
+        for (std::optional<double>* v : {&p.a, &p.b, &p.difference}) *v = in.OptionalF64();
+        p.jnd = in.F64();
+        p.relativeJnd = in.Flag();
+        p.beyondJnd = in.Flag();
+        p.notJudged = in.Text();
+    }
+    c.arrivals.resize(in.Count(4 + 2 * (1 + 6 * 8) + 9));
+    for (ArrivalPair& pair : c.arrivals) {
+        const std::int32_t match = in.I32();
+        if (match < 0 || match > 2) in.Fail();
+        pair.match = static_cast<ArrivalMatch>(match);
+        pair.a = DecodeOptionalArrival(in);
+        pair.b = DecodeOptionalArrival(in);
+        pair.levelChangeDb = in.OptionalF64();
+    }
+    r.comparison = std::move(c);
+}
+
 bool Always(const AnalysisResults&) { return true; }
+bool HasComparison(const AnalysisResults& r) { return r.comparison.has_value(); }
 bool HasEnergyMaps(const AnalysisResults& r) { return r.energyMaps.has_value(); }
 bool HasConventionNotice(const AnalysisResults& r) { return !r.conventionNotice.empty(); }
 bool HasRoomParameters(const AnalysisResults& r) { return !r.roomParameters.empty(); }
@@ -387,6 +472,7 @@ constexpr Section kSections[] = {
     {"room-parameters", HasRoomParameters, false, EncodeRoomParameters, DecodeRoomParameters},
     {"energy-maps", HasEnergyMaps, false, EncodeEnergyMaps, DecodeEnergyMaps},
     {"convention", HasConventionNotice, false, EncodeConvention, DecodeConvention},
+    {"comparison", HasComparison, false, EncodeComparison, DecodeComparison},
 };
 constexpr std::size_t kSectionCount = std::size(kSections);
 

@@ -47,10 +47,20 @@ namespace halvane {
 //                        peak cell and peak level
 //   "convention"         (only when the file's likeliest convention is not
 //                        AmbiX/SN3D) the sentence saying so
+//   "comparison"         (only for a comparison) B's name, the lag in ms,
+//                        the rotation (flag and double), the calibrated flag;
+//                        count, then per map: its label, from, to (flag and
+//                        double), count and per cell a flag and a double; count,
+//                        then per parameter: band, parameter, A, B and B-A (flag
+//                        and double each), JND, relative and beyond flags, why not
+//                        judged; count, then per arrival pair: the match (4
+//                        bytes: 0 both, 1 only A, 2 only B), A's and B's arrival
+//                        (a flag and the six doubles of "arrivals" each), the
+//                        change (flag and double)
 //   "end"                empty
 // A reader skips a section whose name it does not know, so that a section
 // added later does not break it. Every section but "surface-names",
-// "room-parameters", "energy-maps" and "convention" is required.
+// "room-parameters", "energy-maps", "convention" and "comparison" is required.
 std::string EncodeResults(const AnalysisResults& results);
 
 // The results back from EncodeResults' bytes. Fails, saying which section and

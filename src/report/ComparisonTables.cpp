@@ -27,13 +27,6 @@ int DecimalsOf(const std::string& parameter)
     return 3;
 }
 
-std::string ArrivalFields(const std::optional<Arrival>& a)
-{
-    if (!a) return ",,,";
-    return FormatArrivalNumber(a->timeMs, 3) + ',' + FormatArrivalNumber(a->levelDb, 2) + ',' +
-           FormatArrivalNumber(a->azDeg, 2) + ',' + FormatArrivalNumber(a->elDeg, 2);
-}
-
 }  // namespace
 
 void WriteMapDifferenceTable(std::ostream& out, const std::vector<MapDifference>& maps)
@@ -52,18 +45,58 @@ void WriteMapDifferenceTable(std::ostream& out, const std::vector<MapDifference>
     Write(out, text);
 }
 
+std::vector<std::string> ParameterComparisonColumns()
+{
+    return {"band (Hz)", "parameter", "A", "B", "B-A", "JND", "beyond JND", "not judged"};
+}
+
+std::vector<std::string> ParameterComparisonFields(const ParameterDifference& p)
+{
+    const int decimals = DecimalsOf(p.parameter);
+    const std::string jnd =
+        p.relativeJnd ? FormatArrivalNumber(p.jnd * 100, 0) + " %" : FormatArrivalNumber(p.jnd, decimals);
+    return {p.band,
+            p.parameter,
+            Optional(p.a, decimals),
+            Optional(p.b, decimals),
+            Optional(p.difference, decimals),
+            jnd,
+            p.beyondJnd ? "yes" : "",
+            p.notJudged};
+}
+
 void WriteParameterComparisonTable(std::ostream& out, const std::vector<ParameterDifference>& parameters)
 {
     std::string text = "\"band (Hz)\",\"parameter\",\"A\",\"B\",\"B-A\",\"JND\",\"beyond JND\",\"not judged\"\r\n";
     for (const ParameterDifference& p : parameters) {
-        const int decimals = DecimalsOf(p.parameter);
-        const std::string jnd =
-            p.relativeJnd ? FormatArrivalNumber(p.jnd * 100, 0) + " %" : FormatArrivalNumber(p.jnd, decimals);
-        text += p.band + ",\"" + p.parameter + "\"," + Optional(p.a, decimals) + ',' + Optional(p.b, decimals) + ',' +
-                Optional(p.difference, decimals) + ',' + jnd + ',' + (p.beyondJnd ? "yes" : "") + ',' +
-                (p.notJudged.empty() ? "" : '"' + p.notJudged + '"') + "\r\n";
+        const std::vector<std::string> f = ParameterComparisonFields(p);
+        text += f[0] + ",\"" + f[1] + "\"," + f[2] + ',' + f[3] + ',' + f[4] + ',' + f[5] + ',' + f[6] + ',' +
+                (f[7].empty() ? "" : '"' + f[7] + '"') + "\r\n";
     }
     Write(out, text);
+}
+
+std::vector<std::string> ArrivalComparisonColumns()
+{
+    return {"match",       "A time (ms)",  "A level (dB)", "A Az", "A El",
+            "B time (ms)", "B level (dB)", "B Az",         "B El", "change (dB)"};
+}
+
+std::vector<std::string> ArrivalComparisonFields(const ArrivalPair& pair)
+{
+    const char* match = pair.match == ArrivalMatch::Both    ? "both"
+                        : pair.match == ArrivalMatch::OnlyA ? "only A"
+                                                            : "only B";
+    std::vector<std::string> fields = {match};
+    for (const std::optional<Arrival>* side : {&pair.a, &pair.b}) {
+        const std::optional<Arrival>& a = *side;
+        fields.push_back(a ? FormatArrivalNumber(a->timeMs, 3) : "");
+        fields.push_back(a ? FormatArrivalNumber(a->levelDb, 2) : "");
+        fields.push_back(a ? FormatArrivalNumber(a->azDeg, 2) : "");
+        fields.push_back(a ? FormatArrivalNumber(a->elDeg, 2) : "");
+    }
+    fields.push_back(Optional(pair.levelChangeDb, 2));
+    return fields;
 }
 
 void WriteArrivalComparisonTable(std::ostream& out, const std::vector<ArrivalPair>& arrivals)
@@ -71,11 +104,9 @@ void WriteArrivalComparisonTable(std::ostream& out, const std::vector<ArrivalPai
     std::string text = "\"match\",\"A time (ms)\",\"A level (dB)\",\"A Az\",\"A El\",\"B time (ms)\",\"B level (dB)\","
                        "\"B Az\",\"B El\",\"change (dB)\"\r\n";
     for (const ArrivalPair& pair : arrivals) {
-        const char* match = pair.match == ArrivalMatch::Both    ? "both"
-                            : pair.match == ArrivalMatch::OnlyA ? "only A"
-                                                                : "only B";
-        text += std::string(match) + ',' + ArrivalFields(pair.a) + ',' + ArrivalFields(pair.b) + ',' +
-                Optional(pair.levelChangeDb, 2) + "\r\n";
+        const std::vector<std::string> fields = ArrivalComparisonFields(pair);
+        for (std::size_t i = 0; i < fields.size(); ++i) text += (i == 0 ? "" : ",") + fields[i];
+        text += "\r\n";
     }
     Write(out, text);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "values/ComparisonQuantities.h"
 
@@ -33,5 +35,12 @@ void WriteParameterComparisonTable(std::ostream& out, const std::vector<Paramete
 // alignment); times 3 decimals, levels, directions and change 2; the fields
 // of the side without the arrival empty, and the change for "both" only.
 void WriteArrivalComparisonTable(std::ostream& out, const std::vector<ArrivalPair>& arrivals);
+
+// The two tables' column names and one line's fields, unquoted, as they write
+// them (for the report, which shows the same numbers).
+std::vector<std::string> ParameterComparisonColumns();
+std::vector<std::string> ParameterComparisonFields(const ParameterDifference& parameter);
+std::vector<std::string> ArrivalComparisonColumns();
+std::vector<std::string> ArrivalComparisonFields(const ArrivalPair& pair);
 
 }  // namespace halvane

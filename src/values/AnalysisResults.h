@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "values/Arrival.h"
+#include "values/ComparisonQuantities.h"
 #include "values/EnergyMapQuantities.h"
 #include "values/RoomQuantities.h"
 #include "values/WindowQuantities.h"
@@ -50,6 +51,11 @@ struct AnalysisResults {
     // likeliest convention, else the sentence saying which convention it
     // reads as (analysis/convention/InputConvention.h, ConventionNotice).
     std::string conventionNotice;
+    // A comparison of two responses instead (halvane-batch --compare with
+    // --png or --report): irFileName is A's, comparedFileName B's, and the
+    // run, the windows and the arrivals above are empty.
+    std::string comparedFileName;
+    std::optional<Comparison> comparison;
 };
 
 }  // namespace halvane

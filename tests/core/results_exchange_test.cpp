@@ -50,6 +50,17 @@ AnalysisResults EdgeResults()
     r.directionWindows = {q, DirectionQuantities{}};
     r.arrivals = {{7.509, 0, 18.43, 8.98, -3.01, 0.0001}, {12.25, -kInf, -179.99, 89.9, kNaN, 1}};
     r.arrivalSurfaceNames = {"", "2nd"};
+    // A comparison's every kind of value (its re-encoding is checked bit for bit).
+    Comparison c;
+    c.lagMs = -0.0;
+    c.rotationDeg = kNaN;
+    c.calibrated = true;
+    c.maps = {{{"late", 80, std::nullopt}, {std::nullopt, -6.02, kInf}}};
+    c.parameters = {{"all", "C80 (dB)", 1.5, std::nullopt, std::nullopt, 1, false, true, "curved decay"}};
+    c.arrivals = {{ArrivalMatch::OnlyB, std::nullopt, Arrival{21.07, -16.2, 18.5, -64, -3, 0}, std::nullopt},
+                  {ArrivalMatch::Both, Arrival{}, Arrival{}, -6.02}};
+    r.comparedFileName = "after.wav";
+    r.comparison = c;
     r.arrivalFloorDb = 33.25;
     r.arrivalDirectionWindowMs = 0.8;
     r.arrivalMaxDiffuseness = 0.6;
@@ -157,6 +168,15 @@ void ExpectSameResults(const AnalysisResults& a, const AnalysisResults& b)
     }
     EXPECT_EQ(a.conventionNotice, b.conventionNotice);
     EXPECT_EQ(a.arrivalSurfaceNames, b.arrivalSurfaceNames);
+    EXPECT_EQ(a.comparedFileName, b.comparedFileName);
+    ASSERT_EQ(a.comparison.has_value(), b.comparison.has_value());
+    if (a.comparison) {
+        EXPECT_EQ(a.comparison->maps.size(), b.comparison->maps.size());
+        EXPECT_EQ(a.comparison->parameters.size(), b.comparison->parameters.size());
+        ASSERT_EQ(a.comparison->arrivals.size(), b.comparison->arrivals.size());
+        for (std::size_t i = 0; i < a.comparison->arrivals.size(); ++i)
+            EXPECT_EQ(a.comparison->arrivals[i].match, b.comparison->arrivals[i].match) << i;
+    }
     ASSERT_EQ(a.energyMaps.has_value(), b.energyMaps.has_value());
     if (!a.energyMaps) return;
     const EnergyMapSet &x = *a.energyMaps, &y = *b.energyMaps;
@@ -195,7 +215,7 @@ TEST(ResultsExchange, ResultsWithoutRoomParametersOrWindowsComeBackEmpty)
     const auto decoded = DecodeResults(Bytes(EncodeResults(bare)));
     ASSERT_TRUE(decoded) << decoded.Message();
     ExpectSameResults(*decoded, bare);
-    for (const char* optional : {"surface-names", "room-parameters", "energy-maps", "convention"}) {
+    for (const char* optional : {"surface-names", "room-parameters", "energy-maps", "convention", "comparison"}) {
         EXPECT_EQ(EncodeResults(bare).find(optional), std::string::npos) << optional << ": written only when computed";
     }
 }

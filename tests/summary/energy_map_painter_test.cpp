@@ -145,6 +145,36 @@ TEST(EnergyMapPainter, ANameLabelsItsRingBesideItAndNowhereElse)
     EXPECT_GT(light, changed / 2) << "the box is light, the text dark on it";
 }
 
+TEST(EnergyMapPainter, ADifferenceMapIsRedAboveBlueBelowNeutralAtZeroAndGreyWhereMasked)
+{
+    const auto& stops = DivergingStops();
+    EXPECT_EQ(DifferenceColour(10), stops.back());
+    EXPECT_EQ(DifferenceColour(25), stops.back());
+    EXPECT_EQ(DifferenceColour(-10), stops.front());
+    EXPECT_EQ(DifferenceColour(0), stops[kDivergingStops / 2]);
+    EXPECT_EQ(DifferenceColour(std::nan("")), kMaskedCellColour);
+    EXPECT_GT(DifferenceColour(10).red(), DifferenceColour(10).blue() + 100);
+    EXPECT_GT(DifferenceColour(-10).blue(), DifferenceColour(-10).red() + 100);
+    for (const double db : {-10.0, -5.0, 0.0, 5.0, 10.0})
+        EXPECT_GT(Distance(DifferenceColour(db), kMaskedCellColour), 60) << db << " dB reads as masked";
+
+    // Drawn: each spot in its colour, the cells of neither (not-a-number) grey, over any photo.
+    EnergyMap map = OneCellMap(0, 0, 0);
+    map.levelDb.assign(kMapCells, std::nan(""));
+    SetSpot(map, 90, 30, 10);
+    SetSpot(map, -90, 30, -10);
+    SetSpot(map, 0, -30, 0);
+    EnergyMapStyle style;
+    style.difference = true;
+    style.background = QImage(720, 360, QImage::Format_RGB32);
+    style.background.fill(Qt::green);
+    const QImage image = Painted({&map, "", {}}, style);
+    EXPECT_LT(Distance(PixelAt(image, 91, 31), DifferenceColour(10)), 12);
+    EXPECT_LT(Distance(PixelAt(image, -89, 31), DifferenceColour(-10)), 12);
+    EXPECT_LT(Distance(PixelAt(image, 1, -29), DifferenceColour(0)), 12);
+    EXPECT_EQ(PixelAt(image, 145, -65), kMaskedCellColour);
+}
+
 TEST(EnergyMapPainter, AnyPanoramaIsScaledToTheMapAndShowsWhereThereIsNoEnergy)
 {
     struct Row {

@@ -80,9 +80,11 @@ const char* const kBatchUsage =
     "\n"
     "Two responses side by side:\n"
     "  halvane-batch --compare A.wav B.wav [--compare-maps OUT.csv]\n"
-    "                [--compare-room OUT.csv] [--compare-arrivals OUT.csv] [--calibrated] [--rotate]\n"
+    "                [--compare-room OUT.csv] [--compare-arrivals OUT.csv] [--png OUT.png]\n"
+    "                [--report OUT.pdf] [--calibrated] [--rotate]\n"
     "                 B is aligned to A on the direct sound (to a fraction of a sample)\n"
-    "                 and compared; give at least one of the three tables:\n"
+    "                 and compared; give at least one of the three tables, the picture\n"
+    "                 or the report:\n"
     "  --compare-maps OUT.csv  B's energy-map level less A's per 2-degree cell, for the\n"
     "                 direct (0-5 ms), early (5-80 ms) and late ranges, empty where both\n"
     "                 lie more than 40 dB below their direct sound\n"
@@ -91,6 +93,13 @@ const char* const kBatchUsage =
     "                 T 5 %, C50 and C80 1 dB, D50 0.05, Ts 10 ms, LF and LFC 0.05)\n"
     "  --compare-arrivals OUT.csv  the arrivals matched one to one (within 0.5 ms\n"
     "                 and 10 degrees): in both with B's level change, only in A, only in B\n"
+    "  --png OUT.png  the difference of the energy maps per range, B less A, in a\n"
+    "                 diverging colour map from -10 dB (blue) to +10 dB (red), grey where\n"
+    "                 both lie below the floor\n"
+    "  --report OUT.pdf  a one-page A4 report: those maps, the room parameters of both\n"
+    "                 with their differences and flags (the whole response, and the\n"
+    "                 bands beyond a just noticeable difference) and the arrivals\n"
+    "                 matched, their numbers as the tables write them\n"
     "  --calibrated   both measured with the same gains: levels as they are, not each\n"
     "                 re its own direct sound\n"
     "  --rotate       turn B so that its direct sound comes from A's direction\n"
@@ -389,11 +398,11 @@ Result<> CheckComparison(const BatchOptions& options)
     }
     if (options.comparePaths.size() != 2) return Failure{"--compare needs two files, A and B"};
     if (!options.files.empty()) return Failure{"--compare takes its two files itself: give no other FILE"};
-    if (!tables) return Failure{"--compare needs --compare-maps, --compare-room or --compare-arrivals"};
+    if (!tables && options.pngPath.empty() && options.reportPath.empty())
+        return Failure{"--compare needs --compare-maps, --compare-room, --compare-arrivals, --png or --report"};
     if (!options.reflectionsPath.empty() || !options.surfacesPath.empty() || !options.roomParametersPath.empty() ||
-        !options.pngPath.empty() || !options.bandsHz.empty() || options.room || !options.energyMapPath.empty() ||
-        !options.reportPath.empty())
-        return Failure{"--compare writes the comparison tables alone"};
+        !options.bandsHz.empty() || options.room || !options.energyMapPath.empty() || !options.backgroundPath.empty())
+        return Failure{"--compare writes the comparison's tables, picture and report alone"};
     return {};
 }
 

@@ -1,10 +1,13 @@
 #include "batch/CompareJob.h"
 
+#include <iostream>
 #include <sstream>
 #include <string>
 
 #include "analysis/compare/Comparison.h"
+#include "batch/PictureProgram.h"
 #include "bformat/BFormatSignal.h"
+#include "exchange/ResultsExchange.h"
 #include "files/InputSource.h"
 #include "files/ReplacingFile.h"
 #include "report/ArrivalTable.h"
@@ -77,6 +80,44 @@ std::optional<BFormatSignal> Read(DiskInput& disk, const std::string& file, cons
     return std::move(*signal);
 }
 
+// The drawings, after the tables: the picture, then the report.
+struct CompareDrawing {
+    const char* kind;
+    std::string BatchOptions::*path;
+    bool report;
+};
+const CompareDrawing kDrawings[] = {
+    {"comparison picture", &BatchOptions::pngPath, false},
+    {"comparison report", &BatchOptions::reportPath, true},
+};
+
+void Draw(const BatchOptions& options, const Comparison& compared, const std::string& pictureProgram,
+          const std::string& what, FileOutcome& outcome, const Cancellation& stop)
+{
+    AnalysisResults results;
+    results.irFileName = options.comparePaths[0];
+    results.comparedFileName = options.comparePaths[1];
+    results.comparison = compared;
+    std::string encoded;
+    for (const CompareDrawing& drawing : kDrawings) {
+        const std::string& path = options.*drawing.path;
+        if (path.empty() || stop.Requested()) continue;
+        if (encoded.empty()) encoded = EncodeResults(results);
+        // What the comparison had to say so far is said before the drawing starts.
+        std::cout << outcome.out;
+        std::cerr << outcome.err;
+        outcome.out.clear();
+        outcome.err.clear();
+        const std::vector<std::string> flags =
+            drawing.report ? std::vector<std::string>{"--report"} : std::vector<std::string>{};
+        if (RunPictureProgram(pictureProgram, encoded, flags, path, what, outcome.err)) {
+            outcome.out += what + ": " + drawing.kind + " " + path + "\n";
+        } else {
+            outcome.failed = true;
+        }
+    }
+}
+
 }  // namespace
 
 CompareJob::CompareJob(const BatchOptions& options) : m_options(options) { }
@@ -87,10 +128,14 @@ std::vector<PlannedOutputs> CompareJob::Plan() const
     for (const CompareTable& table : kTables) {
         if (!(m_options.*table.path).empty()) a.outputs.push_back({table.kind, m_options.*table.path});
     }
+    for (const CompareDrawing& drawing : kDrawings) {
+        if (!(m_options.*drawing.path).empty()) a.outputs.push_back({drawing.kind, m_options.*drawing.path});
+    }
     return {a, {m_options.comparePaths[1], {}}};
 }
 
-FileOutcome CompareJob::Run(const std::string& refusal, const Cancellation& stop) const
+FileOutcome CompareJob::Run(const std::string& refusal, const std::string& pictureProgram,
+                            const Cancellation& stop) const
 {
     const std::string what = m_options.comparePaths[0] + " and " + m_options.comparePaths[1];
     if (!refusal.empty()) return {true, "", what + ": " + refusal + "; nothing was written\n"};
@@ -129,6 +174,7 @@ FileOutcome CompareJob::Run(const std::string& refusal, const Cancellation& stop
         }
         outcome.out += what + ": " + table.done(*compared) + " in " + path + "\n";
     }
+    Draw(m_options, *compared, pictureProgram, what, outcome, stop);
     return outcome;
 }
 

@@ -174,7 +174,7 @@ int EndByStopSignal(int signal)
 }
 
 // --compare A B: one comparison, its tables checked before either file is read.
-int RunComparison(const BatchOptions& options)
+int RunComparison(const BatchOptions& options, const std::string& pictureProgram)
 {
     const CompareJob job(options);
     std::string refusal;
@@ -182,11 +182,11 @@ int RunComparison(const BatchOptions& options)
         if (refusal.empty()) refusal = said;
     }
     CatchStopSignals();
-    const FileOutcome outcome = job.Run(refusal, g_stop);
+    const FileOutcome outcome = job.Run(refusal, pictureProgram, g_stop);
     std::cout << outcome.out << std::flush;
     std::cerr << outcome.err << std::flush;
     if (const int signal = g_stop.Reason(); signal != 0) {
-        std::cerr << "halvane-batch: stopped; the comparison tables not said above were not written\n" << std::flush;
+        std::cerr << "halvane-batch: stopped; the comparison's outputs not said above were not written\n" << std::flush;
         return EndByStopSignal(signal);
     }
     if (!std::cout.flush() || std::fflush(stdout) != 0) return 1;
@@ -204,7 +204,7 @@ int main(int argc, char** argv)
     const std::string pictureProgram = wantsPicture ? FindPictureProgram() : std::string();
     if (const auto status = AnswerWithoutAnalysis(parsed, pictureProgram)) return *status;
     const BatchOptions& options = *parsed;
-    if (!options.comparePaths.empty()) return RunComparison(options);
+    if (!options.comparePaths.empty()) return RunComparison(options, pictureProgram);
 
     // Every output of every input is planned before anything is written.
     std::vector<PlannedOutputs> plan;

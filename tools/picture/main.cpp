@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "display/BackgroundPicture.h"
+#include "display/report/ComparisonPage.h"
 #include "display/report/ReportPage.h"
 #include "display/summary/SummaryPicture.h"
 #include "display/summary/TitleBlock.h"
@@ -36,6 +37,8 @@ constexpr const char* kUsage =
     "  --map-range DB  the dB span of the energy maps' colours below the direct sound's peak,\n"
     "                 from 10 to 100 (default 35)\n"
     "  --report       write OUT as the one-page A4 report (PDF) instead (halvane-batch --report)\n"
+    "Results of a comparison (halvane-batch --compare) draw the difference of the energy maps,\n"
+    "and in the report the room parameters and arrivals of both.\n"
     "The title block's date is today's (UTC), or that of SOURCE_DATE_EPOCH when it is set.\n";
 
 struct PictureOptions {
@@ -116,15 +119,34 @@ Result<> WriteReport(const SummaryInput& input, const std::string& pdfPath)
     return {};
 }
 
-// The picture of results, encoded and written under its name; the failure's
-// words otherwise.
+// A comparison's results drawn: its picture, or its report.
+ComparisonInput ComparisonOf(const SummaryInput& input)
+{
+    return {input.results.irFileName, input.results.comparedFileName, *input.results.comparison, input.date,
+            input.version};
+}
+
+Result<> WriteComparisonReport(const SummaryInput& input, const std::string& pdfPath)
+{
+    const Result<std::string> pdf = ComparisonPdfBytes(ComparisonOf(input));
+    if (!pdf) return Failure{pdf.Message()};
+    if (const auto written = WriteReplacing(pdfPath, *pdf); !written) {
+        return Failure{"the report " + pdfPath + " cannot be written: " + written.Message()};
+    }
+    return {};
+}
+
+// The picture of results (the summary, or a comparison's maps), encoded and
+// written under its name; the failure's words otherwise.
 Result<> DrawAndWrite(const SummaryInput& input, const std::string& pngPath)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(RenderSummary(input))) {
+    const QImage picture =
+        input.results.comparison ? RenderComparisonPicture(ComparisonOf(input)) : RenderSummary(input);
+    if (!writer.write(picture)) {
         return Failure{"the picture cannot be encoded: " + writer.errorString().toStdString()};
     }
     if (const auto written = WriteReplacing(pngPath, png.toStdString()); !written) {
@@ -187,7 +209,9 @@ int main(int argc, char** argv)
             std::cerr << file << ": " << warning->toStdString() << "\n";
         }
     }
-    const auto drawn = options.report ? WriteReport(input, options.pngPath) : DrawAndWrite(input, options.pngPath);
+    const auto drawn = !options.report            ? DrawAndWrite(input, options.pngPath)
+                       : input.results.comparison ? WriteComparisonReport(input, options.pngPath)
+                                                  : WriteReport(input, options.pngPath);
     if (!drawn) return fail(drawn.Message());
     return 0;
 }

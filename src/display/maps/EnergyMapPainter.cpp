@@ -43,7 +43,7 @@ QPointF MapPoint(const QRectF& r, double azDeg, double elDeg)
 
 QString Degrees(double deg) { return QString::number(deg == 0 ? 0 : deg) + QChar(0x00B0); }
 
-QImage CellPicture(const EnergyMap& map, double rangeDb, bool overPhoto)
+QImage CellPicture(const EnergyMap& map, double rangeDb, bool overPhoto, bool difference)
 {
     QImage cells(kMapColumns, kMapRows, QImage::Format_ARGB32);
     for (std::size_t row = 0; row < kMapRows; ++row) {
@@ -51,6 +51,10 @@ QImage CellPicture(const EnergyMap& map, double rangeDb, bool overPhoto)
         for (std::size_t column = 0; column < kMapColumns; ++column) {
             const std::size_t cell = row * kMapColumns + column;
             const double level = cell < map.levelDb.size() ? map.levelDb[cell] : kEnergyMapFloorDb;
+            if (difference) {
+                line[column] = DifferenceColour(level).rgb();
+                continue;
+            }
             const double fraction = MapLevelFraction(level, rangeDb);
             const QColor colour = ViridisColour(fraction);
             double opacity = 1;
@@ -164,13 +168,13 @@ void PaintEnergyMap(QPainter& painter, const QRectF& mapRect, const EnergyMapPan
     painter.setClipRect(mapRect);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const bool overPhoto = !style.background.isNull();
+    const bool overPhoto = !style.background.isNull() && !style.difference;
     if (overPhoto) {
         painter.drawImage(mapRect, style.background);
     } else {
-        painter.fillRect(mapRect, ViridisColour(0));
+        painter.fillRect(mapRect, style.difference ? kMaskedCellColour : ViridisColour(0));
     }
-    if (panel.map) painter.drawImage(mapRect, CellPicture(*panel.map, style.rangeDb, overPhoto));
+    if (panel.map) painter.drawImage(mapRect, CellPicture(*panel.map, style.rangeDb, overPhoto, style.difference));
     PaintGrid(painter, mapRect);
     PaintRings(painter, mapRect, panel.arrivals, style.arrivalFloorDb);
     PaintNames(painter, mapRect, panel, style.arrivalFloorDb);
@@ -295,6 +299,47 @@ void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb)
     painter.restore();
 }
 
+QString DifferenceLegend()
+{
+    return QStringLiteral("B's level less A's in dB, each re its own direct sound unless both are calibrated; grey: "
+                          "both below the floor.");
+}
+
+void PaintDifferenceColourBar(QPainter& painter, const QRectF& barRect, double spanDb)
+{
+    if (!(spanDb > 0) || !std::isfinite(spanDb)) spanDb = kDifferenceSpanDb;
+    painter.save();
+    QLinearGradient ramp(barRect.bottomLeft(), barRect.topLeft());
+    const auto& stops = DivergingStops();
+    for (std::size_t i = 0; i < stops.size(); ++i)
+        ramp.setColorAt(static_cast<double>(i) / (stops.size() - 1), stops[i]);
+    painter.fillRect(barRect, ramp);
+    const double unit = LineUnit(painter);
+    const QFontMetricsF metrics(painter.font());
+    painter.setPen(QPen(kFrameColour, unit));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(barRect);
+    for (int k = -2; k <= 2; ++k) {
+        const double db = k * spanDb / 2;
+        const double y = barRect.bottom() - (db + spanDb) / (2 * spanDb) * barRect.height();
+        painter.drawLine(QPointF(barRect.right(), y), QPointF(barRect.right() + 3 * unit, y));
+        const QString text = (db > 0 ? QStringLiteral("+") : QString()) + QString::number(db);
+        painter.drawText(QRectF(barRect.right() + 4 * unit, y - metrics.height() / 2, 6 * metrics.averageCharWidth(),
+                                metrics.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+    painter.drawText(QRectF(barRect.left() - 4 * metrics.averageCharWidth(), barRect.top() - 1.3 * metrics.height(),
+                            barRect.width() + 8 * metrics.averageCharWidth(), metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("B-A dB"));
+    const QRectF masked(barRect.left(), barRect.bottom() + 0.6 * metrics.height(), barRect.width(), barRect.width());
+    painter.fillRect(masked, kMaskedCellColour);
+    painter.drawRect(masked);
+    painter.drawText(QRectF(masked.center().x() - 4 * metrics.averageCharWidth(), masked.bottom(),
+                            8 * metrics.averageCharWidth(), metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignTop, QStringLiteral("masked"));
+    painter.restore();
+}
+
 double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyMapRow& row)
 {
     if (!row.set || row.set->maps.empty()) return 0;
@@ -329,13 +374,18 @@ double PaintEnergyMapRow(QPainter& painter, const QRectF& rowRect, const EnergyM
     }
     const QRectF bar(rowRect.right() - barSpace + 2 * metrics.averageCharWidth(), first.map.top(), barWidth,
                      first.map.height());
-    PaintDbColourBar(painter, bar, row.style.rangeDb);
+    if (row.style.difference) {
+        PaintDifferenceColourBar(painter, bar.adjusted(0, 0, 0, -3 * metrics.height()));
+    } else {
+        PaintDbColourBar(painter, bar, row.style.rangeDb);
+    }
 
     painter.save();
     painter.setPen(Qt::black);
     const double legendTop = rowRect.top() + panelHeight * static_cast<double>(rows);
     painter.drawText(QRectF(rowRect.left(), legendTop, rowRect.width(), metrics.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, EnergyMapLegend(*row.set));
+                     Qt::AlignLeft | Qt::AlignVCenter,
+                     row.style.difference ? DifferenceLegend() : EnergyMapLegend(*row.set));
     if (warning) {
         painter.setPen(QColor(170, 0, 0));
         painter.drawText(QRectF(rowRect.left(), legendTop + 1.3 * metrics.height(), rowRect.width(), metrics.height()),

@@ -40,6 +40,11 @@ struct EnergyMapStyle {
     // says whether its directions are the map's). Null: the maps alone, opaque.
     QImage background;
     double arrivalFloorDb = kArrivalFloorDb;  // the arrivals' floor, which sizes their rings
+    // The maps are differences (B's level less A's in dB, not-a-number where
+    // both lie below the floor): each cell opaque in DifferenceColour over
+    // +-kDifferenceSpanDb (MapColours.h), no photo, the masked cells grey;
+    // the row's colour bar is the difference bar, its legend says so.
+    bool difference = false;
 };
 
 // One range's map and the arrivals marked on it.
@@ -102,6 +107,15 @@ std::vector<double> DbColourBarTicks(double rangeDb);
 // with their numbers at its right, and "dB" above it.
 // The numbers need about four digits' width right of the bar.
 void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb);
+
+// The difference colour bar in barRect, as PaintDbColourBar: the diverging
+// ramp from -spanDb (bottom) to +spanDb (top), ticks every 5 dB (every
+// spanDb / 2), "B-A dB" above it and a grey square under it, "masked" below
+// that; the square and its word take three lines under barRect.
+void PaintDifferenceColourBar(QPainter& painter, const QRectF& barRect, double spanDb = kDifferenceSpanDb);
+
+// The legend line of a difference row.
+QString DifferenceLegend();
 
 // The maps of every range of a set, side by side (columns of them a row,
 // row under row), each with its title (TimeRangeName) and the arrivals in

@@ -14,11 +14,13 @@ const std::array<QColor, kViridisStops>& ViridisStops()
     return stops;
 }
 
-QColor ViridisColour(double fraction)
+namespace {
+
+// The colour a fraction of the way along stops, linear between them.
+template <std::size_t N> QColor AlongStops(const std::array<QColor, N>& stops, double fraction)
 {
     if (!(fraction > 0)) fraction = 0;  // also not-a-number
     if (fraction > 1) fraction = 1;
-    const auto& stops = ViridisStops();
     const double position = fraction * (stops.size() - 1);
     const auto lower = static_cast<std::size_t>(std::floor(position));
     const std::size_t upper = std::min(lower + 1, stops.size() - 1);
@@ -27,6 +29,26 @@ QColor ViridisColour(double fraction)
     return QColor(mix(stops[lower].red(), stops[upper].red()), mix(stops[lower].green(), stops[upper].green()),
                   mix(stops[lower].blue(), stops[upper].blue()));
 }
+
+}  // namespace
+
+const std::array<QColor, kDivergingStops>& DivergingStops()
+{
+    static const std::array<QColor, kDivergingStops> stops = {
+        QColor(33, 102, 172),  QColor(103, 169, 207), QColor(209, 229, 240), QColor(247, 247, 247),
+        QColor(253, 219, 199), QColor(239, 138, 98),  QColor(178, 24, 43),
+    };
+    return stops;
+}
+
+QColor DifferenceColour(double differenceDb, double spanDb)
+{
+    if (std::isnan(differenceDb)) return kMaskedCellColour;
+    if (!(spanDb > 0) || !std::isfinite(spanDb)) spanDb = kDifferenceSpanDb;
+    return AlongStops(DivergingStops(), (differenceDb / spanDb + 1) / 2);
+}
+
+QColor ViridisColour(double fraction) { return AlongStops(ViridisStops(), fraction); }
 
 double MapLevelFraction(double levelDb, double rangeDb)
 {

@@ -30,4 +30,17 @@ double MapLevelFraction(double levelDb, double rangeDb);
 // The colour of a level: ViridisColour of its fraction, clamped into the ramp.
 QColor MapLevelColour(double levelDb, double rangeDb);
 
+// The colours of a difference map (B's level less A's): a diverging ramp
+// from blue at -spanDb through a light neutral at 0 to red at +spanDb, seven
+// stops of the red-blue ColorBrewer map, linear between them; a difference
+// beyond the span takes the nearer end. Not-a-number (a cell where both lie
+// below the floor) is kMaskedCellColour, a mid grey that no difference has.
+// spanDb must be > 0; a non-positive or non-finite one counts as
+// kDifferenceSpanDb.
+inline constexpr double kDifferenceSpanDb = 10;
+inline constexpr std::size_t kDivergingStops = 7;
+const std::array<QColor, kDivergingStops>& DivergingStops();
+QColor DifferenceColour(double differenceDb, double spanDb = kDifferenceSpanDb);
+inline const QColor kMaskedCellColour{150, 150, 150};
+
 }  // namespace halvane

@@ -36,7 +36,8 @@ constexpr int kMapColumns = 2;
 constexpr double kDecayShare = 0.25;
 constexpr double kReflectionsShare = 0.56;  // of the width, the rest the decay plot's
 
-// A heading in bold, then the gap after it; returns the height used.
+}  // namespace
+
 double PaintHeading(QPainter& painter, double left, double top, double width, const QString& text)
 {
     painter.save();
@@ -49,9 +50,6 @@ double PaintHeading(QPainter& painter, double left, double top, double width, co
     return 1.25 * height;
 }
 
-// A table of text cells: the header row in bold over a rule, then the rows,
-// every column right-aligned and as wide as its widest text (with a gap),
-// squeezed to the area's width when wider. Returns its height.
 double PaintTable(QPainter& painter, const QRectF& area, const std::vector<std::string>& header,
                   const std::vector<std::vector<std::string>>& rows)
 {
@@ -98,6 +96,8 @@ double PaintTable(QPainter& painter, const QRectF& area, const std::vector<std::
     painter.restore();
     return top - area.top();
 }
+
+namespace {
 
 std::vector<std::vector<std::string>> ReflectionRows(const AnalysisResults& r)
 {
@@ -211,7 +211,8 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& i
     PaintTable(painter, QRectF(page.left(), top, page.width(), 0), RoomParameterColumns(), rooms);
 }
 
-Result<std::string> ReportPdfBytes(const ReportInput& input)
+Result<std::string> OnePagePdf(const QString& title, const QString& version,
+                               const std::function<void(QPainter&, const QRectF&)>& paint)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -222,8 +223,8 @@ Result<std::string> ReportPdfBytes(const ReportInput& input)
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                          QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                          QPageLayout::Millimeter));
-        writer.setTitle(QString::fromStdString(input.results.irFileName));
-        writer.setCreator(QStringLiteral("Halvane ") + input.version);
+        writer.setTitle(title);
+        writer.setCreator(QStringLiteral("Halvane ") + version);
         QPainter painter;
         if (!painter.begin(&writer)) return Failure{"the report's page cannot be drawn"};
         QFont font(QStringLiteral("DejaVu Sans"));
@@ -233,10 +234,16 @@ Result<std::string> ReportPdfBytes(const ReportInput& input)
         font.setPointSizeF(kFontPoints);
         painter.setFont(font);
         const QRect page = writer.pageLayout().paintRectPixels(kPdfDpi);
-        PaintReportPage(painter, QRectF(0, 0, page.width(), page.height()), input);
+        paint(painter, QRectF(0, 0, page.width(), page.height()));
         painter.end();
     }
     return bytes.toStdString();
+}
+
+Result<std::string> ReportPdfBytes(const ReportInput& input)
+{
+    return OnePagePdf(QString::fromStdString(input.results.irFileName), input.version,
+                      [&](QPainter& painter, const QRectF& page) { PaintReportPage(painter, page, input); });
 }
 
 }  // namespace halvane

@@ -4,6 +4,7 @@
 #include <QRectF>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,5 +48,19 @@ void PaintReportPage(QPainter& painter, const QRectF& page, const ReportInput& i
 // 15 mm margins, titled with the file name). Needs a QGuiApplication; an
 // offscreen platform is enough. Fails, saying why, when the PDF cannot be made.
 Result<std::string> ReportPdfBytes(const ReportInput& input);
+
+// The parts the report pages share. A heading in bold at (left, top), with
+// the gap after it: returns the height used.
+double PaintHeading(QPainter& painter, double left, double top, double width, const QString& text);
+// A table of text cells: the header row in bold over a rule, then the rows,
+// every column right-aligned and as wide as its widest text (with a gap),
+// squeezed to the area's width when wider. Returns its height.
+double PaintTable(QPainter& painter, const QRectF& area, const std::vector<std::string>& header,
+                  const std::vector<std::vector<std::string>>& rows);
+// One A4 page (portrait, 300 dpi, 15 mm margins, 8-point DejaVu Sans) as the
+// bytes of a PDF file, drawn by paint into the page's rectangle. Fails,
+// saying why, when the PDF cannot be made.
+Result<std::string> OnePagePdf(const QString& title, const QString& version,
+                               const std::function<void(QPainter&, const QRectF&)>& paint);
 
 }  // namespace halvane
