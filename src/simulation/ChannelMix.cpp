@@ -30,9 +30,11 @@ void AddChannels(ChannelMix& mix, std::ptrdiff_t first, const std::array<std::ve
 {
     const auto frames = static_cast<std::ptrdiff_t>(mix[0].size());
     for (std::size_t c = 0; c < 4; ++c) {
+        double* out = mix[c].data();
+        const double* in = channels[c].data();
         for (std::size_t i = 0; i < channels[c].size(); ++i) {
             const std::ptrdiff_t n = first + static_cast<std::ptrdiff_t>(i);
-            if (n >= 0 && n < frames) mix[c][static_cast<std::size_t>(n)] += amplitude * channels[c][i];
+            if (n >= 0 && n < frames) out[n] += amplitude * in[i];
         }
     }
 }

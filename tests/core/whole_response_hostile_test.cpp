@@ -122,8 +122,8 @@ long MappedKilobytes(const std::string& path)
 
 TEST(WholeResponseHostile, TheBandFilteringGivesTheFilesPagesBack)
 {
-    // 32 MB of float frames, so that pages kept back would show.
-    std::vector<test::Frame4> frames(2'000'000);
+    // 16 MB of float frames, so that pages kept back would show.
+    std::vector<test::Frame4> frames(1'000'000);
     for (std::size_t n = 0; n < frames.size(); ++n) frames[n] = test::PlaneWave(0.5 * std::exp(-1e-4 * n), 40, 10);
     const halvane::testing::ScratchFolder scratch("band-pages");
     const std::string path = (scratch.Path() / "long.wav").string();
