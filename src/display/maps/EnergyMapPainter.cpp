@@ -272,12 +272,22 @@ std::vector<double> DbColourBarTicks(double rangeDb)
     return ticks;
 }
 
-void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb)
+namespace {
+
+// A colour bar's tick: its height as a fraction of the bar from the bottom, and its label.
+struct BarTick {
+    double fraction;
+    QString label;
+};
+
+// A vertical colour bar: the ramp of stops from bottom to top, framed, with
+// its ticks at the right and its title above, titleMargin average characters
+// wider than the bar on either side. Leaves the painter as it found it, except
+// for its pen and brush (the caller's save and restore).
+void PaintColourBar(QPainter& painter, const QRectF& barRect, const std::vector<QColor>& stops,
+                    const std::vector<BarTick>& ticks, const QString& title, double titleMargin)
 {
-    if (!(rangeDb > 0) || !std::isfinite(rangeDb)) rangeDb = kDefaultMapRangeDb;
-    painter.save();
     QLinearGradient ramp(barRect.bottomLeft(), barRect.topLeft());
-    const auto& stops = ViridisStops();
     for (std::size_t i = 0; i < stops.size(); ++i)
         ramp.setColorAt(static_cast<double>(i) / (stops.size() - 1), stops[i]);
     painter.fillRect(barRect, ramp);
@@ -286,16 +296,28 @@ void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb)
     painter.setPen(QPen(kFrameColour, unit));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(barRect);
-    for (const double db : DbColourBarTicks(rangeDb)) {
-        const double y = barRect.bottom() - (db + rangeDb) / rangeDb * barRect.height();
+    for (const BarTick& tick : ticks) {
+        const double y = barRect.bottom() - tick.fraction * barRect.height();
         painter.drawLine(QPointF(barRect.right(), y), QPointF(barRect.right() + 3 * unit, y));
         painter.drawText(QRectF(barRect.right() + 4 * unit, y - metrics.height() / 2, 6 * metrics.averageCharWidth(),
                                 metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::number(db));
+                         Qt::AlignLeft | Qt::AlignVCenter, tick.label);
     }
-    painter.drawText(QRectF(barRect.left() - 2 * metrics.averageCharWidth(), barRect.top() - 1.3 * metrics.height(),
-                            barRect.width() + 4 * metrics.averageCharWidth(), metrics.height()),
-                     Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("dB"));
+    const double margin = titleMargin * metrics.averageCharWidth();
+    painter.drawText(QRectF(barRect.left() - margin, barRect.top() - 1.3 * metrics.height(),
+                            barRect.width() + 2 * margin, metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignBottom, title);
+}
+
+}  // namespace
+
+void PaintDbColourBar(QPainter& painter, const QRectF& barRect, double rangeDb)
+{
+    if (!(rangeDb > 0) || !std::isfinite(rangeDb)) rangeDb = kDefaultMapRangeDb;
+    std::vector<BarTick> ticks;
+    for (const double db : DbColourBarTicks(rangeDb)) ticks.push_back({(db + rangeDb) / rangeDb, QString::number(db)});
+    painter.save();
+    PaintColourBar(painter, barRect, {ViridisStops().begin(), ViridisStops().end()}, ticks, QStringLiteral("dB"), 2);
     painter.restore();
 }
 
@@ -308,29 +330,16 @@ QString DifferenceLegend()
 void PaintDifferenceColourBar(QPainter& painter, const QRectF& barRect, double spanDb)
 {
     if (!(spanDb > 0) || !std::isfinite(spanDb)) spanDb = kDifferenceSpanDb;
-    painter.save();
-    QLinearGradient ramp(barRect.bottomLeft(), barRect.topLeft());
-    const auto& stops = DivergingStops();
-    for (std::size_t i = 0; i < stops.size(); ++i)
-        ramp.setColorAt(static_cast<double>(i) / (stops.size() - 1), stops[i]);
-    painter.fillRect(barRect, ramp);
-    const double unit = LineUnit(painter);
-    const QFontMetricsF metrics(painter.font());
-    painter.setPen(QPen(kFrameColour, unit));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(barRect);
+    std::vector<BarTick> ticks;
     for (int k = -2; k <= 2; ++k) {
         const double db = k * spanDb / 2;
-        const double y = barRect.bottom() - (db + spanDb) / (2 * spanDb) * barRect.height();
-        painter.drawLine(QPointF(barRect.right(), y), QPointF(barRect.right() + 3 * unit, y));
-        const QString text = (db > 0 ? QStringLiteral("+") : QString()) + QString::number(db);
-        painter.drawText(QRectF(barRect.right() + 4 * unit, y - metrics.height() / 2, 6 * metrics.averageCharWidth(),
-                                metrics.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, text);
+        ticks.push_back(
+            {(db + spanDb) / (2 * spanDb), (db > 0 ? QStringLiteral("+") : QString()) + QString::number(db)});
     }
-    painter.drawText(QRectF(barRect.left() - 4 * metrics.averageCharWidth(), barRect.top() - 1.3 * metrics.height(),
-                            barRect.width() + 8 * metrics.averageCharWidth(), metrics.height()),
-                     Qt::AlignHCenter | Qt::AlignBottom, QStringLiteral("B-A dB"));
+    painter.save();
+    PaintColourBar(painter, barRect, {DivergingStops().begin(), DivergingStops().end()}, ticks,
+                   QStringLiteral("B-A dB"), 4);
+    const QFontMetricsF metrics(painter.font());
     const QRectF masked(barRect.left(), barRect.bottom() + 0.6 * metrics.height(), barRect.width(), barRect.width());
     painter.fillRect(masked, kMaskedCellColour);
     painter.drawRect(masked);
